@@ -1,0 +1,51 @@
+// The fixed scene: floor and five spheres, one light, one camera, and the
+// per-frame motion driven by the animation angle and the first waveform byte.
+#pragma once
+#include <cstdint>
+#include "host/winamp_vis.h"
+#include "raytracer/geometry.h"
+
+struct Texture {
+    uint8_t texels[256 * 256][4]; // blue, green, red, unread; texel (u, v) at v * 256 + u
+};
+
+struct TextureStore {
+    Texture slots[4]; // the scene refers to slots 0, 1 and 3
+};
+
+struct Camera {
+    Vector3 eye;
+    Vector3 target;
+    float zoom;
+    float roll; // radians
+};
+
+struct Light {
+    Vector3 position;
+};
+
+constexpr int32_t SCENE_OBJECT_COUNT = 6;
+constexpr int32_t SPHERE_COUNT = 5;
+
+// Scene table and the records it points to; rebuilt by every Init.
+struct Scene {
+    SceneObject objects[SCENE_OBJECT_COUNT]; // entry 0 must be the floor
+    int32_t objectCount;                     // 6 once built
+    FloorPlaneData floor;                    // the plane y = 0
+    SphereData spheres[SPHERE_COUNT];        // sphere 1 (centre) first; moved per frame
+    uint8_t fogEnabled;                      // set by buildScene, never cleared
+};
+
+// Camera, light and animation angle; written once per frame by animateScene.
+struct SceneMotion {
+    Camera camera;
+    Light light;
+    float angle; // 0 at load; Init does not reset it
+};
+
+extern Scene scene;
+extern SceneMotion motion;
+extern TextureStore textureStore; // zero at load, never written
+
+void buildScene(TextureStore* store);
+void animateScene(const winampVisModule* module);

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: formatting, the portable core under
+# sanitizers, the Windows plug-in and host under wine64, the shipped 32-bit DLL.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+. scripts/wine-env.sh
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "Formatting"
+scripts/check-format.sh
+
+step "Portable core (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset native-test >/dev/null
+cmake --build --preset native-test
+ctest --preset native-test -j2
+
+step "Renderer and benchmark (optimised)"
+cmake --preset native-release >/dev/null
+cmake --build --preset native-release
+
+step "Windows 64-bit plug-in and host, under wine64"
+cmake --preset mingw64 >/dev/null
+cmake --build --preset mingw64
+ctest --preset mingw64
+
+step "Windows 32-bit plug-in, the DLL the player loads"
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32
+ctest --preset mingw32
