@@ -16,3 +16,4 @@ add_core_test(scope_test tests/native/scope_test.cpp)
 add_core_test(compose_test tests/native/compose_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
+include(cmake/about_bitmap.cmake OPTIONAL)

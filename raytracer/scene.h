@@ -43,6 +43,15 @@ struct SceneMotion {
     float angle; // 0 at load; Init does not reset it
 };
 
+// The angle is accumulated in float steps of 0.01 exactly as long as that is
+// smooth; every motion term repeats after 20 pi, so once the angle reaches
+// ANGLE_WRAP_AT it is taken back by ANGLE_WRAP_BY (both whole periods) before
+// float steps grow coarse and the motion jerks and finally stops.
+constexpr float ANGLE_STEP = 0.01f;
+constexpr float ANGLE_PERIOD = 62.83185307f; // 20 pi
+constexpr float ANGLE_WRAP_AT = 32 * ANGLE_PERIOD;  // about 2010.6, some 201,000 frames in
+constexpr float ANGLE_WRAP_BY = 31 * ANGLE_PERIOD;
+
 extern Scene scene;
 extern SceneMotion motion;
 extern TextureStore textureStore; // zero at load, never written
