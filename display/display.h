@@ -20,13 +20,13 @@ static_assert(sizeof(DDSURFACEDESC) == 108, "surface description as the 32-bit p
 
 // Display state; every handle is null while there is no display.
 struct DisplayState {
-    HWND displayWindow;                // created by setUpDisplay, destroyed by Quit or a failed set-up
-    IDirectDraw* directDraw;           // created by setUpDisplay, released by shutdownDisplay
+    HWND displayWindow;                 // created by setUpDisplay, destroyed by Quit or a failed set-up
+    IDirectDraw* directDraw;            // created by setUpDisplay, released by shutdownDisplay
     IDirectDrawSurface* primarySurface; // visible surface, flipping chain of two back buffers
-    IDirectDrawSurface* backBuffer;    // attached to primarySurface; never released on its own
-    IDirectDrawSurface* renderSurface; // system-memory surface each frame is drawn into
-    IDirectDrawSurface* spareSurface;  // second offscreen surface, created and released with the others
-    DDSURFACEDESC lockDescription;     // filled by each lock of renderSurface
+    IDirectDrawSurface* backBuffer;     // attached to primarySurface; never released on its own
+    IDirectDrawSurface* renderSurface;  // system-memory surface each frame is drawn into
+    IDirectDrawSurface* spareSurface;   // second offscreen surface, created and released with the others
+    DDSURFACEDESC lockDescription;      // filled by each lock of renderSurface
 };
 
 extern DisplayState display;

@@ -10,8 +10,9 @@
 
 struct PlatformApi {
     ATOM(WINAPI* RegisterClassA)(const WNDCLASSA* windowClass);
-    HWND(WINAPI* CreateWindowExA)(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
-                                  int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+    HWND(WINAPI* CreateWindowExA)
+    (DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height, HWND parent,
+     HMENU menu, HINSTANCE instance, LPVOID param);
     LONG(WINAPI* SetWindowLongA)(HWND window, int index, LONG value);
     BOOL(WINAPI* ShowWindow)(HWND window, int command);
     int(WINAPI* ShowCursor)(BOOL show);
@@ -30,5 +31,5 @@ struct PlatformApi {
     HRESULT(WINAPI* DirectDrawCreate)(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer);
 };
 
-extern PlatformApi platform;   // the calls in use
+extern PlatformApi platform;           // the calls in use
 extern const PlatformApi realPlatform; // the real functions, for tests to restore

@@ -7,6 +7,6 @@ constexpr int32_t FRAME_WIDTH = 320;
 constexpr int32_t FRAME_HEIGHT = 200;
 constexpr int32_t FRAME_ROW_BYTES = 1280;
 constexpr int32_t FRAME_BYTES = FRAME_ROW_BYTES * FRAME_HEIGHT; // 256,000
-constexpr int32_t TRACED_ROWS = 181; // rows 0..180 are traced and up-sampled
+constexpr int32_t TRACED_ROWS = 181;                            // rows 0..180 are traced and up-sampled
 
 typedef uint8_t* FrameBuffer;

@@ -15,15 +15,15 @@ constexpr int32_t VIS_SAMPLES_PER_CHANNEL = 576;
 constexpr int32_t VIS_CHANNEL_SLOTS = 2; // channels the record holds
 
 struct winampVisModule {
-    char* description;       // window title of the display window
-    HWND hwndParent;         // player's window, filled by the player
-    HINSTANCE hDllInstance;  // this library, filled by the player
-    int32_t sRate;           // sample rate, filled by the player
-    int32_t nCh;             // channels of the playing audio, filled by the player
-    int32_t latencyMs;       // read by the player
-    int32_t delayMs;         // read by the player
-    int32_t spectrumNch;     // spectrum channels wanted
-    int32_t waveformNch;     // waveform channels wanted
+    char* description;      // window title of the display window
+    HWND hwndParent;        // player's window, filled by the player
+    HINSTANCE hDllInstance; // this library, filled by the player
+    int32_t sRate;          // sample rate, filled by the player
+    int32_t nCh;            // channels of the playing audio, filled by the player
+    int32_t latencyMs;      // read by the player
+    int32_t delayMs;        // read by the player
+    int32_t spectrumNch;    // spectrum channels wanted
+    int32_t waveformNch;    // waveform channels wanted
     uint8_t spectrumData[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL];
     uint8_t waveformData[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL]; // signed 8-bit samples
     void (*Config)(winampVisModule* module);

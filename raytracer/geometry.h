@@ -14,9 +14,15 @@ struct Ray {
     Vector3 direction; // unit length wherever a ray is built
 };
 
-inline Vector3 operator+(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vector3 operator-(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vector3 operator*(float s, const Vector3& v) { return {s * v.x, s * v.y, s * v.z}; }
+inline Vector3 operator+(const Vector3& a, const Vector3& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vector3 operator-(const Vector3& a, const Vector3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vector3 operator*(float s, const Vector3& v) {
+    return {s * v.x, s * v.y, s * v.z};
+}
 
 // Divides by the length in place; a zero vector is not guarded.
 Vector3& normalize(Vector3& v);

@@ -48,8 +48,8 @@ struct SceneMotion {
 // ANGLE_WRAP_AT it is taken back by ANGLE_WRAP_BY (both whole periods) before
 // float steps grow coarse and the motion jerks and finally stops.
 constexpr float ANGLE_STEP = 0.01f;
-constexpr float ANGLE_PERIOD = 62.83185307f; // 20 pi
-constexpr float ANGLE_WRAP_AT = 32 * ANGLE_PERIOD;  // about 2010.6, some 201,000 frames in
+constexpr float ANGLE_PERIOD = 62.83185307f;       // 20 pi
+constexpr float ANGLE_WRAP_AT = 32 * ANGLE_PERIOD; // about 2010.6, some 201,000 frames in
 constexpr float ANGLE_WRAP_BY = 31 * ANGLE_PERIOD;
 
 extern Scene scene;

@@ -1,0 +1,192 @@
+// Shading and ray recursion: lighting, refraction, reflection, shadow, fog.
+#include "raytracer/shading.h"
+
+#include <cmath>
+
+#include "raytracer/scene.h"
+
+int32_t refractInside = 0;
+
+constexpr float AMBIENT = 0.3f;
+constexpr float SPECULAR_EXPONENT = 32.0f;
+constexpr float SPECULAR_SCALE = 255.0f;
+constexpr float UNLIT_FALLOFF = 4.9382716e-6f; // 1 / 450 squared: unlit surfaces fade out 450 units from the light
+constexpr float UNLIT_GAIN = 1.3f;
+constexpr float ETA_ENTERING = 0.8f;
+constexpr float ETA_LEAVING = 1.25f;
+constexpr float REFRACT_OFFSET = 0.0001f;
+constexpr float STRAIGHT_THROUGH = 0.4f; // below this the refracted ray goes straight on
+constexpr float MIRROR_OWN = 0.6f;
+constexpr float MIRROR_REFLECTED = 0.4f;
+constexpr float SHADOW_FACTOR = 0.5f;
+constexpr float FOG_START = 300.0f;
+constexpr float FOG_END = 400.0f;
+constexpr float FOG_SLOPE = 0.01f;
+constexpr float SKY_RED = 128.0f;
+constexpr float SKY_GREEN = 128.0f;
+constexpr float SKY_BLUE = 255.0f;
+
+struct Colour {
+    float* red;
+    float* green;
+    float* blue;
+};
+
+static void setColour(const Colour& colour, float red, float green, float blue) {
+    *colour.red = red;
+    *colour.green = green;
+    *colour.blue = blue;
+}
+
+static void addToColour(const Colour& colour, float amount) {
+    *colour.red += amount;
+    *colour.green += amount;
+    *colour.blue += amount;
+}
+
+// Whether the shadow ray from the hit point meets an entry nearer than the light.
+static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared) {
+    Ray shadowRay = {hit->point, towardLight};
+    HitRecord shadowHit = {};
+    shadowHit.t = NO_HIT;
+    const SceneObject* floor = &scene.objects[0];
+
+    // A point off the floor tries the floor alone first, and settles it there if it is hit
+    if (hit->object != floor && intersectTable[floor->kind](&shadowRay, floor, &shadowHit)) {
+        if (shadowHit.t == NO_HIT) {
+            return false;
+        }
+        Vector3 D = shadowHit.point - hit->point;
+        return dot(D, D) < lightDistanceSquared;
+    }
+
+    // Otherwise every other entry, all into the same shadow record
+    for (int32_t i = 0; i < scene.objectCount; i++) {
+        const SceneObject* entry = &scene.objects[i];
+        if (entry == hit->object) {
+            continue;
+        }
+        if (!intersectTable[entry->kind](&shadowRay, entry, &shadowHit) || shadowHit.t == NO_HIT) {
+            continue;
+        }
+        Vector3 D = shadowHit.point - hit->point;
+        if (dot(D, D) < lightDistanceSquared) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Lights, refracts, reflects and shadows the hit point into the colour.
+static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
+                     const Colour& colour) {
+    // Light and half vectors, and the specular term
+    const Vector3& N = hit->normal;
+    Vector3 Lv = *light - hit->point;
+    Vector3 L = Lv;
+    normalize(L);
+    Vector3 Hh = L - *view;
+    normalize(Hh);
+    float halfDotNormal = dot(Hh, N);
+    float specular = 0.0f;
+    if (halfDotNormal > 0.0f) {
+        specular = std::pow(halfDotNormal, SPECULAR_EXPONENT) * SPECULAR_SCALE;
+    }
+    const uint8_t* texel = hit->texture->texels[hit->v * 256 + hit->u];
+    float texRed = texel[2];
+    float texGreen = texel[1];
+    float texBlue = texel[0];
+
+    // Surface colour
+    if (hit->flags & SHADE_LIT) {
+        setColour(colour, AMBIENT * texRed, AMBIENT * texGreen, AMBIENT * texBlue);
+        float d = dot(L, N);
+        if (d > 0.0f) {
+            *colour.red += d * texRed;
+            *colour.green += d * texGreen;
+            *colour.blue += d * texBlue;
+        }
+        addToColour(colour, specular);
+    } else {
+        float F = dot(Lv, Lv) * UNLIT_FALLOFF;
+        if (F < 1.0f) { // farther out the colour keeps what the caller passed in
+            float scale = (1.0f - F);
+            setColour(colour, scale * texRed * UNLIT_GAIN, scale * texGreen * UNLIT_GAIN, scale * texBlue * UNLIT_GAIN);
+        }
+    }
+
+    // Refraction: the refracted colour replaces the surface colour
+    if (hit->flags & SHADE_REFRACT) {
+        float c = std::fabs(dot(ray->direction, N));
+        float eta = refractInside == 0 ? ETA_ENTERING : ETA_LEAVING;
+        refractInside = 1 - refractInside;
+        Ray refracted = {hit->point + REFRACT_OFFSET * ray->direction, ray->direction};
+        float k = 1.0f - eta * ((1.0f - c * c) * eta);
+        if (k >= STRAIGHT_THROUGH) {
+            refracted.direction = (eta * c - std::sqrt(k)) * N + eta * ray->direction;
+            normalize(refracted.direction);
+        }
+        HitRecord refractedHit = {};
+        refractedHit.t = NO_HIT;
+        traceRay(depth + 1, &refracted, &refractedHit, light, view, colour.red, colour.green, colour.blue);
+        addToColour(colour, specular);
+    }
+
+    // Reflection, mixed into what the surface and refraction gave
+    if (hit->flags & SHADE_MIRROR) {
+        Ray reflected = {hit->point, ray->direction - (2.0f * dot(ray->direction, N)) * N};
+        normalize(reflected.direction);
+        float reflectedRed = 0.0f;
+        float reflectedGreen = 0.0f;
+        float reflectedBlue = 0.0f;
+        HitRecord reflectedHit = {};
+        reflectedHit.t = NO_HIT;
+        traceRay(depth + 1, &reflected, &reflectedHit, light, view, &reflectedRed, &reflectedGreen, &reflectedBlue);
+        *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
+        *colour.green = MIRROR_OWN * *colour.green + MIRROR_REFLECTED * reflectedGreen;
+        *colour.blue = MIRROR_OWN * *colour.blue + MIRROR_REFLECTED * reflectedBlue;
+    }
+
+    // Shadow halves the mixture
+    if ((hit->flags & SHADE_SHADOWED) && inShadow(hit, L, dot(Lv, Lv))) {
+        *colour.red *= SHADOW_FACTOR;
+        *colour.green *= SHADOW_FACTOR;
+        *colour.blue *= SHADOW_FACTOR;
+    }
+}
+
+// Distant points fade into the sky; misses are sky.
+static void applyFog(float t, const Colour& colour) {
+    if (!scene.fogEnabled || !(t > FOG_START)) {
+        return;
+    }
+    if (t >= FOG_END) {
+        setColour(colour, SKY_RED, SKY_GREEN, SKY_BLUE);
+        return;
+    }
+    float f = (FOG_END - t) * FOG_SLOPE;
+    float g = (1.0f - f) * 255.0f;
+    setColour(colour, f * *colour.red + g / 2.0f, f * *colour.green + g / 2.0f, f * *colour.blue + g);
+}
+
+void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
+              float* green, float* blue) {
+    Colour colour = {red, green, blue};
+    if (depth >= TRACE_DEPTH_LIMIT) {
+        setColour(colour, 0.0f, 0.0f, 0.0f);
+        return;
+    }
+
+    // Nearest hit over every entry
+    for (int32_t i = 0; i < scene.objectCount; i++) {
+        const SceneObject* entry = &scene.objects[i];
+        intersectTable[entry->kind](ray, entry, hit);
+    }
+
+    if (hit->t == NO_HIT) {
+        setColour(colour, 0.0f, 0.0f, 0.0f);
+    } else {
+        shadeHit(depth, ray, hit, light, view, colour);
+    }
+    applyFog(hit->t, colour);
+}
