@@ -1,0 +1,19 @@
+# Linux tools: the frame renderer, the frame benchmark, and the tests of the
+# demo tune and of the renderer as a program.
+find_package(PNG REQUIRED)
+find_package(benchmark REQUIRED)
+
+add_executable(render_frames tools/render_frames.cpp)
+target_link_libraries(render_frames PRIVATE core demo_tune PNG::PNG)
+
+add_executable(bench_frame tools/bench_frame.cpp)
+target_link_libraries(bench_frame PRIVATE core demo_tune benchmark::benchmark)
+
+add_executable(demo_tune_test tests/native/demo_tune_test.cpp)
+target_link_libraries(demo_tune_test PRIVATE demo_tune GTest::gtest GTest::gtest_main)
+add_test(NAME demo_tune_test COMMAND demo_tune_test)
+
+# The renderer run as a user would: arguments, error messages, exit codes, output files.
+add_test(NAME render_frames_test
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/native/render_frames_test.sh $<TARGET_FILE:render_frames>
+                 ${CMAKE_CURRENT_BINARY_DIR}/render_frames_test)

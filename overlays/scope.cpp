@@ -1,0 +1,61 @@
+// The oscilloscope: each channel's first 156 samples as a connected trace of
+// single-pixel marks in rows 0..127, columns 2..312.
+#include "overlays/scope.h"
+
+static constexpr int32_t SCOPE_SAMPLES = 156; // samples 0..155 of each channel are drawn
+static constexpr int32_t SCOPE_FIRST_COLUMN = 2;
+
+// Sets pixel (x, y) to the mark value: blue 1, green 0, red 0, fourth byte 0.
+static void markPixel(FrameBuffer frame, int32_t x, int32_t y) {
+    uint8_t* pixel = frame + y * FRAME_ROW_BYTES + x * 4;
+    pixel[0] = 1;
+    pixel[1] = 0;
+    pixel[2] = 0;
+    pixel[3] = 0;
+}
+
+// Row of a signed 8-bit sample: -128 at the top (row 0), +127 at row 127.
+static int32_t sampleRow(uint8_t sample) {
+    return (sample ^ 0x80) >> 1;
+}
+
+// Marks one segment from row y in column x to row ny in column x + 2. Steps of
+// one row up and one row down are deliberately not mirror images.
+static void drawSegment(FrameBuffer frame, int32_t x, int32_t y, int32_t ny) {
+    int32_t d = ny - y;
+    if (d == 0) {
+        markPixel(frame, x + 1, y);
+        markPixel(frame, x + 2, y);
+    } else if (d == 1) {
+        markPixel(frame, x + 1, ny);
+        markPixel(frame, x + 2, ny);
+    } else if (d == -1) {
+        markPixel(frame, x + 1, y);
+        markPixel(frame, x + 2, ny);
+    } else {
+        // Two rows or more: one mark per row after y, the first half in
+        // column x + 1 and the rest in column x + 2.
+        int32_t direction = d > 0 ? 1 : -1;
+        int32_t steps = d > 0 ? d : -d;
+        int32_t firstColumnMarks = steps >> 1;
+        for (int32_t k = 1; k <= steps; k++) {
+            int32_t column = k <= firstColumnMarks ? x + 1 : x + 2;
+            markPixel(frame, column, y + k * direction);
+        }
+    }
+}
+
+void drawScope(FrameBuffer frame, const winampVisModule* module) {
+    // The record holds two channels; a larger count names none it could hold.
+    int32_t channels = module->nCh < VIS_CHANNEL_SLOTS ? module->nCh : VIS_CHANNEL_SLOTS;
+    for (int32_t c = 0; c < channels; c++) {
+        const uint8_t* samples = module->waveformData[c];
+        int32_t y = sampleRow(samples[0]);
+        markPixel(frame, SCOPE_FIRST_COLUMN, y);
+        for (int32_t i = 1; i < SCOPE_SAMPLES; i++) {
+            int32_t ny = sampleRow(samples[i]);
+            drawSegment(frame, 2 * i, y, ny);
+            y = ny;
+        }
+    }
+}

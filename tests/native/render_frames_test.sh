@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The frame renderer as a program: arguments, error messages and exit codes,
+# the files it writes, and waveform files fed back in.
+# Usage: render_frames_test.sh RENDER_FRAMES WORK_DIR
+set -uo pipefail
+
+renderer=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Runs the renderer with the given arguments; keeps its exit code in $status
+# and its messages in out.txt and err.txt.
+run() {
+    "$renderer" "$@" >out.txt 2>err.txt
+    status=$?
+}
+
+# expect_error CODE TEXT ARGS...: the run fails with exit code CODE and says TEXT on stderr.
+expect_error() {
+    local code=$1 text=$2
+    shift 2
+    run "$@"
+    if [ "$status" -ne "$code" ]; then
+        fail "'$*' exited with $status, expected $code"
+    fi
+    if ! grep -qF -- "$text" err.txt; then
+        fail "'$*' did not report \"$text\"; stderr was: $(cat err.txt)"
+    fi
+}
+
+# One waveform block: channel 0 a ramp, channel 1 its mirror.
+make_block() {
+    local i hex escapes=""
+    for ((i = 0; i < 576; i++)); do
+        printf -v hex '\\x%02x' $(((i * 3) & 255))
+        escapes+=$hex
+    done
+    for ((i = 0; i < 576; i++)); do
+        printf -v hex '\\x%02x' $(((255 - i * 5) & 255))
+        escapes+=$hex
+    done
+    printf '%b' "$escapes" >"$1"
+}
+
+file_size() { stat -c %s "$1"; }
+
+# ---- Help and bad arguments
+run --help
+[ "$status" -eq 0 ] || fail "--help exited with $status"
+grep -q "usage: render_frames FRAMES OUTPUT_DIR" out.txt || fail "--help does not print the usage"
+
+expect_error 2 "expected FRAMES and OUTPUT_DIR"
+expect_error 2 "expected FRAMES and OUTPUT_DIR" 3
+expect_error 2 "FRAMES must be a whole number from 1 to 1000000, not abc" abc out
+expect_error 2 "FRAMES must be a whole number from 1 to 1000000, not 0" 0 out
+expect_error 2 "FRAMES must be a whole number from 1 to 1000000, not -3" -- -3 out
+expect_error 2 "unknown option --colour" 1 out --colour
+expect_error 2 "--waveform needs a FILE" 1 out --waveform
+expect_error 2 "unexpected argument extra" 1 out extra
+[ ! -e out ] || fail "a bad command line created the output folder"
+
+# ---- Unusable input and output files
+expect_error 1 "cannot read waveform file 'missing.bin': No such file or directory" 1 frames --waveform missing.bin
+head -c 1000 /dev/zero >short.bin
+expect_error 1 "waveform file 'short.bin' is too short: 1000 bytes, less than one block of 1152 bytes" \
+    1 frames --waveform short.bin
+: >empty.bin
+expect_error 1 "waveform file 'empty.bin' is too short: 0 bytes" 1 frames --waveform empty.bin
+head -c 2000 /dev/zero >ragged.bin
+expect_error 1 "waveform file 'ragged.bin' has 2000 bytes, not a whole number of 1152-byte blocks (848 bytes over)" \
+    1 frames --waveform ragged.bin
+mkdir -p adir
+expect_error 1 "cannot read waveform file 'adir'" 1 frames --waveform adir
+# A path under a regular file cannot be created, even by root
+touch plainfile
+expect_error 1 "cannot create output folder 'plainfile/out'" 1 plainfile/out
+expect_error 1 "cannot create output folder 'plainfile'" 1 plainfile
+expect_error 1 "cannot write waveform file 'plainfile/w.bin'" 1 frames --write-waveform plainfile/w.bin
+make_block block.bin
+cp block.bin precious.bin
+expect_error 1 "is the waveform input" 1 frames --waveform precious.bin --write-waveform precious.bin
+cmp -s block.bin precious.bin || fail "--write-waveform onto the input damaged it"
+
+# ---- Images and raw frames of the demo tune; the folder is made with its parents
+run 3 deep/er/demo --raw --write-waveform demo.bin
+[ "$status" -eq 0 ] || fail "rendering the demo tune exited with $status: $(cat err.txt)"
+grep -qF "wrote 3 frames to deep/er/demo" out.txt || fail "no final report: $(cat out.txt)"
+for n in 0001 0002 0003; do
+    [ "$(file_size deep/er/demo/frame_$n.raw)" -eq 256000 ] || fail "frame_$n.raw is not 256,000 bytes"
+    head -c 8 deep/er/demo/frame_$n.png | od -An -tx1 | grep -q "89 50 4e 47 0d 0a 1a 0a" ||
+        fail "frame_$n.png is not a PNG"
+done
+[ -e deep/er/demo/frame_0004.png ] && fail "a fourth frame was written"
+[ "$(file_size demo.bin)" -eq $((3 * 1152)) ] || fail "demo.bin is not three blocks"
+cmp -s deep/er/demo/frame_0001.raw deep/er/demo/frame_0002.raw && fail "two frames of the demo are identical"
+# 320 x 200, 8-bit RGB: width and height, then bit depth 8 and colour type 2 in the header chunk
+od -An -tx1 -j16 -N10 deep/er/demo/frame_0001.png | tr -d ' \n' | grep -q "00000140000000c80802" ||
+    fail "frame_0001.png is not a 320 x 200 RGB image"
+
+# ---- The written waveform fed back in gives the same frames
+run 3 replay --raw --waveform demo.bin
+[ "$status" -eq 0 ] || fail "replaying demo.bin exited with $status: $(cat err.txt)"
+for n in 0001 0002 0003; do
+    cmp -s deep/er/demo/frame_$n.raw replay/frame_$n.raw || fail "replayed frame $n differs from the demo's"
+done
+
+# ---- One block repeats: the same as the block written out three times
+run 3 once --raw --waveform block.bin --write-waveform fed.bin
+[ "$status" -eq 0 ] || fail "rendering block.bin exited with $status: $(cat err.txt)"
+cat block.bin block.bin block.bin >thrice.bin
+cmp -s fed.bin thrice.bin || fail "the blocks fed are not the one block three times"
+run 3 three --raw --waveform thrice.bin
+[ "$status" -eq 0 ] || fail "rendering thrice.bin exited with $status: $(cat err.txt)"
+for n in 0001 0002 0003; do
+    cmp -s once/frame_$n.raw three/frame_$n.raw || fail "frame $n of the repeated block differs"
+done
+# Without --raw only the images are written
+run 1 images
+[ "$status" -eq 0 ] || fail "rendering one image exited with $status"
+if [ ! -e images/frame_0001.png ] || [ -e images/frame_0001.raw ]; then
+    fail "without --raw: expected only frame_0001.png"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "render_frames: all checks passed"

@@ -1,0 +1,370 @@
+// Renders frames of the visualisation without the player: the demo tune, or a
+// file of waveform blocks, goes in; PNG images, and on request the exact frame
+// bytes, come out. The frame buffer persists from frame to frame, as the
+// render surface does.
+#include <png.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "frame/compose.h"
+#include "raytracer/sampling.h"
+#include "raytracer/scene.h"
+#include "tools/demo_tune.h"
+
+static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
+static constexpr int32_t MAX_FRAMES = 1000000;
+static constexpr size_t PATH_CAPACITY = 4096;
+static constexpr size_t FILE_NAME_ROOM = 32; // "/frame_1000000.png" and its terminator fit
+static constexpr int EXIT_BAD_ARGUMENTS = 2;
+static_assert(sizeof(winampVisModule::waveformData) == BLOCK_BYTES, "a block fills the module's waveform");
+
+static const char* const PROGRAM = "render_frames";
+
+// What the command line asks for.
+struct Options {
+    int32_t frameCount;            // frames to render, 1..MAX_FRAMES
+    const char* outputDir;         // folder of the images, created if missing
+    const char* waveformPath;      // blocks to feed, or null for the demo tune
+    const char* writeWaveformPath; // where to copy the blocks fed, or null
+    bool writeRaw;                 // also write each frame's bytes
+    bool help;                     // print the usage and stop
+};
+
+// Open files of one run.
+struct Files {
+    FILE* waveformIn;    // blocks to feed, or null
+    long blocksLeft;     // blocks of waveformIn not read yet
+    FILE* waveformOut;   // copy of the blocks fed, or null
+    const char* inPath;  // for messages
+    const char* outPath; // for messages
+};
+
+static uint8_t frameBuffer[FRAME_BYTES];                 // the render surface, zero at start
+static uint8_t rgbImage[FRAME_WIDTH * FRAME_HEIGHT * 3]; // the frame as the PNG's RGB rows
+static winampVisModule module;                           // what the player would hand over
+static char path[PATH_CAPACITY];                         // file name of the frame being written
+
+static void printUsage(FILE* out) {
+    std::fprintf(out,
+                 "usage: %s FRAMES OUTPUT_DIR [--waveform FILE] [--raw] [--write-waveform FILE]\n"
+                 "\n"
+                 "Renders FRAMES frames of the visualisation (320 x 200) into OUTPUT_DIR as\n"
+                 "frame_0001.png, frame_0002.png, ...; the folder is created if missing.\n"
+                 "Without --waveform the built-in demo tune plays, %u samples (1/%d s) per frame.\n"
+                 "\n"
+                 "  --waveform FILE        feed the frames from FILE: 8-bit waveform blocks of\n"
+                 "                         %ld bytes per frame (channel 0's %d samples, then\n"
+                 "                         channel 1's); when the file runs out, its last block\n"
+                 "                         repeats\n"
+                 "  --raw                  also write each frame's %d bytes as frame_0001.raw, ...\n"
+                 "                         (rows of blue, green, red and an unused byte)\n"
+                 "  --write-waveform FILE  write the block of every frame rendered to FILE, in the\n"
+                 "                         format --waveform reads\n"
+                 "  --help                 show this text\n",
+                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL,
+                 FRAME_BYTES);
+}
+
+// Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
+static bool badArguments(const char* message, const char* detail) {
+    std::fprintf(stderr, "%s: %s%s\nTry '%s --help'.\n", PROGRAM, message, detail, PROGRAM);
+    return false;
+}
+
+// Reads a frame count of 1..MAX_FRAMES written as plain decimal digits.
+static bool parseFrameCount(const char* text, int32_t* count) {
+    if (*text == '\0') {
+        return false;
+    }
+    long value = 0;
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9' || value > MAX_FRAMES) {
+            return false;
+        }
+        value = value * 10 + (*c - '0');
+    }
+    if (value < 1 || value > MAX_FRAMES) {
+        return false;
+    }
+    *count = static_cast<int32_t>(value);
+    return true;
+}
+
+static bool parseArguments(int argc, char** argv, Options* options) {
+    *options = Options{0, nullptr, nullptr, nullptr, false, false};
+    const char* positional[2] = {nullptr, nullptr};
+    int32_t positionalCount = 0;
+    bool optionsEnded = false; // after "--" every argument is positional
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
+        if (!option) {
+            if (positionalCount == 2) {
+                return badArguments("unexpected argument ", arg);
+            }
+            positional[positionalCount++] = arg;
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            options->help = true;
+            return true;
+        } else if (std::strcmp(arg, "--raw") == 0) {
+            options->writeRaw = true;
+        } else if (std::strcmp(arg, "--waveform") == 0 || std::strcmp(arg, "--write-waveform") == 0) {
+            if (i + 1 >= argc) {
+                return badArguments(arg, " needs a FILE");
+            }
+            bool reading = std::strcmp(arg, "--waveform") == 0;
+            *(reading ? &options->waveformPath : &options->writeWaveformPath) = argv[++i];
+        } else {
+            return badArguments("unknown option ", arg);
+        }
+    }
+    if (positionalCount < 2) {
+        return badArguments("expected FRAMES and OUTPUT_DIR", "");
+    }
+    if (!parseFrameCount(positional[0], &options->frameCount)) {
+        return badArguments("FRAMES must be a whole number from 1 to 1000000, not ", positional[0]);
+    }
+    options->outputDir = positional[1];
+    if (std::strlen(options->outputDir) + FILE_NAME_ROOM > PATH_CAPACITY) {
+        return badArguments("OUTPUT_DIR is too long", "");
+    }
+    return true;
+}
+
+// Opens the waveform file and checks that it holds whole blocks, at least one.
+static bool openWaveformIn(Files* files, const char* waveformPath) {
+    files->inPath = waveformPath;
+    std::error_code error;
+    std::uintmax_t size = std::filesystem::file_size(waveformPath, error);
+    if (error) {
+        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath,
+                     error.message().c_str());
+        return false;
+    }
+    if (size < static_cast<std::uintmax_t>(BLOCK_BYTES)) {
+        std::fprintf(stderr, "%s: waveform file '%s' is too short: %ju bytes, less than one block of %ld bytes\n",
+                     PROGRAM, waveformPath, size, BLOCK_BYTES);
+        return false;
+    }
+    if (size % BLOCK_BYTES != 0) {
+        std::fprintf(stderr,
+                     "%s: waveform file '%s' has %ju bytes, not a whole number of %ld-byte blocks "
+                     "(%ju bytes over)\n",
+                     PROGRAM, waveformPath, size, BLOCK_BYTES, size % BLOCK_BYTES);
+        return false;
+    }
+    files->waveformIn = std::fopen(waveformPath, "rb");
+    if (files->waveformIn == nullptr) {
+        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath, std::strerror(errno));
+        return false;
+    }
+    files->blocksLeft = static_cast<long>(size / BLOCK_BYTES);
+    return true;
+}
+
+// Creates the file for the copy of the blocks; refuses the waveform input
+// itself, which opening would empty before it is read.
+static bool openWaveformOut(Files* files, const char* writePath) {
+    files->outPath = writePath;
+    std::error_code error;
+    if (files->inPath != nullptr && std::filesystem::equivalent(files->inPath, writePath, error)) {
+        std::fprintf(stderr, "%s: --write-waveform '%s' is the waveform input; choose another file\n", PROGRAM,
+                     writePath);
+        return false;
+    }
+    files->waveformOut = std::fopen(writePath, "wb");
+    if (files->waveformOut == nullptr) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, writePath, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+static bool createOutputDir(const char* dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (!error && !std::filesystem::is_directory(dir, error)) {
+        error = std::make_error_code(std::errc::not_a_directory);
+    }
+    if (error) {
+        std::fprintf(stderr, "%s: cannot create output folder '%s': %s\n", PROGRAM, dir, error.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Puts the block of frame `index` (from 0) into the module record: the next
+// block of the file while it lasts, the last one after, or the demo tune's.
+static bool feedWaveform(Files* files, int32_t index) {
+    if (files->waveformIn == nullptr) {
+        demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, module.waveformData);
+        return true;
+    }
+    if (files->blocksLeft == 0) {
+        return true;
+    }
+    if (std::fread(module.waveformData, 1, BLOCK_BYTES, files->waveformIn) != static_cast<size_t>(BLOCK_BYTES)) {
+        std::fprintf(stderr, "%s: cannot read waveform file '%s': it ended early or failed\n", PROGRAM, files->inPath);
+        return false;
+    }
+    files->blocksLeft--;
+    return true;
+}
+
+static bool copyWaveform(Files* files) {
+    if (files->waveformOut == nullptr) {
+        return true;
+    }
+    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut) != static_cast<size_t>(BLOCK_BYTES)) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Sets `path` to OUTPUT_DIR/frame_NNNN.<extension>; the length was checked
+// with the arguments.
+static void framePath(const char* dir, int32_t number, const char* extension) {
+    std::snprintf(path, sizeof(path), "%s/frame_%04d.%s", dir, static_cast<int>(number), extension);
+}
+
+static bool reportWriteError() {
+    std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, std::strerror(errno));
+    return false;
+}
+
+// Writes the frame to `path` as a 320 x 200 RGB PNG.
+static bool writePng() {
+    // Frame pixels are blue, green, red and an unused byte
+    for (int32_t i = 0; i < FRAME_WIDTH * FRAME_HEIGHT; i++) {
+        rgbImage[3 * i] = frameBuffer[4 * i + 2];
+        rgbImage[3 * i + 1] = frameBuffer[4 * i + 1];
+        rgbImage[3 * i + 2] = frameBuffer[4 * i];
+    }
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return reportWriteError();
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    image.width = FRAME_WIDTH;
+    image.height = FRAME_HEIGHT;
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_stdio(&image, file, 0, rgbImage, 0, nullptr)) {
+        std::fclose(file);
+        std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, image.message);
+        return false;
+    }
+    if (std::fclose(file) != 0) {
+        return reportWriteError();
+    }
+    return true;
+}
+
+// Writes the frame's 256,000 bytes to `path` unchanged.
+static bool writeRaw() {
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return reportWriteError();
+    }
+    size_t written = std::fwrite(frameBuffer, 1, FRAME_BYTES, file);
+    if (std::fclose(file) != 0 || written != static_cast<size_t>(FRAME_BYTES)) {
+        return reportWriteError();
+    }
+    return true;
+}
+
+// Closes what is open; false, reported, when the copy of the blocks could
+// not be completed.
+static bool closeFiles(Files* files) {
+    bool complete = true;
+    if (files->waveformIn != nullptr) {
+        std::fclose(files->waveformIn);
+        files->waveformIn = nullptr;
+    }
+    if (files->waveformOut != nullptr) {
+        if (std::fclose(files->waveformOut) != 0) {
+            std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
+                         std::strerror(errno));
+            complete = false;
+        }
+        files->waveformOut = nullptr;
+    }
+    return complete;
+}
+
+// Renders and writes every frame; false after the first failure, reported.
+static bool renderFrames(const Options& options, Files* files) {
+    for (int32_t index = 0; index < options.frameCount; index++) {
+        int32_t number = index + 1;
+        if (!feedWaveform(files, index) || !copyWaveform(files)) {
+            return false;
+        }
+        composeFrame(frameBuffer, &module);
+        framePath(options.outputDir, number, "png");
+        if (!writePng()) {
+            return false;
+        }
+        if (options.writeRaw) {
+            framePath(options.outputDir, number, "raw");
+            if (!writeRaw()) {
+                return false;
+            }
+        }
+        if (number % 10 == 0 && number < options.frameCount) {
+            std::printf("%d of %d frames\n", static_cast<int>(number), static_cast<int>(options.frameCount));
+            std::fflush(stdout);
+        }
+    }
+    return true;
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseArguments(argc, argv, &options)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
+    if (options.help) {
+        printUsage(stdout);
+        return EXIT_SUCCESS;
+    }
+
+    // Open the inputs and outputs before any frame is rendered
+    Files files = {nullptr, 0, nullptr, nullptr, nullptr};
+    bool ready = (options.waveformPath == nullptr || openWaveformIn(&files, options.waveformPath)) &&
+                 createOutputDir(options.outputDir) &&
+                 (options.writeWaveformPath == nullptr || openWaveformOut(&files, options.writeWaveformPath));
+    if (!ready) {
+        closeFiles(&files);
+        return EXIT_FAILURE;
+    }
+
+    // What the plug-in's Init does before the first frame; the player fills nCh
+    setSampleGrid();
+    buildScene(&textureStore);
+    module.nCh = 2;
+
+    bool rendered = renderFrames(options, &files);
+    bool closed = closeFiles(&files);
+    if (!rendered || !closed) {
+        return EXIT_FAILURE;
+    }
+
+    std::printf("wrote %d frames to %s (frame_0001.png .. frame_%04d.png%s)\n", static_cast<int>(options.frameCount),
+                options.outputDir, static_cast<int>(options.frameCount), options.writeRaw ? ", and .raw" : "");
+    if (options.writeWaveformPath != nullptr) {
+        std::printf("wrote %d waveform blocks of %ld bytes to %s\n", static_cast<int>(options.frameCount), BLOCK_BYTES,
+                    options.writeWaveformPath);
+    }
+    return EXIT_SUCCESS;
+}
