@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #error "display/display.h is Windows-only"
 #endif
+#include <cstdio>
 #include <windows.h>
 #include <ddraw.h>
 #include "frame/frame_buffer.h"
@@ -34,9 +35,13 @@ extern DisplayState display;
 // Display part of Init: 0, 1 for the window class or window, else the failing DirectDraw result.
 int32_t setUpDisplay(winampVisModule* module);
 // Reports a failed DirectDraw step, undoes the set-up and returns `code`.
-int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...);
+int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...)
+    __attribute__((format(__MINGW_PRINTF_FORMAT, 4, 5)));
 void shutdownDisplay(winampVisModule* module);
-// Locks renderSurface; on success *frame is where the frame is composed.
+// Locks renderSurface; on success *frame is where the frame is composed: the
+// surface memory, or a frame of the fixed layout that unlockRenderSurface
+// copies in when the surface lays its rows out otherwise. Fails at once when
+// there is no render surface.
 HRESULT lockRenderSurface(FrameBuffer* frame);
 void unlockRenderSurface();
 void presentFrame();

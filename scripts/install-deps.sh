@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     googletest libgtest-dev libbenchmark-dev libpng-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-    wine64 xvfb xdotool x11-apps imagemagick
+    wine64 xvfb xdotool x11-apps imagemagick python3
 )
 
 missing=()

@@ -1,0 +1,288 @@
+// Windows only. The full-screen window, the exclusive 320 x 200 x 32 mode, the
+// surfaces each frame passes through, and the window procedure.
+#ifndef _WIN32
+#error "display/display.cpp is Windows-only"
+#endif
+#include "display/display.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include "display/platform.h"
+#include "overlays/title.h"
+
+DisplayState display = {};
+
+namespace {
+
+// {6C14DB80-A733-11CE-A521-0020AF0BE560}
+const GUID DIRECT_DRAW_INTERFACE = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
+const char ERROR_CAPTION[] = "sphere raytracer";
+constexpr int32_t ERROR_TEXT_SIZE = 128; // including the terminating zero
+constexpr int32_t LOCK_RETRY_SPIN = 1000;
+
+// Where the frame is composed when the locked surface is not laid out in
+// 1280-byte rows of 200 rows or more; copied into the surface at unlock.
+uint8_t stagingFrame[FRAME_BYTES];
+
+// Releases one surface if it exists and forgets it.
+void releaseSurface(IDirectDrawSurface** surface) {
+    if (*surface == NULL) {
+        return;
+    }
+    (*surface)->Release();
+    *surface = NULL;
+}
+
+// True when the locked memory holds the whole frame in its own row layout.
+bool lockedFrameFitsSurface() {
+    const DDSURFACEDESC* locked = &display.lockDescription;
+    return locked->lpSurface != NULL && locked->lPitch == FRAME_ROW_BYTES && locked->dwHeight >= (DWORD)FRAME_HEIGHT;
+}
+
+// Copies the staged frame into the locked surface, row by row, no further
+// than the surface's rows and pitch reach.
+void copyStagedFrame() {
+    const DDSURFACEDESC* locked = &display.lockDescription;
+    if (locked->lpSurface == NULL || locked->lPitch <= 0) {
+        return;
+    }
+    DWORD rows = locked->dwHeight < (DWORD)FRAME_HEIGHT ? locked->dwHeight : (DWORD)FRAME_HEIGHT;
+    size_t rowBytes = locked->lPitch < FRAME_ROW_BYTES ? (size_t)locked->lPitch : (size_t)FRAME_ROW_BYTES;
+    uint8_t* target = (uint8_t*)locked->lpSurface;
+    for (DWORD row = 0; row < rows; row++) {
+        memcpy(target + (size_t)row * (size_t)locked->lPitch, stagingFrame + (size_t)row * FRAME_ROW_BYTES, rowBytes);
+    }
+}
+
+} // namespace
+
+// Registers the class, creates the window, takes the display and makes the
+// surfaces. Any failure is reported once and leaves nothing behind.
+int32_t setUpDisplay(winampVisModule* module) {
+    // Window class
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof(windowClass));
+    windowClass.lpfnWndProc = displayWindowProc;
+    windowClass.hInstance = module->hDllInstance;
+    windowClass.lpszClassName = DISPLAY_CLASS_NAME;
+    if (platform.RegisterClassA(&windowClass) == 0) {
+        platform.MessageBoxA(module->hwndParent, "PLUGIN: Error registering the window class", "Error occured:", MB_OK);
+        return 1;
+    }
+
+    // Display window, hidden until the end
+    display.displayWindow =
+        platform.CreateWindowExA(0, DISPLAY_CLASS_NAME, module->description, 0, 0, 0, DISPLAY_WIDTH, DISPLAY_HEIGHT,
+                                 module->hwndParent, NULL, module->hDllInstance, NULL);
+    if (display.displayWindow == NULL) {
+        platform.MessageBoxA(module->hwndParent, "PLUGIN: Error creating window", "Error Occured:", MB_OK);
+        // Unregistered so that a later Init can register the class again.
+        platform.UnregisterClassA(DISPLAY_CLASS_NAME, module->hDllInstance);
+        return 1;
+    }
+    platform.SetWindowLongA(display.displayWindow, GWL_EXSTYLE, 0);
+    platform.SetWindowLongA(display.displayWindow, GWL_STYLE, 0);
+    platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_MINIMIZED, 0);
+
+    // DirectDraw object; only the queried interface is kept
+    IDirectDraw* object = NULL;
+    HRESULT result = platform.DirectDrawCreate(NULL, &object, NULL);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result, "PLUGIN: DirectDrawCreate failed. shit.\n");
+    }
+    result = object->QueryInterface(DIRECT_DRAW_INTERFACE, (void**)&display.directDraw);
+    // The creation's own reference goes at once, or the object would outlive Quit.
+    object->Release();
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result, "PLUGIN: QueryInterface failed. shit.\n");
+    }
+
+    // Exclusive full-screen mode
+    result = display.directDraw->SetCooperativeLevel(display.displayWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result, "PLUGIN: SetCooperativeLevel failed. shit.\n");
+    }
+    result = display.directDraw->SetDisplayMode(DISPLAY_WIDTH, DISPLAY_HEIGHT, DISPLAY_DEPTH);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result,
+                               "DISPLAY ERROR: setDisplayMode %d x %d x %d FAILED.\n", (int)DISPLAY_WIDTH,
+                               (int)DISPLAY_HEIGHT, (int)DISPLAY_DEPTH);
+    }
+
+    // Primary surface with its flipping chain, and the back buffer
+    DDSURFACEDESC description;
+    memset(&description, 0, sizeof(description));
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    description.dwBackBufferCount = 2;
+    result = display.directDraw->CreateSurface(&description, &display.primarySurface, NULL);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result, "PLUGIN: CreateSurface failed. shit\n");
+    }
+    DDSCAPS backBufferCaps;
+    backBufferCaps.dwCaps = DDSCAPS_BACKBUFFER;
+    result = display.primarySurface->GetAttachedSurface(&backBufferCaps, &display.backBuffer);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result, "PLUGIN: GetAttachedSurface failed. shit\n");
+    }
+
+    // Two offscreen surfaces in system memory, from one description
+    memset(&description, 0, sizeof(description));
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    description.dwWidth = DISPLAY_WIDTH;
+    description.dwHeight = DISPLAY_HEIGHT;
+    description.lPitch = 320;
+    result = display.directDraw->CreateSurface(&description, &display.renderSurface, NULL);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result,
+                               "CreateSurface of first offscreen buffer FAILED with %ld.\n", (long)result);
+    }
+    result = display.directDraw->CreateSurface(&description, &display.spareSurface, NULL);
+    if (result != DD_OK) {
+        return reportInitError(module, display.displayWindow, result,
+                               "CreateSurface of second offscreen buffer FAILED.\n");
+    }
+
+    // Show the window, hide the cursor
+    platform.ShowCursor(FALSE);
+    platform.ShowWindow(display.displayWindow, SW_SHOWNORMAL);
+    return 0;
+}
+
+// Undoes the set-up, then tells the user which step failed.
+int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...) {
+    char text[ERROR_TEXT_SIZE];
+    va_list values;
+    va_start(values, format);
+    vsnprintf(text, sizeof(text), format, values);
+    va_end(values);
+
+    shutdownDisplay(module);
+    platform.MessageBoxA(window, text, ERROR_CAPTION, MB_OK);
+    platform.DestroyWindow(window);
+    if (display.displayWindow == window) {
+        display.displayWindow = NULL;
+    }
+    platform.UnregisterClassA(DISPLAY_CLASS_NAME, module->hDllInstance);
+    return (int32_t)code;
+}
+
+// Gives the desktop back: every DirectDraw object that exists is released
+// once, and the player's window is told it is restored and maximised.
+void shutdownDisplay(winampVisModule* module) {
+    platform.ShowCursor(TRUE);
+    if (display.directDraw != NULL) {
+        releaseSurface(&display.renderSurface);
+        releaseSurface(&display.spareSurface);
+        releaseSurface(&display.primarySurface);
+        // The back buffer belongs to the primary's chain and went with it.
+        display.backBuffer = NULL;
+        display.directDraw->SetCooperativeLevel(NULL, DDSCL_NORMAL);
+        display.directDraw->RestoreDisplayMode();
+        display.directDraw->Release();
+        display.directDraw = NULL;
+    }
+    platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_RESTORED, 0);
+    platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_MAXIMIZED, 0);
+}
+
+// Locks the whole render surface, waiting out a busy blitter for as long as
+// it lasts. Fails at once when there is no render surface.
+HRESULT lockRenderSurface(FrameBuffer* frame) {
+    if (display.renderSurface == NULL) {
+        return DDERR_NOTINITIALIZED;
+    }
+    memset(&display.lockDescription, 0, sizeof(display.lockDescription));
+    display.lockDescription.dwSize = sizeof(display.lockDescription);
+    HRESULT result = display.renderSurface->Lock(NULL, &display.lockDescription, DDLOCK_WAIT, NULL);
+    while (result == DDERR_WASSTILLDRAWING) {
+        for (volatile int32_t spin = 0; spin < LOCK_RETRY_SPIN; spin++) {
+        }
+        result = display.renderSurface->Lock(NULL, &display.lockDescription, DDLOCK_WAIT, NULL);
+    }
+    if (result != DD_OK) {
+        return result;
+    }
+    // The frame is composed in 1280-byte rows; a surface laid out otherwise
+    // gets it through the staging frame.
+    if (lockedFrameFitsSurface()) {
+        *frame = (FrameBuffer)display.lockDescription.lpSurface;
+    } else {
+        *frame = stagingFrame;
+    }
+    return DD_OK;
+}
+
+// Hands the composed frame to the surface and unlocks it.
+void unlockRenderSurface() {
+    if (display.renderSurface == NULL) {
+        return;
+    }
+    if (!lockedFrameFitsSurface()) {
+        copyStagedFrame();
+    }
+    display.renderSurface->Unlock(NULL);
+}
+
+// Copies the frame to the back buffer and flips it onto the screen. Neither
+// waits: a busy blitter or a pending flip costs the frame.
+void presentFrame() {
+    HRESULT copy = display.backBuffer->BltFast(0, 0, display.renderSurface, NULL, DDBLTFAST_NOCOLORKEY);
+    if (copy == DDERR_SURFACELOST) {
+        restoreSurfaces();
+        return;
+    }
+    // A refused copy still flips, showing the back buffer as it was.
+    if (copy != DD_OK && copy != DDERR_WASSTILLDRAWING) {
+        return;
+    }
+    HRESULT flip = display.primarySurface->Flip(NULL, 0);
+    if (flip == DDERR_SURFACELOST) {
+        restoreSurfaces();
+    }
+}
+
+// Restores the flipping chain and then the render surface; the spare surface
+// holds nothing worth restoring.
+HRESULT restoreSurfaces() {
+    HRESULT result = display.primarySurface->Restore();
+    if (result == DD_OK) {
+        result = display.renderSurface->Restore();
+    }
+    return result;
+}
+
+// SPACE asks for the song title, releasing ESC or losing the window ends the
+// visualisation; everything else but the handled messages goes to Windows.
+LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return 0;
+    case WM_DESTROY:
+        // Forgotten at once so that Quit never destroys a reused handle.
+        if (window == display.displayWindow) {
+            display.displayWindow = NULL;
+        }
+        platform.PostQuitMessage(0);
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE) {
+            requestTitle();
+        }
+        return 0;
+    case WM_KEYUP:
+        if (wParam == VK_ESCAPE) {
+            platform.PostQuitMessage(0);
+        }
+        return 0;
+    default:
+        return platform.DefWindowProcA(window, message, wParam, lParam);
+    }
+}
