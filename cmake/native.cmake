@@ -17,3 +17,4 @@ add_core_test(compose_test tests/native/compose_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/about_bitmap.cmake OPTIONAL)
+include(cmake/player_tests.cmake OPTIONAL)

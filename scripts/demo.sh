@@ -22,3 +22,69 @@ mkdir -p "$frames_dir"
 rm -f "$frames_dir"/frame_*.png "$frames_dir"/frame_*.raw
 build/native-release/render_frames "$frames" "$frames_dir"
 echo "The frames are in $PWD/$frames_dir: frame_0001.png .. frame_$(printf %04d "$frames").png (320 x 200)"
+
+# --- The plug-in under Wine: both DLLs, the host, a few seconds of the
+# visualisation on the demo tune, and a screenshot. DEMO_SECONDS=10 runs longer.
+seconds=${DEMO_SECONDS:-5}
+screenshot=out/screenshot.png
+
+step "Building the plug-in DLLs and the host (presets mingw32, mingw64)"
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32 --target vis_raysphere vis_player
+cmake --preset mingw64 >/dev/null
+cmake --build --preset mingw64 --target vis_raysphere vis_player
+
+step "Running the visualisation under Wine for $seconds seconds"
+. scripts/wine-env.sh
+xvfb_pid=
+# The private X server goes last, once Wine's processes have ended.
+stop_xvfb() {
+    [ -n "$xvfb_pid" ] || return 0
+    timeout 15 /usr/lib/wine/wineserver -w 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+}
+trap stop_xvfb EXIT
+if [ -z "${DISPLAY:-}" ]; then
+    # No display of the user's: a private X server on the first free number.
+    for number in $(seq 70 89); do
+        [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
+        Xvfb ":$number" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pid=$!
+        sleep 1
+        if kill -0 "$xvfb_pid" 2>/dev/null; then
+            export DISPLAY=":$number"
+            break
+        fi
+        xvfb_pid=
+    done
+    [ -n "${DISPLAY:-}" ] || { echo "no free X display for Xvfb" >&2; exit 1; }
+    echo "No DISPLAY: running on a private Xvfb display $DISPLAY"
+fi
+run_log=out/demo-run.log
+rm -f "$run_log" "$screenshot"
+# Exclusive 320 x 200 mode works inside a Wine virtual desktop; the last
+# frame stays up three seconds for the screenshot.
+desktop=raysphere-demo
+"$WINE64" explorer "/desktop=$desktop,640x480" build/mingw64/vis_player.exe --seconds "$seconds" --hold 3 \
+    --log "$run_log" build/mingw64/vis_raysphere.dll &
+player_pid=$!
+for _ in $(seq $(((seconds + 60) * 10))); do
+    grep -q '^Hold ' "$run_log" 2>/dev/null && break
+    kill -0 "$player_pid" 2>/dev/null || break
+    sleep 0.1
+done
+window=$(xdotool search --name "$desktop - Wine desktop" 2>/dev/null | head -1 || true)
+if grep -q '^Hold ' "$run_log" 2>/dev/null && [ -n "$window" ]; then
+    xwd -id "$window" -silent | convert xwd:- -crop 320x200+0+0 +repage "$screenshot"
+fi
+wait "$player_pid" || true
+frames=$(grep -Eo '^Render [0-9]+ calls' "$run_log" 2>/dev/null | grep -Eo '[0-9]+' || echo 0)
+[ -f "$screenshot" ] || { echo "the visualisation did not run; see $run_log" >&2; exit 1; }
+echo "Rendered $frames frames in $seconds s; screenshot of the last one: $PWD/$screenshot"
+
+step "Installing the plug-in in Winamp"
+echo "The DLL for the player (32-bit): $PWD/build/mingw32/vis_raysphere.dll"
+echo "Copy it into Winamp's Plugins folder (e.g. C:\\Program Files (x86)\\Winamp\\Plugins), then choose"
+echo "\"nox raytracer winamp plugin\" under Options > Preferences > Plug-ins > Visualization and start it."
+echo "In the visualisation: SPACE shows the song title, ESC ends it."

@@ -1,0 +1,31 @@
+// What the player plays: the built-in demo tune or a WAV file, read through
+// one table of routines per kind. A new kind needs a row in both tables.
+#pragma once
+#include <cstdint>
+#include "host/winamp_vis.h"
+#include "player/wav_file.h"
+
+enum SourceKind { SOURCE_DEMO_TUNE, SOURCE_WAV_FILE, SOURCE_KIND_COUNT };
+
+constexpr int64_t SOURCE_ENDLESS = -1; // frameCount of a source that never ends
+
+struct AudioSource {
+    int32_t kind;       // SourceKind
+    int32_t sampleRate; // sample frames per second
+    int32_t channels;   // 1 or 2; becomes the module's nCh
+    int64_t frameCount; // sample frames, or SOURCE_ENDLESS
+    WavAudio wav;       // the parsed file, SOURCE_WAV_FILE only
+};
+
+typedef uint8_t Waveform[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL];
+
+void demoTuneSource(AudioSource* source);
+void wavFileSource(AudioSource* source, const WavAudio* wav);
+
+// The 576 frames from `firstFrame` as signed 8-bit samples (the high byte of
+// each 16-bit one); mono fills both channel slots; past the end, silence.
+void sourceWaveform(const AudioSource* source, int64_t firstFrame, Waveform waveform);
+
+// `frames` frames from `firstFrame` as interleaved 16-bit samples of the
+// source's channels, for the sound output; past the end, silence.
+void sourcePcm(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);

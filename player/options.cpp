@@ -1,0 +1,145 @@
+// The host program's command line.
+#include "player/options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.wav ...]\n"
+                                 "Runs a visualisation plug-in as the player does: Init, Render once per frame\n"
+                                 "with the waveform of the audio playing, Quit when the plug-in asks to stop.\n"
+                                 "Without audio files the built-in demo tune plays.\n"
+                                 "\n"
+                                 "  --frames N        make N Render calls, then stop; the audio steps 1/30 s\n"
+                                 "                    per call (as the native renderer does), not by the clock\n"
+                                 "  --seconds N       run N seconds, then stop\n"
+                                 "  --hold N          after the last frame keep the display up N seconds\n"
+                                 "                    without rendering (ends early on WM_QUIT, e.g. ESC)\n"
+                                 "  --waveform FILE   feed Render call k (from 0) block k of a raw waveform file\n"
+                                 "                    (1152 bytes per frame; the last block repeats)\n"
+                                 "  --delay MS        pause MS milliseconds between frames instead of the\n"
+                                 "                    module's delayMs\n"
+                                 "  --sound           play the audio through the wave output\n"
+                                 "  --log FILE        write the callbacks' results to FILE\n"
+                                 "  --config          show the plug-in's configuration box instead of running\n"
+                                 "  --help            show this text\n";
+
+namespace {
+
+// A whole decimal number in [minimum, maximum], nothing after it.
+bool readNumber(const char* text, int64_t minimum, int64_t maximum, int64_t* value) {
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    long long number = strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || number < minimum || number > maximum) {
+        return false;
+    }
+    *value = number;
+    return true;
+}
+
+// The options that take a number, with its range and where it goes.
+struct NumberOption {
+    const char* name;
+    int64_t minimum;
+    int64_t maximum;
+    int64_t PlayerOptions::*field;
+};
+
+const NumberOption NUMBER_OPTIONS[] = {
+    {"--frames", 1, 1000000000, &PlayerOptions::frames},
+    {"--seconds", 1, 1000000, &PlayerOptions::seconds},
+    {"--hold", 1, 1000000, &PlayerOptions::holdSeconds},
+    {"--delay", 0, 10000, &PlayerOptions::delayMs},
+};
+
+const NumberOption* findNumberOption(const char* arg) {
+    for (const NumberOption& option : NUMBER_OPTIONS) {
+        if (strcmp(arg, option.name) == 0) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* options, char* error, size_t errorSize) {
+    memset(options, 0, sizeof *options);
+    options->delayMs = -1;
+    error[0] = '\0';
+
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+
+        // Flags
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
+            return OPTIONS_HELP;
+        }
+        if (strcmp(arg, "--config") == 0) {
+            options->config = true;
+            continue;
+        }
+        if (strcmp(arg, "--sound") == 0) {
+            options->sound = true;
+            continue;
+        }
+
+        // Options with a file name
+        if (strcmp(arg, "--waveform") == 0 || strcmp(arg, "--log") == 0) {
+            if (value == nullptr) {
+                snprintf(error, errorSize, "%s needs a file name", arg);
+                return OPTIONS_ERROR;
+            }
+            *(strcmp(arg, "--log") == 0 ? &options->logPath : &options->waveformPath) = value;
+            i++;
+            continue;
+        }
+
+        // Options with a number
+        const NumberOption* number = findNumberOption(arg);
+        if (number != nullptr) {
+            if (!readNumber(value, number->minimum, number->maximum, &(options->*number->field))) {
+                snprintf(error, errorSize, "%s needs a whole number from %lld to %lld", arg, (long long)number->minimum,
+                         (long long)number->maximum);
+                return OPTIONS_ERROR;
+            }
+            i++;
+            continue;
+        }
+
+        // File names
+        if (arg[0] == '-' && arg[1] != '\0') {
+            snprintf(error, errorSize, "unknown option %s", arg);
+            return OPTIONS_ERROR;
+        }
+        if (options->pluginPath == nullptr) {
+            options->pluginPath = arg;
+        } else if (options->audioCount < PLAYLIST_MAX_ENTRIES) {
+            options->audioPaths[options->audioCount++] = arg;
+        } else {
+            snprintf(error, errorSize, "at most %d audio files", (int)PLAYLIST_MAX_ENTRIES);
+            return OPTIONS_ERROR;
+        }
+    }
+
+    // Combinations
+    if (options->pluginPath == nullptr) {
+        snprintf(error, errorSize, "no plug-in DLL named");
+        return OPTIONS_ERROR;
+    }
+    if (options->frames > 0 && options->seconds > 0) {
+        snprintf(error, errorSize, "--frames and --seconds exclude each other");
+        return OPTIONS_ERROR;
+    }
+    if (options->holdSeconds > 0 && options->frames == 0 && options->seconds == 0) {
+        snprintf(error, errorSize, "--hold needs --frames or --seconds");
+        return OPTIONS_ERROR;
+    }
+    return OPTIONS_RUN;
+}

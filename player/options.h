@@ -1,0 +1,26 @@
+// The host program's command line.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include "player/playlist.h"
+
+struct PlayerOptions {
+    const char* pluginPath;                       // the plug-in DLL
+    const char* audioPaths[PLAYLIST_MAX_ENTRIES]; // WAV files; none plays the demo tune
+    int32_t audioCount;                           // used entries of audioPaths
+    int64_t frames;                               // Render calls to make; 0 for no limit
+    int64_t seconds;                              // seconds to run; 0 for no limit
+    int64_t holdSeconds;                          // after the last frame, seconds to keep the window up
+    int64_t delayMs;                              // pause between frames; -1 for the module's delayMs
+    const char* waveformPath;                     // raw waveform file feeding frame k block k, or null
+    const char* logPath;                          // callback log, or null
+    bool config;                                  // show the about box instead of running
+    bool sound;                                   // play the audio through the wave output
+};
+
+enum OptionsStatus { OPTIONS_RUN, OPTIONS_HELP, OPTIONS_ERROR };
+
+extern const char* const PLAYER_USAGE;
+
+// Reads argv[1..argc-1]. On OPTIONS_ERROR `error` says what was wrong.
+OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* options, char* error, size_t errorSize);

@@ -1,0 +1,82 @@
+// Windows only. Loading a visualisation plug-in.
+#ifndef _WIN32
+#error "player/plugin_host.cpp is Windows-only"
+#endif
+#include "player/plugin_host.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+typedef winampVisHeader* (*GetHeaderRoutine)();
+
+// The system's words for an error code, without the trailing line break.
+void systemErrorText(DWORD code, char* text, size_t textSize) {
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                  (DWORD)textSize, nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
+        text[--length] = '\0';
+    }
+    if (length == 0) {
+        snprintf(text, textSize, "system error");
+    }
+}
+
+} // namespace
+
+bool loadPlugin(PluginHost* plugin, const char* path, char* error, size_t errorSize) {
+    memset(plugin, 0, sizeof *plugin);
+
+    // The library
+    plugin->library = LoadLibraryA(path);
+    if (plugin->library == nullptr) {
+        DWORD code = GetLastError();
+        char reason[256];
+        systemErrorText(code, reason, sizeof reason);
+        snprintf(error, errorSize, "cannot load the plug-in %s: %s (error %lu)", path, reason, (unsigned long)code);
+        return false;
+    }
+
+    // Its export and header
+    GetHeaderRoutine getHeader = (GetHeaderRoutine)(void*)GetProcAddress(plugin->library, "winampVisGetHeader");
+    if (getHeader == nullptr) {
+        snprintf(error, errorSize, "%s is not a visualisation plug-in: it has no winampVisGetHeader export", path);
+        unloadPlugin(plugin);
+        return false;
+    }
+    plugin->header = getHeader();
+    if (plugin->header == nullptr) {
+        snprintf(error, errorSize, "%s: winampVisGetHeader returned no header", path);
+        unloadPlugin(plugin);
+        return false;
+    }
+    if (plugin->header->version != VIS_HEADER_VERSION) {
+        snprintf(error, errorSize, "%s: header version 0x%X, the player speaks 0x%X", path,
+                 (unsigned)plugin->header->version, (unsigned)VIS_HEADER_VERSION);
+        unloadPlugin(plugin);
+        return false;
+    }
+
+    // Module 0
+    plugin->module = plugin->header->getModule != nullptr ? plugin->header->getModule(0) : nullptr;
+    if (plugin->module == nullptr) {
+        snprintf(error, errorSize, "%s offers no module 0", path);
+        unloadPlugin(plugin);
+        return false;
+    }
+    const winampVisModule* module = plugin->module;
+    if (module->Config == nullptr || module->Init == nullptr || module->Render == nullptr || module->Quit == nullptr) {
+        snprintf(error, errorSize, "%s: module 0 lacks one of its four callbacks", path);
+        unloadPlugin(plugin);
+        return false;
+    }
+    return true;
+}
+
+void unloadPlugin(PluginHost* plugin) {
+    if (plugin->library != nullptr) {
+        FreeLibrary(plugin->library);
+    }
+    memset(plugin, 0, sizeof *plugin);
+}

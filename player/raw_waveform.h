@@ -1,0 +1,20 @@
+// A raw waveform file: one 1152-byte block per frame, channel 0's 576 bytes
+// then channel 1's. A run fed from it is reproducible frame by frame.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include "player/audio_source.h"
+
+constexpr size_t RAW_BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL;
+
+enum RawStatus { RAW_OK, RAW_EMPTY, RAW_PARTIAL_BLOCK };
+
+struct RawWaveform {
+    const uint8_t* bytes; // the caller's file contents
+    int64_t blockCount;   // whole blocks
+};
+
+RawStatus parseRawWaveform(const uint8_t* bytes, size_t size, RawWaveform* raw);
+
+// Block `frame` (counted from 0); past the last block the last one repeats.
+void rawWaveformBlock(const RawWaveform* raw, int64_t frame, Waveform waveform);
