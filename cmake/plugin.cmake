@@ -20,6 +20,7 @@ add_library(vis_raysphere SHARED host/vis_raysphere.def resources/plugin.rc)
 target_include_directories(vis_raysphere PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(vis_raysphere PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,plugin>" core ddraw gdi32 user32)
 set_target_properties(vis_raysphere PROPERTIES PREFIX "" OUTPUT_NAME vis_raysphere)
+target_link_options(vis_raysphere PRIVATE -s) # no symbols or debug sections in the shipped DLL
 
 # GoogleTest from the Debian sources, built for this target.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

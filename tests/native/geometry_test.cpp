@@ -8,6 +8,7 @@
 
 #include "raytracer/geometry.h"
 #include "raytracer/scene.h"
+#include "tests/native/reference_vector.h"
 
 namespace {
 
@@ -78,29 +79,6 @@ HitRecord floorHitBelow(float x, float z) {
     HitRecord hit = freshHit();
     EXPECT_TRUE(intersect(makeRay({x, 10, z}, {0, -1, 0}), entry, hit));
     return hit;
-}
-
-// Double-precision helpers for the property checks.
-struct Vec {
-    double x, y, z;
-};
-Vec toVec(const Vector3& v) {
-    return {v.x, v.y, v.z};
-}
-Vec sub(Vec a, Vec b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec add(Vec a, Vec b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-Vec scale(double s, Vec v) {
-    return {s * v.x, s * v.y, s * v.z};
-}
-double dotd(Vec a, Vec b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-double length(Vec v) {
-    return std::sqrt(dotd(v, v));
 }
 
 Vector3 randomDirection(std::mt19937& rng) {

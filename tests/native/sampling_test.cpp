@@ -10,6 +10,7 @@
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
+#include "tests/native/reference_vector.h"
 
 namespace {
 
@@ -36,34 +37,6 @@ bool isSampleByte(int32_t offset) {
     int32_t i = pixel / 640;
     int32_t k = pixel % 640;
     return offset % 4 != 3 && i < SAMPLE_ROWS && k <= 320 && k % 2 == 0;
-}
-
-struct Vec {
-    double x, y, z;
-};
-Vec toVec(const Vector3& v) {
-    return {v.x, v.y, v.z};
-}
-Vector3 toVector3(Vec v) {
-    return {float(v.x), float(v.y), float(v.z)};
-}
-Vec add(Vec a, Vec b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-Vec sub(Vec a, Vec b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec scale(double s, Vec v) {
-    return {s * v.x, s * v.y, s * v.z};
-}
-double dotd(Vec a, Vec b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-Vec crossd(Vec a, Vec b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec unit(Vec v) {
-    return scale(1 / std::sqrt(dotd(v, v)), v);
 }
 
 // Direction of sample (j, i) for a camera, worked in double precision.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "raytracer/scene.h"
+#include "tests/native/reference_vector.h"
 
 namespace {
 
@@ -14,20 +15,6 @@ constexpr double PI = 3.14159265358979323846;
 
 TextureStore sceneStore; // a store of our own, to see that buildScene uses its argument
 winampVisModule module;  // the player's record; only the waveform is read
-
-struct Vec {
-    double x, y, z;
-};
-
-Vec toVec(const Vector3& v) {
-    return {v.x, v.y, v.z};
-}
-Vec sub(Vec a, Vec b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-double length(Vec v) {
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-}
 
 void expectVector(const Vector3& actual, Vec expected, double tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);

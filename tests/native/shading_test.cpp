@@ -8,27 +8,11 @@
 
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
+#include "tests/native/reference_vector.h"
 
 namespace {
 
 TextureStore shadingStore; // slot 0 black, the others filled in SetUpTestSuite
-
-struct Vec {
-    double x, y, z;
-};
-Vec toVec(const Vector3& v) {
-    return {v.x, v.y, v.z};
-}
-Vec sub(Vec a, Vec b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-double dotd(Vec a, Vec b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-Vec unit(Vec v) {
-    double n = std::sqrt(dotd(v, v));
-    return {v.x / n, v.y / n, v.z / n};
-}
 
 struct Colour {
     double red, green, blue;
