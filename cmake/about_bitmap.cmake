@@ -6,8 +6,8 @@ target_include_directories(about_bitmap PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 add_executable(make_about_bitmap tools/make_about_bitmap.cpp)
 target_link_libraries(make_about_bitmap PRIVATE about_bitmap core demo_tune)
 
-add_core_test(about_bitmap_test tests/native/about_bitmap_test.cpp)
-target_link_libraries(about_bitmap_test PRIVATE about_bitmap)
+add_native_test(about_bitmap_test about_bitmap tests/native/about_bitmap_test.cpp)
+target_link_libraries(about_bitmap_test PRIVATE core)
 
 # The committed picture must be the renderer's output, byte for byte. When a
 # change to the tracer, the scene or the demo tune changes the picture, this

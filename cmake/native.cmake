@@ -1,19 +1,19 @@
 # Linux: tests of the portable core, the frame renderer and the benchmark.
 find_package(GTest REQUIRED)
 
-# Declares one test program made of the given sources, linked to the core.
-function(add_core_test name)
+# Declares one test program: its name, the library it tests, its sources.
+function(add_native_test name library)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE core GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${library} GTest::gtest GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
-add_core_test(geometry_test tests/native/geometry_test.cpp)
-add_core_test(scene_test tests/native/scene_test.cpp)
-add_core_test(shading_test tests/native/shading_test.cpp)
-add_core_test(sampling_test tests/native/sampling_test.cpp)
-add_core_test(scope_test tests/native/scope_test.cpp)
-add_core_test(compose_test tests/native/compose_test.cpp)
+add_native_test(geometry_test core tests/native/geometry_test.cpp)
+add_native_test(scene_test core tests/native/scene_test.cpp)
+add_native_test(shading_test core tests/native/shading_test.cpp)
+add_native_test(sampling_test core tests/native/sampling_test.cpp)
+add_native_test(scope_test core tests/native/scope_test.cpp)
+add_native_test(compose_test core tests/native/compose_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/about_bitmap.cmake OPTIONAL)

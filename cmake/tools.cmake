@@ -9,9 +9,7 @@ target_link_libraries(render_frames PRIVATE core demo_tune PNG::PNG)
 add_executable(bench_frame tools/bench_frame.cpp)
 target_link_libraries(bench_frame PRIVATE core demo_tune benchmark::benchmark)
 
-add_executable(demo_tune_test tests/native/demo_tune_test.cpp)
-target_link_libraries(demo_tune_test PRIVATE demo_tune GTest::gtest GTest::gtest_main)
-add_test(NAME demo_tune_test COMMAND demo_tune_test)
+add_native_test(demo_tune_test demo_tune tests/native/demo_tune_test.cpp)
 
 # The renderer run as a user would: arguments, error messages, exit codes, output files.
 add_test(NAME render_frames_test
