@@ -7,8 +7,23 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     googletest libgtest-dev libbenchmark-dev libpng-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-    wine64 xvfb xdotool x11-apps imagemagick python3
+    wine64 wine32:i386 xvfb xdotool x11-apps imagemagick python3
+    libsdl2-dev libsndfile1-dev libpulse-dev
+    libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+    pulseaudio pulseaudio-utils sox ffmpeg lame
 )
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    as_root=(sudo)
+fi
+
+# The player's DLL is 32-bit: its tests run under 32-bit Wine.
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
+    need_update=1
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -16,12 +31,9 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ $need_update -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-    as_root=(sudo)
-fi
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+[ ${#missing[@]} -eq 0 ] && exit 0
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
