@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -23,7 +24,11 @@ struct TracerPool {
     std::atomic<int32_t> nextRow;                // next row nobody has taken
 };
 
-static TracerPool pool;
+// Made in place at load and never destroyed: a program may end with the
+// workers still waiting, and destroying their condition variable under them
+// would hang its exit.
+alignas(TracerPool) static unsigned char poolStorage[sizeof(TracerPool)];
+static TracerPool& pool = *new (poolStorage) TracerPool();
 
 // Takes rows until none are left.
 static void traceTakenRows(const RowJob* job) {

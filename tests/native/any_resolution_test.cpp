@@ -3,6 +3,7 @@
 // oscilloscope is the plug-in's at 320 x 200 and thickens with the image.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -145,6 +146,20 @@ TEST_F(AnyResolutionTest, ScopeScalesWithTheImage) {
         }
     }
     EXPECT_EQ(marks, 4 * 1244);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TracerPoolExit, ProgramEndsWithThePoolRunning) {
+    // A program that never stops the pool still ends.
+    EXPECT_EXIT(
+        {
+            startTracerPool(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
