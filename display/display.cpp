@@ -190,12 +190,7 @@ int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, cons
 void shutdownDisplay(winampVisModule* module) {
     platform.ShowCursor(TRUE);
     if (display.directDraw != NULL) {
-        releaseSurface(&display.renderSurface);
-        releaseSurface(&display.spareSurface);
-        releaseSurface(&display.primarySurface);
-        releaseClipper();
-        // The back buffer belongs to the primary's chain and went with it.
-        display.backBuffer = NULL;
+        releaseSurfaces();
         display.directDraw->SetCooperativeLevel(NULL, DDSCL_NORMAL);
         display.directDraw->RestoreDisplayMode();
         display.directDraw->Release();
@@ -204,6 +199,15 @@ void shutdownDisplay(winampVisModule* module) {
     display.layout = PresentationLayout();
     platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_RESTORED, 0);
     platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_MAXIMIZED, 0);
+}
+
+void releaseSurfaces() {
+    releaseSurface(&display.renderSurface);
+    releaseSurface(&display.spareSurface);
+    releaseSurface(&display.primarySurface);
+    releaseClipper();
+    // The back buffer belongs to the primary's chain and went with it.
+    display.backBuffer = NULL;
 }
 
 void describeFlipChain(DDSURFACEDESC* description) {

@@ -1,5 +1,6 @@
-// Windows only. The full-screen window, the exclusive 320 x 200 x 32 mode and
-// the DirectDraw surfaces each frame passes through.
+// Windows only. The full-screen window, the exclusive 320 x 200 x 32 mode (or,
+// where the display lacks it, one of the ways in display/fallback.h) and the
+// DirectDraw surfaces each frame passes through.
 #pragma once
 #ifndef _WIN32
 #error "display/display.h is Windows-only"
@@ -41,6 +42,9 @@ int32_t setUpDisplay(winampVisModule* module);
 int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...)
     __attribute__((format(__MINGW_PRINTF_FORMAT, 4, 5)));
 void shutdownDisplay(winampVisModule* module);
+// Releases the surfaces and the clipper that exist, each once, and forgets
+// them and the back buffer.
+void releaseSurfaces();
 // The descriptions the set-up passes to CreateSurface: the primary with its
 // flipping chain, and each of the two offscreen surfaces.
 void describeFlipChain(DDSURFACEDESC* description);

@@ -64,14 +64,7 @@ HRESULT WINAPI collectMode(LPDDSURFACEDESC description, LPVOID context) {
 
 // Releases the surfaces of a failed scaled mode and gives the mode back.
 bool abandonScaledMode() {
-    IDirectDrawSurface** surfaces[] = {&display.renderSurface, &display.spareSurface, &display.primarySurface};
-    for (IDirectDrawSurface** surface : surfaces) {
-        if (*surface != NULL) {
-            (*surface)->Release();
-            *surface = NULL;
-        }
-    }
-    display.backBuffer = NULL;
+    releaseSurfaces();
     display.directDraw->RestoreDisplayMode();
     display.layout = PresentationLayout();
     return false;

@@ -28,7 +28,7 @@ say "bare $SCREEN screen, expecting the $PATH_NAME with the frame at $PICTURE"
 
 # Counts the pixels of the screenshot outside the picture that are not black.
 lit_outside_picture() {
-    local image=$1 total=0 area count
+    local image=$1 total=0 area size count
     for area in "${SW}x${PY}+0+0" "${SW}x$((SH - PY - PH))+0+$((PY + PH))" \
         "${PX}x${PH}+0+${PY}" "$((SW - PX - PW))x${PH}+$((PX + PW))+${PY}"; do
         [[ "$area" =~ ^0x|x0\+ ]] && continue
