@@ -200,7 +200,6 @@ count_pixels() {
 # WIDTHxHEIGHT of the X screen.
 screen_size() { xwd -root -display "$DISPLAY" -silent | convert xwd:- -format '%wx%h' info:; }
 
-
 # X windows mapped on the screen, Wine's included.
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 
