@@ -6,6 +6,8 @@ enable_language(RC)
 add_library(plugin STATIC
     display/platform.cpp
     display/display.cpp
+    display/presentation.cpp
+    display/fallback.cpp
     overlays/title.cpp
     about/about.cpp
     host/lifecycle.cpp
@@ -47,6 +49,7 @@ endfunction()
 
 add_windows_test(display_setup_test tests/windows/display_setup_test.cpp)
 add_windows_test(display_frame_test tests/windows/display_frame_test.cpp)
+add_windows_test(display_fallback_test tests/windows/display_fallback_test.cpp)
 add_windows_test(window_proc_test tests/windows/window_proc_test.cpp)
 add_windows_test(title_test tests/windows/title_test.cpp)
 add_windows_test(about_test tests/windows/about_test.cpp)

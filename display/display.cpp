@@ -5,9 +5,11 @@
 #endif
 #include "display/display.h"
 
+#include <cassert>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include "display/fallback.h"
 #include "display/platform.h"
 #include "overlays/title.h"
 
@@ -33,6 +35,22 @@ void releaseSurface(IDirectDrawSurface** surface) {
     }
     (*surface)->Release();
     *surface = NULL;
+}
+
+// Releases the clipper if it exists and forgets it.
+void releaseClipper() {
+    if (display.clipper == NULL) {
+        return;
+    }
+    display.clipper->Release();
+    display.clipper = NULL;
+}
+
+// The end of every successful set-up: no cursor, the window shown.
+int32_t showDisplay() {
+    platform.ShowCursor(FALSE);
+    platform.ShowWindow(display.displayWindow, SW_SHOWNORMAL);
+    return 0;
 }
 
 // True when the locked memory holds the whole frame in its own row layout.
@@ -106,18 +124,21 @@ int32_t setUpDisplay(winampVisModule* module) {
     }
     result = display.directDraw->SetDisplayMode(DISPLAY_WIDTH, DISPLAY_HEIGHT, DISPLAY_DEPTH);
     if (result != DD_OK) {
+        // No 320 x 200 here: a larger mode with the frame scaled up, else a
+        // window over the monitor. Only when both fail is the refusal of the
+        // mode reported, the first failure of the set-up.
+        if (setUpScaledMode() || setUpWindowedMode()) {
+            return showDisplay();
+        }
         return reportInitError(module, display.displayWindow, result,
                                "DISPLAY ERROR: setDisplayMode %d x %d x %d FAILED.\n", (int)DISPLAY_WIDTH,
                                (int)DISPLAY_HEIGHT, (int)DISPLAY_DEPTH);
     }
+    display.layout = exclusiveLayout();
 
     // Primary surface with its flipping chain, and the back buffer
     DDSURFACEDESC description;
-    memset(&description, 0, sizeof(description));
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    description.dwBackBufferCount = 2;
+    describeFlipChain(&description);
     result = display.directDraw->CreateSurface(&description, &display.primarySurface, NULL);
     if (result != DD_OK) {
         return reportInitError(module, display.displayWindow, result, "PLUGIN: CreateSurface failed. shit\n");
@@ -130,13 +151,7 @@ int32_t setUpDisplay(winampVisModule* module) {
     }
 
     // Two offscreen surfaces in system memory, from one description
-    memset(&description, 0, sizeof(description));
-    description.dwSize = sizeof(description);
-    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
-    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    description.dwWidth = DISPLAY_WIDTH;
-    description.dwHeight = DISPLAY_HEIGHT;
-    description.lPitch = 320;
+    describeOffscreenSurface(&description);
     result = display.directDraw->CreateSurface(&description, &display.renderSurface, NULL);
     if (result != DD_OK) {
         return reportInitError(module, display.displayWindow, result,
@@ -149,9 +164,7 @@ int32_t setUpDisplay(winampVisModule* module) {
     }
 
     // Show the window, hide the cursor
-    platform.ShowCursor(FALSE);
-    platform.ShowWindow(display.displayWindow, SW_SHOWNORMAL);
-    return 0;
+    return showDisplay();
 }
 
 // Undoes the set-up, then tells the user which step failed.
@@ -177,18 +190,43 @@ int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, cons
 void shutdownDisplay(winampVisModule* module) {
     platform.ShowCursor(TRUE);
     if (display.directDraw != NULL) {
-        releaseSurface(&display.renderSurface);
-        releaseSurface(&display.spareSurface);
-        releaseSurface(&display.primarySurface);
-        // The back buffer belongs to the primary's chain and went with it.
-        display.backBuffer = NULL;
+        releaseSurfaces();
         display.directDraw->SetCooperativeLevel(NULL, DDSCL_NORMAL);
         display.directDraw->RestoreDisplayMode();
         display.directDraw->Release();
         display.directDraw = NULL;
     }
+    display.layout = PresentationLayout();
     platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_RESTORED, 0);
     platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_MAXIMIZED, 0);
+}
+
+void releaseSurfaces() {
+    releaseSurface(&display.renderSurface);
+    releaseSurface(&display.spareSurface);
+    releaseSurface(&display.primarySurface);
+    releaseClipper();
+    // The back buffer belongs to the primary's chain and went with it.
+    display.backBuffer = NULL;
+}
+
+void describeFlipChain(DDSURFACEDESC* description) {
+    memset(description, 0, sizeof(*description));
+    description->dwSize = sizeof(*description);
+    description->dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    description->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    description->dwBackBufferCount = BACK_BUFFER_COUNT;
+}
+
+// One description serves both offscreen surfaces, in system memory.
+void describeOffscreenSurface(DDSURFACEDESC* description) {
+    memset(description, 0, sizeof(*description));
+    description->dwSize = sizeof(*description);
+    description->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
+    description->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    description->dwWidth = DISPLAY_WIDTH;
+    description->dwHeight = DISPLAY_HEIGHT;
+    description->lPitch = 320;
 }
 
 // Locks the whole render surface, waiting out a busy blitter for as long as
@@ -229,32 +267,14 @@ void unlockRenderSurface() {
     display.renderSurface->Unlock(NULL);
 }
 
-// Copies the frame to the back buffer and flips it onto the screen. Neither
-// waits: a busy blitter or a pending flip costs the frame.
 void presentFrame() {
-    HRESULT copy = display.backBuffer->BltFast(0, 0, display.renderSurface, NULL, DDBLTFAST_NOCOLORKEY);
-    if (copy == DDERR_SURFACELOST) {
-        restoreSurfaces();
-        return;
-    }
-    // A refused copy still flips, showing the back buffer as it was.
-    if (copy != DD_OK && copy != DDERR_WASSTILLDRAWING) {
-        return;
-    }
-    HRESULT flip = display.primarySurface->Flip(NULL, 0);
-    if (flip == DDERR_SURFACELOST) {
-        restoreSurfaces();
-    }
+    assert(display.layout.kind < PRESENTATION_COUNT);
+    presentationTable[display.layout.kind].present();
 }
 
-// Restores the flipping chain and then the render surface; the spare surface
-// holds nothing worth restoring.
 HRESULT restoreSurfaces() {
-    HRESULT result = display.primarySurface->Restore();
-    if (result == DD_OK) {
-        result = display.renderSurface->Restore();
-    }
-    return result;
+    assert(display.layout.kind < PRESENTATION_COUNT);
+    return presentationTable[display.layout.kind].restore();
 }
 
 // SPACE asks for the song title, releasing ESC or losing the window ends the

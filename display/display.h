@@ -1,5 +1,6 @@
-// Windows only. The full-screen window, the exclusive 320 x 200 x 32 mode and
-// the DirectDraw surfaces each frame passes through.
+// Windows only. The full-screen window, the exclusive 320 x 200 x 32 mode (or,
+// where the display lacks it, one of the ways in display/fallback.h) and the
+// DirectDraw surfaces each frame passes through.
 #pragma once
 #ifndef _WIN32
 #error "display/display.h is Windows-only"
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <windows.h>
 #include <ddraw.h>
+#include "display/presentation.h"
 #include "frame/frame_buffer.h"
 #include "host/winamp_vis.h"
 
@@ -23,10 +25,12 @@ static_assert(sizeof(DDSURFACEDESC) == 108, "surface description as the 32-bit p
 struct DisplayState {
     HWND displayWindow;                 // created by setUpDisplay, destroyed by Quit or a failed set-up
     IDirectDraw* directDraw;            // created by setUpDisplay, released by shutdownDisplay
-    IDirectDrawSurface* primarySurface; // visible surface, flipping chain of two back buffers
+    IDirectDrawSurface* primarySurface; // visible surface; flipping chain of two back buffers in a full-screen mode
     IDirectDrawSurface* backBuffer;     // attached to primarySurface; never released on its own
     IDirectDrawSurface* renderSurface;  // system-memory surface each frame is drawn into
     IDirectDrawSurface* spareSurface;   // second offscreen surface, created and released with the others
+    IDirectDrawClipper* clipper;        // keeps windowed blits inside displayWindow; windowed only
+    PresentationLayout layout;          // how frames are shown; chosen by setUpDisplay
     DDSURFACEDESC lockDescription;      // filled by each lock of renderSurface
 };
 
@@ -38,12 +42,21 @@ int32_t setUpDisplay(winampVisModule* module);
 int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...)
     __attribute__((format(__MINGW_PRINTF_FORMAT, 4, 5)));
 void shutdownDisplay(winampVisModule* module);
+// Releases the surfaces and the clipper that exist, each once, and forgets
+// them and the back buffer.
+void releaseSurfaces();
+// The descriptions the set-up passes to CreateSurface: the primary with its
+// flipping chain, and each of the two offscreen surfaces.
+void describeFlipChain(DDSURFACEDESC* description);
+void describeOffscreenSurface(DDSURFACEDESC* description);
 // Locks renderSurface; on success *frame is where the frame is composed: the
 // surface memory, or a frame of the fixed layout that unlockRenderSurface
 // copies in when the surface lays its rows out otherwise. Fails at once when
 // there is no render surface.
 HRESULT lockRenderSurface(FrameBuffer* frame);
 void unlockRenderSurface();
+// Shows the frame in the way the set-up chose.
 void presentFrame();
+// Restores lost surfaces in the way the set-up chose; the last Restore's result.
 HRESULT restoreSurfaces();
 LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

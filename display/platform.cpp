@@ -9,6 +9,8 @@ const PlatformApi realPlatform = {
     ::RegisterClassA,      // RegisterClassA
     ::CreateWindowExA,     // CreateWindowExA
     ::SetWindowLongA,      // SetWindowLongA
+    ::SetWindowPos,        // SetWindowPos
+    ::GetSystemMetrics,    // GetSystemMetrics
     ::ShowWindow,          // ShowWindow
     ::ShowCursor,          // ShowCursor
     ::DestroyWindow,       // DestroyWindow

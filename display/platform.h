@@ -14,6 +14,8 @@ struct PlatformApi {
     (DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height, HWND parent,
      HMENU menu, HINSTANCE instance, LPVOID param);
     LONG(WINAPI* SetWindowLongA)(HWND window, int index, LONG value);
+    BOOL(WINAPI* SetWindowPos)(HWND window, HWND after, int x, int y, int width, int height, UINT flags);
+    int(WINAPI* GetSystemMetrics)(int index);
     BOOL(WINAPI* ShowWindow)(HWND window, int command);
     int(WINAPI* ShowCursor)(BOOL show);
     BOOL(WINAPI* DestroyWindow)(HWND window);

@@ -80,7 +80,7 @@ start_display() {
         if [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; then
             continue
         fi
-        Xvfb ":$number" -screen 0 640x480x24 -nolisten tcp >"$WORK/xvfb.out" 2>&1 &
+        Xvfb ":$number" -screen 0 "${E2E_SCREEN:-640x480x24}" -nolisten tcp >"$WORK/xvfb.out" 2>&1 &
         XVFB_PID=$!
         for _ in $(seq 50); do
             if [ -e "/tmp/.X11-unix/X$number" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
@@ -108,6 +108,20 @@ start_player() {
     (cd "$WORK" && exec "$WINE64" explorer "/desktop=e2e$DISPLAY_NUMBER,640x480" "$(winpath "$PLAYER")" \
         --log "$(winpath "$LOG")" "$@" >"$WORK/player.out" 2>&1) &
     PLAYER_PID=$!
+}
+
+# Starts the host straight on the X screen, without a Wine virtual desktop,
+# with the given arguments, logging to $LOG.
+start_player_bare() {
+    (cd "$WORK" && exec "$WINE64" "$(winpath "$PLAYER")" --log "$(winpath "$LOG")" "$@" >"$WORK/player.out" 2>&1) &
+    PLAYER_PID=$!
+}
+
+# Gives the keyboard to the Windows window at X,Y of a bare X screen: with
+# no window manager the window under the pointer gets the keys.
+focus_bare_at() {
+    xdotool mousemove "$1" "$2" click 1
+    sleep 0.3
 }
 
 # Waits until a line of the log matches the extended regular expression.
@@ -182,6 +196,12 @@ count_pixels() {
     local image=$1 area=$2 condition=$3
     convert "$image" -crop "$area" +repage -alpha off -fx "($condition) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info:
 }
+
+# WIDTHxHEIGHT of the X screen.
+screen_size() { xwd -root -display "$DISPLAY" -silent | convert xwd:- -format '%wx%h' info:; }
+
+# X windows mapped on the screen, Wine's included.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 
 prepare_wine
 start_display

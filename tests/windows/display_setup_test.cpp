@@ -156,9 +156,10 @@ struct FailingStep {
     const char* name;
     void (*arm)(FakeDisplay* world, HRESULT code); // makes the step fail with `code`
     HRESULT code;
-    size_t callsBefore;                // lines of the successful set-up made, the failing call included
-    std::vector<std::string> shutdown; // from ShowCursor(TRUE) to the last notification
-    const char* message;               // the message box's text
+    size_t callsBefore;                     // lines of the successful set-up made, the failing call included
+    std::vector<std::string> shutdown;      // from ShowCursor(TRUE) to the last notification
+    const char* message;                    // the message box's text
+    std::vector<std::string> fallback = {}; // calls after the failing one, before the shutdown
 };
 
 std::ostream& operator<<(std::ostream& out, const FailingStep& step) {
@@ -183,8 +184,18 @@ const FailingStep FAILING_STEPS[] = {
     {"SetCooperativeLevel",
      [](FakeDisplay* world, HRESULT code) { world->directDraw.cooperativeScript.otherwise = code; },
      DDERR_EXCLUSIVEMODEALREADYSET, 9, releasing({}), "PLUGIN: SetCooperativeLevel failed. shit.\n"},
-    {"SetDisplayMode", [](FakeDisplay* world, HRESULT code) { world->directDraw.displayModeScript.otherwise = code; },
-     DDERR_UNSUPPORTEDMODE, 10, releasing({}), "DISPLAY ERROR: setDisplayMode 320 x 200 x 32 FAILED.\n"},
+    // Reported only once the other ways have failed too.
+    {"SetDisplayMode",
+     [](FakeDisplay* world, HRESULT code) {
+         world->directDraw.displayModeScript.otherwise = code;
+         world->refuseOtherWays();
+     },
+     DDERR_UNSUPPORTEDMODE,
+     10,
+     releasing({}),
+     "DISPLAY ERROR: setDisplayMode 320 x 200 x 32 FAILED.\n",
+     {"directDraw.EnumDisplayModes(flags=0x0, filter=null)",
+      "directDraw.SetCooperativeLevel(window=0x2020, flags=0x8)"}},
     {"CreateSurfaceOfThePrimary",
      [](FakeDisplay* world, HRESULT code) { world->directDraw.createSurfaceScript.repeat(code, 1, DD_OK); },
      DDERR_OUTOFVIDEOMEMORY, 11, releasing({}), "PLUGIN: CreateSurface failed. shit\n"},
@@ -218,6 +229,7 @@ TEST_P(FailedDirectDrawStep, ShutsDownReportsAndReturnsTheStepsCode) {
 
     std::vector<std::string> made = successfulSetUp();
     made.resize(step.callsBefore);
+    made = joined(made, step.fallback);
     std::string box =
         std::string("MessageBoxA(owner=0x2020, text=") + step.message + ", caption=sphere raytracer, type=0x0)";
     EXPECT_EQ(joined(joined(made, step.shutdown), joined({box}, afterMessageBox())), fake.log);

@@ -32,6 +32,17 @@ std::string guidText(REFIID iid) {
     return text;
 }
 
+// A rectangle as the log shows it.
+std::string rectText(const RECT* rect) {
+    if (rect == NULL) {
+        return "null";
+    }
+    char text[96];
+    snprintf(text, sizeof(text), "(%ld,%ld,%ld,%ld)", (long)rect->left, (long)rect->top, (long)rect->right,
+             (long)rect->bottom);
+    return text;
+}
+
 // A call the plug-in has no business making.
 HRESULT unexpected(const std::string& object, const char* method) {
     logCall("%s.Unexpected(%s)", object.c_str(), method);
@@ -65,7 +76,8 @@ void ResultScript::repeat(HRESULT result, size_t count, HRESULT after) {
 
 FakeSurface::FakeSurface(const char* surfaceName) : name(surfaceName) {}
 
-void FakeSurface::setLayout(LONG rowPitch, DWORD rows, uint8_t fill) {
+void FakeSurface::setLayout(LONG rowPitch, DWORD rows, uint8_t fill, DWORD columns) {
+    width = columns;
     pitch = rowPitch;
     height = rows;
     size_t lent = (size_t)rowPitch * rows;
@@ -110,8 +122,25 @@ HRESULT FakeSurface::AddAttachedSurface(LPDIRECTDRAWSURFACE) {
 HRESULT FakeSurface::AddOverlayDirtyRect(LPRECT) {
     return unexpected(name, "AddOverlayDirtyRect");
 }
-HRESULT FakeSurface::Blt(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDBLTFX) {
-    return unexpected(name, "Blt");
+// Logs the blit; a colour fill that succeeds fills the lent memory (the
+// rectangle, or the whole surface) with the 32-bit colour.
+HRESULT FakeSurface::Blt(LPRECT target, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+    bool fill = (flags & DDBLT_COLORFILL) != 0;
+    logCall("%s.Blt(dest=%s, source=%s, sourceRect=%s, flags=0x%lx, fill=%s)", name.c_str(), rectText(target).c_str(),
+            surfaceName(source).c_str(), rectText(sourceRect).c_str(), (unsigned long)flags,
+            fill && fx != NULL ? hexText((const void*)(uintptr_t)fx->dwFillColor).c_str() : "none");
+    HRESULT result = bltScript.take();
+    if (result != DD_OK || !fill || fx == NULL || memory.empty()) {
+        return result;
+    }
+    RECT area = target != NULL ? *target : RECT{0, 0, (LONG)width, (LONG)height};
+    for (LONG y = area.top; y < area.bottom && y < (LONG)height; y++) {
+        for (LONG x = area.left; x < area.right && (x + 1) * 4 <= pitch; x++) {
+            uint32_t colour = fx->dwFillColor;
+            memcpy(pixels() + (size_t)y * (size_t)pitch + (size_t)x * 4, &colour, 4);
+        }
+    }
+    return DD_OK;
 }
 HRESULT FakeSurface::BltBatch(LPDDBLTBATCH, DWORD, DWORD) {
     return unexpected(name, "BltBatch");
@@ -179,8 +208,14 @@ HRESULT FakeSurface::GetOverlayPosition(LPLONG, LPLONG) {
 HRESULT FakeSurface::GetPalette(LPDIRECTDRAWPALETTE*) {
     return unexpected(name, "GetPalette");
 }
-HRESULT FakeSurface::GetPixelFormat(LPDDPIXELFORMAT) {
-    return unexpected(name, "GetPixelFormat");
+HRESULT FakeSurface::GetPixelFormat(LPDDPIXELFORMAT format) {
+    logCall("%s.GetPixelFormat()", name.c_str());
+    HRESULT result = pixelFormatScript.take();
+    if (result == DD_OK) {
+        format->dwFlags = DDPF_RGB;
+        format->dwRGBBitCount = bitsPerPixel;
+    }
+    return result;
 }
 HRESULT FakeSurface::GetSurfaceDesc(LPDDSURFACEDESC) {
     return unexpected(name, "GetSurfaceDesc");
@@ -208,7 +243,7 @@ HRESULT FakeSurface::Lock(LPRECT rect, LPDDSURFACEDESC description, DWORD flags,
         return result;
     }
     description->dwFlags = DDSD_LPSURFACE | DDSD_PITCH | DDSD_HEIGHT | DDSD_WIDTH;
-    description->dwWidth = 320;
+    description->dwWidth = width;
     description->dwHeight = height;
     description->lPitch = pitch;
     description->lpSurface = pixels();
@@ -225,8 +260,9 @@ HRESULT FakeSurface::Restore() {
     return restoreScript.take();
 }
 
-HRESULT FakeSurface::SetClipper(LPDIRECTDRAWCLIPPER) {
-    return unexpected(name, "SetClipper");
+HRESULT FakeSurface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
+    logCall("%s.SetClipper(%s)", name.c_str(), dynamic_cast<FakeClipper*>(clipper) != NULL ? "clipper" : "other");
+    return setClipperScript.take();
 }
 HRESULT FakeSurface::SetColorKey(DWORD, LPDDCOLORKEY) {
     return unexpected(name, "SetColorKey");
@@ -251,6 +287,46 @@ HRESULT FakeSurface::UpdateOverlayDisplay(DWORD) {
 }
 HRESULT FakeSurface::UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) {
     return unexpected(name, "UpdateOverlayZOrder");
+}
+
+// Clipper
+
+HRESULT FakeClipper::QueryInterface(REFIID, void**) {
+    return unexpected("clipper", "QueryInterface");
+}
+
+ULONG FakeClipper::AddRef() {
+    return ++references;
+}
+
+ULONG FakeClipper::Release() {
+    logCall("clipper.Release()");
+    releaseCalls++;
+    if (references > 0) {
+        references--;
+    }
+    return references;
+}
+
+HRESULT FakeClipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) {
+    return unexpected("clipper", "GetClipList");
+}
+HRESULT FakeClipper::GetHWnd(HWND*) {
+    return unexpected("clipper", "GetHWnd");
+}
+HRESULT FakeClipper::Initialize(LPDIRECTDRAW, DWORD) {
+    return unexpected("clipper", "Initialize");
+}
+HRESULT FakeClipper::IsClipListChanged(WINBOOL*) {
+    return unexpected("clipper", "IsClipListChanged");
+}
+HRESULT FakeClipper::SetClipList(LPRGNDATA, DWORD) {
+    return unexpected("clipper", "SetClipList");
+}
+
+HRESULT FakeClipper::SetHWnd(DWORD flags, HWND window) {
+    logCall("clipper.SetHWnd(flags=0x%lx, window=%s)", (unsigned long)flags, hexText(window).c_str());
+    return setHWndScript.take();
 }
 
 // DirectDraw object
@@ -283,37 +359,76 @@ ULONG FakeDirectDraw::Release() {
 HRESULT FakeDirectDraw::Compact() {
     return unexpected("directDraw", "Compact");
 }
-HRESULT FakeDirectDraw::CreateClipper(DWORD, LPDIRECTDRAWCLIPPER*, IUnknown*) {
-    return unexpected("directDraw", "CreateClipper");
+HRESULT FakeDirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) {
+    logCall("directDraw.CreateClipper(flags=0x%lx, outer=%s)", (unsigned long)flags, hexText(outer).c_str());
+    HRESULT result = createClipperScript.take();
+    if (result == DD_OK) {
+        clipperToCreate->AddRef();
+        *clipper = clipperToCreate;
+    }
+    return result;
 }
 HRESULT FakeDirectDraw::CreatePalette(DWORD, LPPALETTEENTRY, LPDIRECTDRAWPALETTE*, IUnknown*) {
     return unexpected("directDraw", "CreatePalette");
 }
 
-// Hands out the next surface of surfacesToCreate, keeping a copy of the
-// description as it was passed.
+// Hands out the surface the description asks for, keeping a copy of the
+// description as it was passed. A held primary cannot be made twice.
 HRESULT FakeDirectDraw::CreateSurface(LPDDSURFACEDESC description, LPDIRECTDRAWSURFACE* surface, IUnknown* outer) {
     logCall("directDraw.CreateSurface(flags=0x%lx, caps=0x%lx, outer=%s)", (unsigned long)description->dwFlags,
             (unsigned long)description->ddsCaps.dwCaps, hexText(outer).c_str());
-    int call = createSurfaceCalls++;
-    if (call < FAKE_SURFACES_TO_CREATE) {
-        createDescriptions[call] = *description;
-        createDescriptionAddresses[call] = description;
-    }
+    createSurfaceCalls++;
+    createDescriptions.push_back(*description);
+    createDescriptionAddresses.push_back(description);
     HRESULT result = createSurfaceScript.take();
-    if (result != DD_OK || call >= FAKE_SURFACES_TO_CREATE) {
-        return result == DD_OK ? DDERR_GENERIC : result;
+    if (result != DD_OK) {
+        return result;
     }
-    surfacesToCreate[call]->AddRef();
-    *surface = surfacesToCreate[call];
+    FakeSurface* made = NULL;
+    if ((description->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0) {
+        made = primaryToCreate->references == 0 ? primaryToCreate : NULL;
+    } else if (renderToCreate->references == 0) {
+        made = renderToCreate;
+    } else if (spareToCreate->references == 0) {
+        made = spareToCreate;
+    }
+    if (made == NULL) {
+        return DDERR_GENERIC;
+    }
+    made->AddRef();
+    *surface = made;
     return DD_OK;
 }
 
 HRESULT FakeDirectDraw::DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) {
     return unexpected("directDraw", "DuplicateSurface");
 }
-HRESULT FakeDirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK) {
-    return unexpected("directDraw", "EnumDisplayModes");
+// Offers each mode of offeredModes, as DirectDraw describes a mode, until
+// the callback cancels.
+HRESULT FakeDirectDraw::EnumDisplayModes(DWORD flags, LPDDSURFACEDESC filter, LPVOID context,
+                                         LPDDENUMMODESCALLBACK callback) {
+    logCall("directDraw.EnumDisplayModes(flags=0x%lx, filter=%s)", (unsigned long)flags,
+            filter == NULL ? "null" : "given");
+    HRESULT result = enumModesScript.take();
+    if (result != DD_OK) {
+        return result;
+    }
+    for (const OfferedMode& mode : offeredModes) {
+        DDSURFACEDESC description;
+        memset(&description, 0, sizeof(description));
+        description.dwSize = sizeof(description);
+        description.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+        description.dwWidth = mode.width;
+        description.dwHeight = mode.height;
+        description.lPitch = (LONG)(mode.width * mode.depth / 8);
+        description.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        description.ddpfPixelFormat.dwFlags = DDPF_RGB;
+        description.ddpfPixelFormat.dwRGBBitCount = mode.depth;
+        if (callback(&description, context) == DDENUMRET_CANCEL) {
+            break;
+        }
+    }
+    return DD_OK;
 }
 HRESULT FakeDirectDraw::EnumSurfaces(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK) {
     return unexpected("directDraw", "EnumSurfaces");
@@ -373,9 +488,10 @@ HRESULT FakeDirectDraw::WaitForVerticalBlank(DWORD, HANDLE) {
 // The whole display
 
 FakeDisplay::FakeDisplay() {
-    directDraw.surfacesToCreate[0] = &primary;
-    directDraw.surfacesToCreate[1] = &render;
-    directDraw.surfacesToCreate[2] = &spare;
+    directDraw.primaryToCreate = &primary;
+    directDraw.renderToCreate = &render;
+    directDraw.spareToCreate = &spare;
+    directDraw.clipperToCreate = &clipper;
     primary.attached = &back;
     render.dcToHand = DEVICE_CONTEXT;
     render.setLayout(1280, 200, 0);
@@ -397,6 +513,13 @@ void FakeDisplay::adopt() {
     display.renderSurface = &render;
     display.spareSurface = &spare;
     display.displayWindow = DISPLAY_WINDOW;
+}
+
+void FakeDisplay::refuseOtherWays() {
+    directDraw.offeredModes.clear();
+    directDraw.cooperativeScript.queued = {DD_OK};
+    directDraw.cooperativeScript.next = 0;
+    directDraw.cooperativeScript.otherwise = DDERR_GENERIC;
 }
 
 bool noUnexpectedCalls() {

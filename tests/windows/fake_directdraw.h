@@ -31,6 +31,7 @@ struct FakeSurface : IDirectDrawSurface {
     int releaseCalls = 0;
     FakeSurface* attached = NULL; // GetAttachedSurface's answer
     HDC dcToHand = NULL;          // GetDC's device context
+    DWORD bitsPerPixel = 32;      // GetPixelFormat's depth
 
     ResultScript lockScript;
     ResultScript unlockScript;
@@ -39,11 +40,16 @@ struct FakeSurface : IDirectDrawSurface {
     ResultScript restoreScript;
     ResultScript getDCScript;
     ResultScript attachedScript;
+    ResultScript bltScript;
+    ResultScript pixelFormatScript;
+    ResultScript setClipperScript;
 
-    // Lent memory: guard bytes, `pitch` x `height` bytes, guard bytes.
+    // Lent memory: guard bytes, `pitch` x `height` bytes, guard bytes; a
+    // surface `width` pixels wide.
     std::vector<uint8_t> memory;
     LONG pitch = 0;
     DWORD height = 0;
+    DWORD width = 320;
 
     // What each Lock call found in the description it was given.
     std::vector<const void*> lockDescriptionAddresses;
@@ -51,8 +57,9 @@ struct FakeSurface : IDirectDrawSurface {
     std::vector<bool> lockDescriptionScribbled; // still holds the busy answer's mark
 
     explicit FakeSurface(const char* surfaceName);
-    // Lays the lent memory out and fills it with `fill`, guards with GUARD_BYTE.
-    void setLayout(LONG rowPitch, DWORD rows, uint8_t fill);
+    // Lays the lent memory out for a surface `columns` pixels wide and fills
+    // it with `fill`, guards with GUARD_BYTE.
+    void setLayout(LONG rowPitch, DWORD rows, uint8_t fill, DWORD columns = 320);
     uint8_t* pixels();
     bool guardsIntact() const;
 
@@ -94,7 +101,28 @@ struct FakeSurface : IDirectDrawSurface {
     HRESULT STDMETHODCALLTYPE UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override;
 };
 
-constexpr int FAKE_SURFACES_TO_CREATE = 3;
+struct FakeClipper : IDirectDrawClipper {
+    ULONG references = 0; // handed out and not yet released
+    int releaseCalls = 0;
+    ResultScript setHWndScript;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetClipList(LPRECT, LPRGNDATA, LPDWORD) override;
+    HRESULT STDMETHODCALLTYPE GetHWnd(HWND*) override;
+    HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTDRAW, DWORD) override;
+    HRESULT STDMETHODCALLTYPE IsClipListChanged(WINBOOL*) override;
+    HRESULT STDMETHODCALLTYPE SetClipList(LPRGNDATA, DWORD) override;
+    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD flags, HWND window) override;
+};
+
+// A mode EnumDisplayModes offers.
+struct OfferedMode {
+    DWORD width;
+    DWORD height;
+    DWORD depth;
+};
 
 struct FakeDirectDraw : IDirectDraw {
     ULONG references = 0; // handed out and not yet released
@@ -104,12 +132,20 @@ struct FakeDirectDraw : IDirectDraw {
     ResultScript cooperativeScript;
     ResultScript displayModeScript;
     ResultScript createSurfaceScript;
+    ResultScript enumModesScript;
+    ResultScript createClipperScript;
 
-    // CreateSurface hands these out in turn: primary, render, spare.
-    FakeSurface* surfacesToCreate[FAKE_SURFACES_TO_CREATE] = {};
+    // CreateSurface hands out the primary for a primary description, and the
+    // render surface, or the spare one when the render surface is held, for
+    // an offscreen one.
+    FakeSurface* primaryToCreate = NULL;
+    FakeSurface* renderToCreate = NULL;
+    FakeSurface* spareToCreate = NULL;
+    FakeClipper* clipperToCreate = NULL;
     int createSurfaceCalls = 0;
-    DDSURFACEDESC createDescriptions[FAKE_SURFACES_TO_CREATE] = {}; // copies, as passed
-    const void* createDescriptionAddresses[FAKE_SURFACES_TO_CREATE] = {};
+    std::vector<DDSURFACEDESC> createDescriptions; // copies, as passed
+    std::vector<const void*> createDescriptionAddresses;
+    std::vector<OfferedMode> offeredModes; // EnumDisplayModes' list, in its order
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -146,12 +182,16 @@ struct FakeDisplay {
     FakeSurface back{"back"};
     FakeSurface render{"render"};
     FakeSurface spare{"spare"};
+    FakeClipper clipper;
 
     FakeDisplay();
     // Makes DirectDrawCreate of the fake platform hand out this display.
     void offerToPlatform();
     // Puts the objects in the display state as a finished set-up would.
     void adopt();
+    // Leaves a refused 320 x 200 mode no other way: no mode is offered and
+    // the normal cooperative level is refused.
+    void refuseOtherWays();
 };
 
 // True when no fake object saw a call the plug-in is not expected to make.

@@ -62,6 +62,23 @@ LONG WINAPI fakeSetWindowLongA(HWND window, int index, LONG value) {
     return 0;
 }
 
+BOOL WINAPI fakeSetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags) {
+    logCall("SetWindowPos(window=%s, after=%s, x=%d, y=%d, width=%d, height=%d, flags=0x%x)", hexText(window).c_str(),
+            hexText(after).c_str(), x, y, width, height, flags);
+    return fake.setWindowPosResult;
+}
+
+int WINAPI fakeGetSystemMetrics(int index) {
+    logCall("GetSystemMetrics(%d)", index);
+    if (index == SM_CXSCREEN) {
+        return fake.screenWidth;
+    }
+    if (index == SM_CYSCREEN) {
+        return fake.screenHeight;
+    }
+    return 0;
+}
+
 BOOL WINAPI fakeShowWindow(HWND window, int command) {
     logCall("ShowWindow(window=%s, command=%d)", hexText(window).c_str(), command);
     return FALSE;
@@ -171,6 +188,8 @@ const PlatformApi fakePlatform = {
     fakeRegisterClassA,      // RegisterClassA
     fakeCreateWindowExA,     // CreateWindowExA
     fakeSetWindowLongA,      // SetWindowLongA
+    fakeSetWindowPos,        // SetWindowPos
+    fakeGetSystemMetrics,    // GetSystemMetrics
     fakeShowWindow,          // ShowWindow
     fakeShowCursor,          // ShowCursor
     fakeDestroyWindow,       // DestroyWindow
@@ -193,6 +212,9 @@ const PlatformApi fakePlatform = {
 void useFakePlatform() {
     fake = FakePlatform();
     fake.windowToCreate = DISPLAY_WINDOW;
+    fake.setWindowPosResult = TRUE;
+    fake.screenWidth = 1024;
+    fake.screenHeight = 768;
     fake.directDrawCreateResult = DD_OK;
     platform = fakePlatform;
 }

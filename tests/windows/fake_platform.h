@@ -34,6 +34,9 @@ struct FakePlatform {
     LRESULT titleAnswer;             // answer to the WM_USER query 212
     SIZE textExtent;                 // GetTextExtentPointA's measure
     INT_PTR dialogResult;            // DialogBoxParamA's result
+    BOOL setWindowPosResult;         // SetWindowPos's result
+    int screenWidth;                 // GetSystemMetrics' SM_CXSCREEN
+    int screenHeight;                // GetSystemMetrics' SM_CYSCREEN
     HRESULT directDrawCreateResult;  // DirectDrawCreate's result
     IDirectDraw* directDrawToCreate; // DirectDrawCreate's object on success
 };

@@ -107,6 +107,7 @@ TEST_F(Lifecycle, FailedInitStillLeavesTheSceneBuilt) {
 
 TEST_F(Lifecycle, InitPassesOnTheFailingCallsOwnCode) {
     world.directDraw.displayModeScript.otherwise = DDERR_UNSUPPORTEDMODE;
+    world.refuseOtherWays();
     EXPECT_EQ((int32_t)DDERR_UNSUPPORTEDMODE, Init(&module));
 }
 
@@ -274,6 +275,7 @@ TEST_F(Lifecycle, SecondQuitReleasesAndDestroysNothing) {
 
 TEST_F(Lifecycle, QuitAfterAFailedInitDestroysNoStaleWindow) {
     world.directDraw.displayModeScript.otherwise = DDERR_UNSUPPORTEDMODE;
+    world.refuseOtherWays();
     ASSERT_NE(0, Init(&module));
     // Windows may hand the same handle to another window meanwhile.
     fake.windowAlive = true;
