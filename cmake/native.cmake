@@ -17,5 +17,6 @@ add_native_test(compose_test core tests/native/compose_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/audio.cmake)
+include(cmake/app.cmake)
 include(cmake/about_bitmap.cmake OPTIONAL)
 include(cmake/player_tests.cmake OPTIONAL)
