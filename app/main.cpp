@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
     // SDL: a display is needed, sound is not
     if (run.options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays
         // Nothing to show on: SDL's software renderer straight into the
         // window's memory, without loading a graphics library.
         setenv("SDL_RENDER_DRIVER", "software", 1);
@@ -290,6 +290,14 @@ int main(int argc, char** argv) {
         return shutdown(EXIT_FAILED);
     }
     run.sdlStarted = true;
+    // SDL falls back to drawing in memory when it finds no display; unasked
+    // for, that is no display either.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool inMemory = driver != nullptr && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
+    if (inMemory && !run.options.headless && getenv("SDL_VIDEODRIVER") == nullptr) {
+        reportProblem("no display to open a window on (neither X11 nor Wayland answered); --headless runs without one");
+        return shutdown(EXIT_FAILED);
+    }
     bool playsSound = !run.options.capture && run.options.waveformPath == nullptr;
     if (playsSound && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         reportProblem("no sound device (%s): running silent, timed by the clock", SDL_GetError());
