@@ -1,9 +1,14 @@
 // Primary rays on the half-resolution grid, and the averaging between samples.
 #include "raytracer/sampling.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
 
-#include "raytracer/shading.h"
+#include <cstddef>
+
+#include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 
 SampleGrid sampleGrid = {};
 
@@ -16,17 +21,6 @@ void setSampleGrid() {
     sampleGrid.verticalBase = 90.0f;
     sampleGrid.columnHalfExtent = 80;
     sampleGrid.rowHalfExtent = 45;
-}
-
-// A traced channel as a pixel byte: clamped above, truncated toward zero.
-static uint8_t channelByte(float value) {
-    if (value > 255.0f) {
-        return 255;
-    }
-    if (!(value > 0.0f)) {
-        return 0; // never negative in practice; also keeps a NaN defined
-    }
-    return static_cast<uint8_t>(value);
 }
 
 void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
@@ -47,53 +41,114 @@ void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
     Vector3 rowStart = V - static_cast<float>(grid.columnHalfExtent) * R - static_cast<float>(grid.rowHalfExtent) * U;
 
     // One primary ray per sample, written every other pixel of every other row
+    ViewRays view = {camera->eye, V, R, light->position};
+    SpanRoutine traceSpan = frameSpanRoutine();
     uint8_t* pixel = frame;
     for (int32_t i = 0; i < grid.rows; i++) {
-        Vector3 offset = rowStart;
-        for (int32_t j = 0; j < grid.columns; j++) {
-            Ray ray = {camera->eye, offset};
-            normalize(ray.direction);
-            refractInside = 0;
-            float red = 0.0f;
-            float green = 0.0f;
-            float blue = 0.0f;
-            HitRecord hit = {};
-            hit.t = NO_HIT;
-            traceRay(0, &ray, &hit, &light->position, &V, &red, &green, &blue);
-            pixel[0] = channelByte(blue);
-            pixel[1] = channelByte(green);
-            pixel[2] = channelByte(red);
-            pixel += grid.columnStep;
-            offset = offset + R;
-        }
+        traceSpan(&view, rowStart, grid.columns, pixel, grid.columnStep);
         // The 161st sample has landed on the first pixel of the next row
-        pixel += grid.rowSkip;
+        pixel += grid.columns * grid.columnStep + grid.rowSkip;
         rowStart = rowStart + U;
     }
 }
 
-static void averageInto(uint8_t* pixel, const uint8_t* a, const uint8_t* b) {
-    for (int32_t channel = 0; channel < 3; channel++) {
-        pixel[channel] = static_cast<uint8_t>((a[channel] + b[channel]) >> 1);
+// What the rows of an any-resolution frame share while the pool traces them.
+struct ImageJob {
+    ViewRays view;                     // eye, forward, column step, light
+    SpanRoutine traceSpan;             // the frame's tracer
+    const FrameImage* image;           // where the rows go
+    Vector3 rowStarts[MAX_IMAGE_SIDE]; // view-plane offset of each row's first pixel
+};
+
+static ImageJob imageJob; // written by traceImage before the rows are handed out
+
+static void traceImageRow(const void* context, int32_t row) {
+    const ImageJob* job = static_cast<const ImageJob*>(context);
+    uint8_t* firstPixel = job->image->pixels + static_cast<ptrdiff_t>(row) * job->image->pitch;
+    job->traceSpan(&job->view, job->rowStarts[row], job->image->width, firstPixel, 4);
+}
+
+void traceImage(const FrameImage* image, const Camera* camera, const Light* light) {
+    // Steps of the half-resolution grid stretched over the image's width:
+    // at 161 x 91 these are the grid's own 160 and 90 to the bit.
+    float horizontalDivisor = static_cast<float>(image->width - 1);
+    float verticalBase = horizontalDivisor * 0.5625f; // 90 / 160
+    float columnHalfExtent = horizontalDivisor * 0.5f;
+    float rowHalfExtent = static_cast<float>(image->height - 1) * 0.5f;
+
+    // Camera basis, as renderView builds it
+    Vector3 V = camera->target - camera->eye;
+    normalize(V);
+    Vector3 up0 = {std::sin(camera->roll), -std::cos(camera->roll), 0.0f};
+    Vector3 R;
+    cross(R, up0, V);
+    normalize(R);
+    Vector3 U;
+    cross(U, R, V);
+    normalize(U);
+    R = (camera->zoom / horizontalDivisor) * R;
+    U = (camera->zoom / (verticalBase * 1.6f)) * U;
+
+    // Row offsets as running sums, the same whichever thread traces a row
+    ImageJob& job = imageJob;
+    job.view = {camera->eye, V, R, light->position};
+    job.traceSpan = frameSpanRoutine();
+    job.image = image;
+    job.rowStarts[0] = V - columnHalfExtent * R - rowHalfExtent * U;
+    for (int32_t i = 1; i < image->height; i++) {
+        job.rowStarts[i] = job.rowStarts[i - 1] + U;
     }
+    RowJob rows = {traceImageRow, &job, image->height};
+    runRows(&rows);
+}
+
+// Per byte, the sum of a and b shifted right by one: SSE2's average rounds
+// up, so the lowest bit of the sum is taken back off.
+static __m128i averageDown(__m128i a, __m128i b) {
+    __m128i roundedUp = _mm_avg_epu8(a, b);
+    return _mm_sub_epi8(roundedUp, _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+}
+
+// Four pixels at once: `averaged` in the bytes `mask` selects, `kept` elsewhere.
+static __m128i blendBytes(__m128i mask, __m128i averaged, __m128i kept) {
+    return _mm_or_si128(_mm_and_si128(mask, averaged), _mm_andnot_si128(mask, kept));
+}
+
+static __m128i loadPixels(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+static void storePixels(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
 void upsampleFrame(FrameBuffer frame) {
-    // Horizontal pass over the sampled rows; the right neighbour of x = 319
-    // is the first pixel of the next row, where the row's 161st sample lies.
+    // Horizontal pass over the sampled rows, four pixels a step: pixels
+    // 4k + 1 and 4k + 3 from the samples 4k, 4k + 2 and 4k + 4, the last
+    // taken from the next four. The right neighbour of x = 319 is the first
+    // pixel of the next row, where the row's 161st sample lies.
+    const __m128i gapColours = _mm_set_epi32(0x00FFFFFF, 0, 0x00FFFFFF, 0);
     for (int32_t y = 0; y < TRACED_ROWS; y += 2) {
-        uint8_t* row = frame + y * FRAME_ROW_BYTES;
-        for (int32_t x = 1; x < FRAME_WIDTH; x += 2) {
-            averageInto(row + x * 4, row + (x - 1) * 4, row + (x + 1) * 4);
+        uint8_t* pixel = frame + y * FRAME_ROW_BYTES;
+        __m128i four = loadPixels(pixel);
+        for (int32_t x = 0; x < FRAME_WIDTH; x += 4) {
+            __m128i next = loadPixels(pixel + 16);
+            __m128i twoOn = _mm_or_si128(_mm_srli_si128(four, 8), _mm_slli_si128(next, 8));
+            __m128i averaged = _mm_slli_si128(averageDown(four, twoOn), 4);
+            storePixels(pixel, blendBytes(gapColours, averaged, four));
+            four = next;
+            pixel += 16;
         }
     }
 
-    // Vertical pass over the rows in between
+    // Vertical pass over the rows in between, four pixels at a time
+    const __m128i colours = _mm_set1_epi32(0x00FFFFFF);
     for (int32_t y = 1; y < TRACED_ROWS - 1; y += 2) {
         uint8_t* row = frame + y * FRAME_ROW_BYTES;
-        for (int32_t x = 0; x < FRAME_WIDTH; x++) {
+        for (int32_t x = 0; x < FRAME_WIDTH; x += 4) {
             uint8_t* pixel = row + x * 4;
-            averageInto(pixel, pixel - FRAME_ROW_BYTES, pixel + FRAME_ROW_BYTES);
+            __m128i averaged = averageDown(loadPixels(pixel - FRAME_ROW_BYTES), loadPixels(pixel + FRAME_ROW_BYTES));
+            storePixels(pixel, blendBytes(colours, averaged, loadPixels(pixel)));
         }
     }
 }
