@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # raysphere without a display: frames from a raw waveform are exactly the
-# renderer's, in a window of any whole multiple of the frame's size; files
+# renderer's, in a window of any whole multiple of the frame's size, at the
+# plug-in's 320 x 200 and at a --size of its own; files
 # that cannot be played are named with the reason and skipped; no sound
 # device, no display, no sound server and bad arguments each say so.
 set -euo pipefail
@@ -19,6 +20,14 @@ for size in 640x400 960x600; do
     cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the blocks fed are not the file's"
 done
 ls "$work" | grep -q '\.tmp$' && fail "a temporary screenshot was left behind"
+
+# --size: every pixel traced, the renderer's --size frame, on two threads or one
+"$render_frames" 3 "$work/sized" --size 480x270 --waveform "$work/blocks.raw" >/dev/null
+"$raysphere" --headless --waveform "$work/blocks.raw" --frames 3 --size 480x270 --threads 2 --window 960x540 \
+    --screenshot "$work/sized.png"
+convert "$work/sized.png" -sample 480x270\! "$work/sized-back.png"
+[ "$(compare -metric AE "$work/sized-back.png" "$work/sized/frame_0003.png" null: 2>&1)" = "0" ] ||
+    fail "the --size frame differs from the renderer's"
 
 # --- Files: the unplayable are named and skipped, the rest play, then the program ends
 sox -n -r 48000 -b 24 -c 2 "$work/good.wav" synth 1 sine 440
@@ -86,5 +95,7 @@ check_refused "--fps needs a whole number from 1 to 1000, not '0'" --fps 0
 check_refused "--frames needs a whole number" --frames
 check_refused "choose one of FILE..., --capture and --waveform" --capture "$work/good.wav"
 check_refused "unknown option --bogus" --bogus
+check_refused "--size needs WxH with W and H from 2 to 8192, not '1x5'" --size 1x5
+check_refused "--threads works with --size only" --threads 2
 "$raysphere" --help | grep -q "^usage: raysphere" || fail "--help"
 echo "PASS"
