@@ -181,7 +181,8 @@ void measureFrame(uint64_t workTicks) {
     clock->workTicks = 0;
     clock->secondsMeasured++;
     int32_t fps = run.options.fps;
-    if (!clock->behind && clock->measuredFps < BEHIND_SHARE * fps) {
+    // The first second includes the window's and the libraries' warm-up.
+    if (!clock->behind && clock->secondsMeasured > 1 && clock->measuredFps < BEHIND_SHARE * fps) {
         reportProblem("this machine keeps up only %.1f of the %d frames per second asked for (a frame takes %.1f ms "
                       "to make); the motion is slower than it should be",
                       clock->measuredFps, (int)fps, clock->frameMs);
