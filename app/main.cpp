@@ -1,0 +1,405 @@
+// raysphere: the visualisation live in a window, from the sound files given,
+// from what the desktop plays, or from the built-in demo tune. Each frame gets
+// the waveform heard at that moment, as the player hands it to the plug-in,
+// so the frames are the plug-in's frames.
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "app/input.h"
+#include "app/options.h"
+#include "app/report.h"
+#include "app/window.h"
+#include "frame/compose.h"
+#include "overlays/title_box.h"
+#include "overlays/title_font.h"
+#include "raytracer/sampling.h"
+#include "raytracer/scene.h"
+#include "raytracer/tracer_pool.h"
+
+namespace {
+
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILED = 1;        // no display, nothing playable, a file not written
+constexpr int EXIT_BAD_ARGUMENTS = 2; // the command line was wrong
+constexpr size_t ERROR_CHARS = 1024;
+constexpr int32_t MAX_LISTED_SOURCES = 64;
+constexpr double BEHIND_SHARE = 0.9;     // below this share of the asked rate the machine does not keep up
+constexpr double RECOVERED_SHARE = 0.97; // at or above it again, it does
+constexpr int32_t INFO_ROW = 184;        // the frame rate line, in rows the plug-in's tracer never paints
+
+// The frame rate, measured over each second.
+struct FrameClock {
+    uint64_t frequency;      // performance counter ticks a second
+    uint64_t period;         // ticks a frame at the asked rate
+    uint64_t start;          // when the first frame was due
+    uint64_t due;            // when the next frame is to be shown
+    uint64_t secondStart;    // start of the second being measured
+    int64_t secondFrames;    // frames shown in it
+    uint64_t workTicks;      // ticks spent making those frames
+    double measuredFps;      // over the last whole second
+    double frameMs;          // average time to make a frame in that second
+    bool behind;             // said that the machine does not keep up
+    int64_t secondsMeasured; // whole seconds so far
+};
+
+struct AppRun {
+    AppOptions options;         // the command line
+    AppWindow window;           // opened in set-up, closed in shutdown
+    AppInput input;             // where the waveform comes from
+    bool sdlStarted;            // SDL_Init succeeded
+    winampVisModule module;     // what the player would hand the plug-in
+    uint8_t frame[FRAME_BYTES]; // the render surface; persists from frame to frame
+    uint8_t* sizedPixels;       // --size: the image's memory, malloc'd
+    bool poolStarted;           // --size: the tracer threads run
+    FrameImage image;           // the frame shown: the render surface or the --size image
+    int32_t textScale;          // title and frame rate: 1 at 320 x 200
+    TitleRequest title;         // SPACE
+    bool showInfo;              // I: the frame rate over the frame
+    bool infoDrawn;             // the frame rate line is in the frame and must be cleared
+    bool quit;                  // ESC or the window closed
+    int64_t frameIndex;         // frames shown
+    FILE* waveformOut;          // --write-waveform, open during the run
+    bool waveformOutFailed;     // a block could not be written
+    FrameClock clock;
+};
+
+AppRun run;
+
+// Lists the sources --capture can take.
+int listSources() {
+    static CaptureDevice devices[MAX_LISTED_SOURCES];
+    char defaultMonitor[256];
+    char error[ERROR_CHARS];
+    int32_t count =
+        listCaptureDevices(devices, MAX_LISTED_SOURCES, defaultMonitor, sizeof defaultMonitor, error, sizeof error);
+    if (count < 0) {
+        reportProblem("%s", error);
+        return EXIT_FAILED;
+    }
+    printf("Sources for --capture=SOURCE (* is what --capture alone takes):\n");
+    for (int32_t i = 0; i < count; i++) {
+        bool isDefault = strcmp(devices[i].name, defaultMonitor) == 0;
+        printf("%s %s\n    %s%s\n", isDefault ? "*" : " ", devices[i].name, devices[i].description,
+               devices[i].monitor ? " (what an output plays)" : "");
+    }
+    if (count == 0) {
+        printf("  (none)\n");
+    }
+    return EXIT_OK;
+}
+
+// Writes `text` white on black in the rows below the picture, or clears them.
+void drawInfoLine(const char* text) {
+    FrameImage* image = &run.image;
+    int32_t scale = run.textScale;
+    int32_t top = image->height * INFO_ROW / FRAME_HEIGHT;
+    for (int32_t y = top; y < top + TITLE_FONT_HEIGHT * scale && y < image->height; y++) {
+        memset(image->pixels + (size_t)y * image->pitch, 0, (size_t)image->width * 4);
+    }
+    for (int32_t column = 0; text != nullptr && text[column] != '\0'; column++) {
+        const uint8_t* glyph = titleFontGlyphs[(uint8_t)text[column]];
+        for (int32_t y = 0; y < TITLE_FONT_HEIGHT * scale && top + y < image->height; y++) {
+            for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
+                int32_t px = (4 + column * TITLE_FONT_WIDTH) * scale + x;
+                if ((glyph[y / scale] & (0x80 >> (x / scale))) != 0 && px < image->width) {
+                    memset(image->pixels + (size_t)(top + y) * image->pitch + (size_t)px * 4, 255, 3);
+                }
+            }
+        }
+    }
+}
+
+void handleKey(const SDL_KeyboardEvent* key) {
+    switch (key->keysym.sym) {
+    case SDLK_ESCAPE:
+        run.quit = true;
+        break;
+    case SDLK_SPACE:
+        // Auto-repeated presses count like the first, as in the plug-in.
+        requestTitleBox(&run.title);
+        break;
+    case SDLK_f:
+        if (key->repeat != 0) {
+            break; // held down, it would flip back and forth
+        }
+        toggleFullscreen(&run.window);
+        reportDetail("full screen %s", run.window.fullscreen ? "on" : "off");
+        break;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        if ((key->keysym.mod & KMOD_ALT) != 0 && key->repeat == 0) {
+            toggleFullscreen(&run.window);
+            reportDetail("full screen %s", run.window.fullscreen ? "on" : "off");
+        }
+        break;
+    case SDLK_n:
+        skipInput(&run.input, 1);
+        break;
+    case SDLK_p:
+        skipInput(&run.input, -1);
+        break;
+    case SDLK_i:
+        run.showInfo = !run.showInfo;
+        break;
+    default:
+        break;
+    }
+}
+
+void handleEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_QUIT) {
+            run.quit = true;
+        } else if (event.type == SDL_KEYDOWN) {
+            handleKey(&event.key);
+        } else if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT &&
+                   event.button.clicks == 2) {
+            toggleFullscreen(&run.window);
+            reportDetail("full screen %s", run.window.fullscreen ? "on" : "off");
+        } else if (event.type == SDL_AUDIODEVICEREMOVED && event.adevice.iscapture == 0 &&
+                   event.adevice.which == run.input.device) {
+            loseSound(&run.input);
+        }
+    }
+}
+
+// Counts the frame shown and, once a second, measures the rate.
+void measureFrame(uint64_t workTicks) {
+    FrameClock* clock = &run.clock;
+    uint64_t now = SDL_GetPerformanceCounter();
+    clock->secondFrames++;
+    clock->workTicks += workTicks;
+    if (now - clock->secondStart < clock->frequency) {
+        return;
+    }
+    double seconds = (double)(now - clock->secondStart) / (double)clock->frequency;
+    clock->measuredFps = (double)clock->secondFrames / seconds;
+    clock->frameMs = 1000.0 * (double)clock->workTicks / (double)clock->frequency / (double)clock->secondFrames;
+    clock->secondStart = now;
+    clock->secondFrames = 0;
+    clock->workTicks = 0;
+    clock->secondsMeasured++;
+    int32_t fps = run.options.fps;
+    // The first second includes the window's and the libraries' warm-up.
+    if (!clock->behind && clock->secondsMeasured > 1 && clock->measuredFps < BEHIND_SHARE * fps) {
+        reportProblem("this machine keeps up only %.1f of the %d frames per second asked for (a frame takes %.1f ms "
+                      "to make); the motion is slower than it should be",
+                      clock->measuredFps, (int)fps, clock->frameMs);
+        clock->behind = true;
+    } else if (clock->behind && clock->measuredFps >= RECOVERED_SHARE * fps) {
+        reportProblem("keeping up again: %.1f frames per second", clock->measuredFps);
+        clock->behind = false;
+    }
+    if (clock->secondsMeasured % 5 == 0) {
+        reportDetail("%.1f frames per second (a frame takes %.1f ms to make)", clock->measuredFps, clock->frameMs);
+    }
+}
+
+// Waits until the frame is due; a frame that is late moves the schedule on
+// rather than hurrying the next ones.
+void waitForDue() {
+    FrameClock* clock = &run.clock;
+    uint64_t now = SDL_GetPerformanceCounter();
+    if (now < clock->due) {
+        SDL_Delay((Uint32)((clock->due - now) * 1000 / clock->frequency));
+        while (SDL_GetPerformanceCounter() < clock->due) {
+            // the last part of a millisecond
+        }
+        clock->due += clock->period;
+    } else if (now - clock->due > clock->period) {
+        clock->due = now + clock->period;
+    } else {
+        clock->due += clock->period;
+    }
+}
+
+// One frame: the waveform heard now, the plug-in's frame, title and info
+// over it, shown when due.
+bool showOneFrame() {
+    uint64_t workStart = SDL_GetPerformanceCounter();
+    if (!followInput(&run.input)) {
+        return false;
+    }
+    inputBlock(&run.input, run.frameIndex, run.module.waveformData);
+    run.module.nCh = run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels;
+    if (run.waveformOut != nullptr && fwrite(run.module.waveformData, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
+        run.waveformOutFailed = true;
+    }
+    if (run.sizedPixels != nullptr) {
+        composeFrameAt(&run.image, &run.module);
+    } else {
+        composeFrame(run.frame, &run.module);
+    }
+    if (stepTitleBox(&run.title)) {
+        drawTitleBox(&run.image, inputTitle(&run.input), run.textScale);
+    }
+    if (run.showInfo) {
+        char info[64];
+        snprintf(info, sizeof info, "%.1f fps of %d", run.clock.measuredFps, (int)run.options.fps);
+        drawInfoLine(info);
+        run.infoDrawn = true;
+    } else if (run.infoDrawn) {
+        // A --size image is traced whole each frame; the plug-in's keeps its bottom rows.
+        if (run.sizedPixels == nullptr) {
+            drawInfoLine(nullptr);
+        }
+        run.infoDrawn = false;
+    }
+    drawWindow(&run.window, &run.image);
+    uint64_t workTicks = SDL_GetPerformanceCounter() - workStart;
+    waitForDue();
+    presentWindow(&run.window);
+    measureFrame(workTicks);
+    run.frameIndex++;
+    return true;
+}
+
+// Releases whatever set-up made, in any state; returns `code`.
+int shutdown(int code) {
+    if (run.waveformOut != nullptr) {
+        if (fclose(run.waveformOut) != 0 || run.waveformOutFailed) {
+            reportProblem("cannot write waveform file %s: %s", run.options.writeWaveformPath, strerror(errno));
+            code = EXIT_FAILED;
+        }
+        run.waveformOut = nullptr;
+    }
+    stopInput(&run.input);
+    closeWindow(&run.window);
+    if (run.poolStarted) {
+        stopTracerPool();
+        run.poolStarted = false;
+    }
+    free(run.sizedPixels);
+    run.sizedPixels = nullptr;
+    if (run.sdlStarted) {
+        SDL_Quit();
+        run.sdlStarted = false;
+    }
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    char error[ERROR_CHARS];
+    AppOptionsStatus status = parseAppOptions(argc, argv, &run.options, error, sizeof error);
+    if (status == APP_OPTIONS_HELP) {
+        fputs(APP_USAGE, stdout);
+        return EXIT_OK;
+    }
+    if (status == APP_OPTIONS_ERROR) {
+        fprintf(stderr, "raysphere: %s\nTry 'raysphere --help'.\n", error);
+        return EXIT_BAD_ARGUMENTS;
+    }
+    setVerbose(run.options.verbose);
+    if (run.options.listSources) {
+        return listSources();
+    }
+
+    // SDL: a display is needed, sound is not
+    if (run.options.headless) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays
+        // Nothing to show on: SDL's software renderer straight into the
+        // window's memory, without loading a graphics library.
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+    }
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        reportProblem("no display to open a window on (%s); --headless runs without one", SDL_GetError());
+        return shutdown(EXIT_FAILED);
+    }
+    run.sdlStarted = true;
+    // SDL falls back to drawing in memory when it finds no display; unasked
+    // for, that is no display either.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool inMemory = driver != nullptr && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
+    if (inMemory && !run.options.headless && getenv("SDL_VIDEODRIVER") == nullptr) {
+        reportProblem("no display to open a window on (neither X11 nor Wayland answered); --headless runs without one");
+        return shutdown(EXIT_FAILED);
+    }
+    bool playsSound = !run.options.capture && run.options.waveformPath == nullptr;
+    if (playsSound && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        reportProblem("no sound device (%s): running silent, timed by the clock", SDL_GetError());
+    }
+
+    // What plays, where its blocks go, then the window
+    if (!startInput(&run.input, &run.options)) {
+        return shutdown(EXIT_FAILED);
+    }
+    if (run.options.writeWaveformPath != nullptr) {
+        run.waveformOut = fopen(run.options.writeWaveformPath, "wb");
+        if (run.waveformOut == nullptr) {
+            reportProblem("cannot write waveform file %s: %s", run.options.writeWaveformPath, strerror(errno));
+            return shutdown(EXIT_FAILED);
+        }
+    }
+    // The frame: the plug-in's, or every pixel of a --size image on the tracer threads
+    run.image = FrameImage{run.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    if (run.options.frameWidth != 0) {
+        int32_t width = run.options.frameWidth;
+        int32_t height = run.options.frameHeight;
+        run.sizedPixels = (uint8_t*)calloc((size_t)width * height, 4);
+        if (run.sizedPixels == nullptr) {
+            reportProblem("no memory for a %dx%d frame", (int)width, (int)height);
+            return shutdown(EXIT_FAILED);
+        }
+        run.image = FrameImage{run.sizedPixels, width, height, width * 4};
+        if (!startTracerPool(run.options.threads)) {
+            reportProblem("cannot start the tracer threads");
+            return shutdown(EXIT_FAILED);
+        }
+        run.poolStarted = true;
+    }
+    int32_t widthScale = run.image.width / FRAME_WIDTH;
+    int32_t heightScale = run.image.height / FRAME_HEIGHT;
+    run.textScale = widthScale < heightScale ? widthScale : heightScale;
+    run.textScale = run.textScale > 1 ? run.textScale : 1;
+    if (!openWindow(&run.window, &run.options, run.image.width, run.image.height, error, sizeof error)) {
+        reportProblem("no display: %s", error);
+        return shutdown(EXIT_FAILED);
+    }
+    reportDetail("window on SDL's %s driver, %s; %dx%d frames, %d a second%s", SDL_GetCurrentVideoDriver(),
+                 run.window.vsync ? "presented with vsync" : "presented without vsync", (int)run.image.width,
+                 (int)run.image.height, (int)run.options.fps, run.poolStarted ? ", traced on the tracer threads" : "");
+    if (run.poolStarted) {
+        reportDetail("tracing on %d threads", (int)tracerThreadCount());
+    }
+
+    // What the plug-in's Init does before the first frame
+    setSampleGrid();
+    buildScene(&textureStore);
+    run.module.nCh = 2;
+
+    // Frames until ESC, the window closing, the frame count or the end of the playlist
+    run.clock.frequency = SDL_GetPerformanceFrequency();
+    run.clock.period = run.clock.frequency / (uint64_t)run.options.fps;
+    run.clock.start = SDL_GetPerformanceCounter();
+    run.clock.due = run.clock.start;
+    run.clock.secondStart = run.clock.start;
+    while (!run.quit && (run.options.frames == 0 || run.frameIndex < run.options.frames)) {
+        handleEvents();
+        if (run.quit || !showOneFrame()) {
+            break;
+        }
+    }
+    double seconds = (double)(SDL_GetPerformanceCounter() - run.clock.start) / (double)run.clock.frequency;
+    reportDetail("%lld frames in %.1f s: %.1f frames per second", (long long)run.frameIndex, seconds,
+                 seconds > 0 ? (double)run.frameIndex / seconds : 0.0);
+
+    // The last frame as shown
+    if (run.options.screenshotPath != nullptr && run.frameIndex > 0) {
+        if (!saveWindowPng(&run.window, &run.image, run.options.screenshotPath, error, sizeof error)) {
+            reportProblem("%s", error);
+            return shutdown(EXIT_FAILED);
+        }
+        reportDetail("saved the last frame as shown in %s", run.options.screenshotPath);
+    }
+    int code = run.input.kind == INPUT_PLAYLIST && run.options.fileCount > 0 && run.input.playedCount == 0 ? EXIT_FAILED
+                                                                                                           : EXIT_OK;
+    return shutdown(code);
+}
