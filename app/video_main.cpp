@@ -1,0 +1,515 @@
+// The video export: the song's blocks drive the frames exactly as the live
+// program hands them over, every frame is scaled and encoded, and the song's
+// sound goes along with it, frame by frame.
+#include "app/video_main.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "app/video_encoder.h"
+#include "frame/compose.h"
+#include "player/audio_source.h"
+#include "player/file_bytes.h"
+#include "raytracer/sampling.h"
+#include "raytracer/scene.h"
+
+static const char* const PROGRAM = "raysphere";
+static constexpr int EXIT_BAD_ARGUMENTS = 2;
+static constexpr int EXIT_INTERRUPTED = 130; // as a shell reports a run ended by Ctrl-C
+static constexpr int32_t MAX_FPS = 240;
+static constexpr int32_t MAX_SCALE = 8;
+static constexpr int32_t MAX_SIDE = 7680;
+static constexpr int32_t MAX_CRF = 63;
+static constexpr int32_t MAX_TITLES = 256;
+static constexpr int32_t TITLE_FRAMES = 10;              // frames a title request lasts, as SPACE's
+static constexpr double PROGRESS_INTERVAL_SECONDS = 0.5; // between two progress lines
+static constexpr size_t TITLE_CAPACITY = 512;
+static_assert(sizeof(winampVisModule::waveformData) == VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL,
+              "a block fills the module's waveform");
+
+// What the command line asks for.
+struct VideoOptions {
+    const char* outputPath;        // the video file to write
+    const char* songPath;          // the song to render
+    const char* videoCodec;        // encoder name, or null for the container's default
+    const char* audioCodec;        // encoder name, or null for the container's default
+    const char* writeWaveformPath; // where to write every frame's block, or null
+    int32_t fps;                   // video frames per second
+    int32_t scale;                 // whole-number enlargement of the 320 x 200 frame
+    int32_t crf;                   // video quality, or VIDEO_DEFAULT_CRF
+    double titleTimes[MAX_TITLES]; // seconds into the song where the title is asked for
+    int32_t titleCount;            // used entries of titleTimes
+    bool help;                     // print the usage and stop
+};
+
+// The song being rendered, as the live program reads it.
+struct Song {
+    FileBytes file;             // the file's bytes
+    AudioSource source;         // blocks and PCM from them
+    int32_t sampleRate;         // sample frames per second
+    int32_t channels;           // channels of the PCM
+    int64_t frames;             // sample frames in the song
+    char title[TITLE_CAPACITY]; // what the title box shows
+};
+
+// What one export holds; released by closeRun.
+struct VideoRun {
+    Song song;                       // the input
+    FILE* waveformOut;               // copy of the blocks, or null
+    uint8_t* image;                  // the scaled picture handed to the encoder
+    int16_t* pcm;                    // one video frame's sound
+    int32_t width;                   // video size, pixels
+    int32_t height;                  // video size, rows
+    int64_t frameCount;              // video frames of the whole song
+    int32_t pcmCapacity;             // sample frames pcm holds
+    int64_t titleStarts[MAX_TITLES]; // first frame of each title request, ascending
+    int32_t titleCount;              // used entries of titleStarts
+    bool encoderOpen;                // the video file is being written
+};
+
+static uint8_t frameBuffer[FRAME_BYTES]; // the render surface, zero at start
+static winampVisModule module;           // what the live program hands over
+static VideoRun run;
+static volatile sig_atomic_t interrupted = 0; // set by Ctrl-C or a termination request
+
+static void printUsage(FILE* out) {
+    std::fprintf(out,
+                 "usage: %s --video OUT SONG [options]\n"
+                 "\n"
+                 "Renders the whole of SONG into the video file OUT with the song's sound.\n"
+                 "OUT's extension picks the container: .mp4 (H.264 and AAC), .mkv, .webm\n"
+                 "(VP9 and Opus), or any other that libav can write with picture and sound.\n"
+                 "\n"
+                 "  --fps N              video frames per second, 1 to %d (default 60)\n"
+                 "  --scale N            the 320 x 200 frame enlarged N times, pixels kept sharp,\n"
+                 "                       1 to %d (default 4: 1280 x 800)\n"
+                 "  --title-at SECONDS   show the song's title from that time, as SPACE does;\n"
+                 "                       repeat the option or give a list: --title-at 1.5,30\n"
+                 "  --crf N              video quality, lower is better and larger, 0 to %d\n"
+                 "                       (default: 18 for H.264, 31 for VP9)\n"
+                 "  --video-codec NAME   a libav video encoder instead of the container's default\n"
+                 "                       (e.g. libvpx for VP8 in .webm)\n"
+                 "  --audio-codec NAME   a libav audio encoder instead of the container's default\n"
+                 "  --write-waveform FILE  write the block of every frame to FILE, as render_frames\n"
+                 "                       --waveform reads them\n"
+                 "  --help               show this text\n",
+                 PROGRAM, MAX_FPS, MAX_SCALE, MAX_CRF);
+}
+
+// Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
+static bool badArguments(const char* message, const char* detail) {
+    std::fprintf(stderr, "%s: %s%s\nTry '%s --video --help'.\n", PROGRAM, message, detail, PROGRAM);
+    return false;
+}
+
+// A whole number from `low` to `high`, written in plain decimal digits.
+static bool parseWhole(const char* text, int32_t low, int32_t high, int32_t* value) {
+    if (*text < '0' || *text > '9') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    long number = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || number < low || number > high) {
+        return false;
+    }
+    *value = static_cast<int32_t>(number);
+    return true;
+}
+
+// Seconds, or a comma-separated list of them, appended to the title times.
+static bool parseTitleTimes(const char* text, VideoOptions* options) {
+    const char* next = text;
+    for (;;) {
+        if (options->titleCount == MAX_TITLES) {
+            return badArguments("too many --title-at times", "");
+        }
+        errno = 0;
+        char* end = nullptr;
+        double seconds = std::strtod(next, &end);
+        bool number = end != next && (*end == '\0' || *end == ',') && errno == 0;
+        if (!number || !std::isfinite(seconds) || seconds < 0) {
+            return badArguments("--title-at needs seconds from 0 on, like 12.5 or 3,40.2, not ", text);
+        }
+        options->titleTimes[options->titleCount++] = seconds;
+        if (*end == '\0') {
+            return true;
+        }
+        next = end + 1;
+    }
+}
+
+// The value of an option that takes one, or an error naming it.
+static const char* optionValue(int argc, char** argv, int* i, const char* what) {
+    if (*i + 1 >= argc) {
+        badArguments(argv[*i], what);
+        return nullptr;
+    }
+    return argv[++*i];
+}
+
+static bool parseArguments(int argc, char** argv, VideoOptions* options) {
+    *options = VideoOptions{};
+    options->fps = 60;
+    options->scale = 4;
+    options->crf = VIDEO_DEFAULT_CRF;
+    bool optionsEnded = false; // after "--" every argument is the song
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
+        const char* value = nullptr;
+        if (!option) {
+            if (options->songPath != nullptr) {
+                return badArguments("unexpected argument ", arg);
+            }
+            options->songPath = arg;
+        } else if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            options->help = true;
+            return true;
+        } else if (std::strcmp(arg, "--video") == 0) {
+            if ((options->outputPath = optionValue(argc, argv, &i, " needs the video file to write")) == nullptr) {
+                return false;
+            }
+        } else if (std::strcmp(arg, "--fps") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
+                return false;
+            }
+            if (!parseWhole(value, 1, MAX_FPS, &options->fps)) {
+                return badArguments("--fps must be a whole number from 1 to 240, not ", value);
+            }
+        } else if (std::strcmp(arg, "--scale") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
+                return false;
+            }
+            if (!parseWhole(value, 1, MAX_SCALE, &options->scale)) {
+                return badArguments("--scale must be a whole number from 1 to 8, not ", value);
+            }
+        } else if (std::strcmp(arg, "--crf") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
+                return false;
+            }
+            if (!parseWhole(value, 0, MAX_CRF, &options->crf)) {
+                return badArguments("--crf must be a whole number from 0 to 63, not ", value);
+            }
+        } else if (std::strcmp(arg, "--title-at") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs SECONDS")) == nullptr ||
+                !parseTitleTimes(value, options)) {
+                return false;
+            }
+        } else if (std::strcmp(arg, "--video-codec") == 0) {
+            if ((options->videoCodec = optionValue(argc, argv, &i, " needs an encoder name")) == nullptr) {
+                return false;
+            }
+        } else if (std::strcmp(arg, "--audio-codec") == 0) {
+            if ((options->audioCodec = optionValue(argc, argv, &i, " needs an encoder name")) == nullptr) {
+                return false;
+            }
+        } else if (std::strcmp(arg, "--write-waveform") == 0) {
+            if ((options->writeWaveformPath = optionValue(argc, argv, &i, " needs a FILE")) == nullptr) {
+                return false;
+            }
+        } else {
+            return badArguments("unknown option ", arg);
+        }
+    }
+    if (options->outputPath == nullptr) {
+        return badArguments("--video needs the video file to write", "");
+    }
+    if (options->songPath == nullptr) {
+        return badArguments("expected the SONG to render after --video OUT", "");
+    }
+    return true;
+}
+
+// Opens the song and reads what the export needs to know of it.
+static bool openSong(const char* path, Song* song) {
+    char error[PATH_MAX + 256];
+    if (!loadFileBytes(path, &song->file, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
+        return false;
+    }
+    WavAudio wav;
+    WavStatus status = parseWav(song->file.bytes, song->file.size, &wav);
+    if (status != WAV_OK) {
+        formatWavError(error, sizeof(error), path, status, &wav);
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
+        return false;
+    }
+    wavFileSource(&song->source, &wav);
+    song->sampleRate = wav.sampleRate;
+    song->channels = wav.channels;
+    song->frames = wav.frameCount;
+    const char* name = std::strrchr(path, '/');
+    std::snprintf(song->title, sizeof(song->title), "%s", name != nullptr ? name + 1 : path);
+    return true;
+}
+
+// Releases what the export holds; the video file, if still open, is abandoned.
+static bool closeRun() {
+    bool complete = true;
+    if (run.encoderOpen) {
+        abandonVideo();
+        run.encoderOpen = false;
+    }
+    if (run.waveformOut != nullptr) {
+        complete = std::fclose(run.waveformOut) == 0;
+        run.waveformOut = nullptr;
+    }
+    releaseFileBytes(&run.song.file);
+    std::free(run.image);
+    run.image = nullptr;
+    std::free(run.pcm);
+    run.pcm = nullptr;
+    return complete;
+}
+
+static void onInterrupt(int) {
+    interrupted = 1;
+}
+
+// Ctrl-C and termination requests end the export between two frames; a
+// second Ctrl-C ends the program at once.
+static void catchInterrupts() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof(action));
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+// Sample position where video frame `k` begins.
+static int64_t framePosition(int64_t k, const VideoOptions& options) {
+    return k * run.song.sampleRate / options.fps;
+}
+
+// The first frame on or after each title time, in order.
+static void planTitles(const VideoOptions& options) {
+    run.titleCount = options.titleCount;
+    for (int32_t i = 0; i < options.titleCount; i++) {
+        // A time on a frame's boundary belongs to that frame, despite rounding
+        run.titleStarts[i] = static_cast<int64_t>(std::ceil(options.titleTimes[i] * options.fps - 1e-6));
+    }
+    std::sort(run.titleStarts, run.titleStarts + run.titleCount);
+}
+
+// Whether frame `k` shows the title: it does on the ten frames from a
+// request on, counted afresh by each request.
+static bool titleShown(int64_t k) {
+    for (int32_t i = run.titleCount - 1; i >= 0; i--) {
+        if (run.titleStarts[i] <= k) {
+            return k < run.titleStarts[i] + TITLE_FRAMES;
+        }
+    }
+    return false;
+}
+
+// The frame enlarged `scale` times, each pixel a square block.
+static void scaleFrame(int32_t scale) {
+    int32_t pitch = run.width * 4;
+    for (int32_t y = 0; y < FRAME_HEIGHT; y++) {
+        const uint32_t* source = reinterpret_cast<const uint32_t*>(frameBuffer + y * FRAME_ROW_BYTES);
+        uint8_t* firstRow = run.image + static_cast<int64_t>(y) * scale * pitch;
+        uint32_t* target = reinterpret_cast<uint32_t*>(firstRow);
+        for (int32_t x = 0; x < FRAME_WIDTH; x++) {
+            for (int32_t i = 0; i < scale; i++) {
+                *target++ = source[x];
+            }
+        }
+        for (int32_t i = 1; i < scale; i++) {
+            std::memcpy(firstRow + static_cast<int64_t>(i) * pitch, firstRow, pitch);
+        }
+    }
+}
+
+static double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// "frame 120 of 600 (20%), 45.2 fps, 0:10 left": on one line that keeps
+// changing at a terminal, one line each time otherwise.
+static void printProgress(int64_t done, double seconds, bool last) {
+    double fps = seconds > 0 ? done / seconds : 0;
+    int64_t left = fps > 0 ? static_cast<int64_t>((run.frameCount - done) / fps + 0.5) : 0;
+    bool terminal = isatty(STDERR_FILENO) != 0;
+    std::fprintf(stderr, "%sframe %lld of %lld (%d%%), %.1f fps, %lld:%02lld left%s", terminal ? "\r" : "",
+                 static_cast<long long>(done), static_cast<long long>(run.frameCount),
+                 static_cast<int>(done * 100 / run.frameCount), fps, static_cast<long long>(left / 60),
+                 static_cast<long long>(left % 60), terminal && !last ? "\033[K" : "\n");
+    if (terminal && last) {
+        std::fputc('\n', stderr);
+    }
+}
+
+// Time spent per kind of work, for the summary.
+struct Timings {
+    double tracing;  // composing frames: scene, tracer, scope, title
+    double encoding; // scaling, colour conversion, encoding and writing
+};
+
+// Renders, encodes and writes every frame with its sound; false after the
+// first failure (reported) or when interrupted.
+static bool exportFrames(const VideoOptions& options, Timings* timings) {
+    auto start = std::chrono::steady_clock::now();
+    double lastProgress = 0;
+    for (int64_t k = 0; k < run.frameCount && interrupted == 0; k++) {
+        // The block at this frame's time, as the live program hands it over
+        auto traceStart = std::chrono::steady_clock::now();
+        int64_t position = framePosition(k, options);
+        sourceWaveform(&run.song.source, position, module.waveformData);
+        if (run.waveformOut != nullptr &&
+            std::fwrite(module.waveformData, sizeof(module.waveformData), 1, run.waveformOut) != 1) {
+            std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
+                         std::strerror(errno));
+            return false;
+        }
+        composeFrame(frameBuffer, &module);
+        (void)titleShown(k);
+        timings->tracing += secondsSince(traceStart);
+
+        // The picture and the sound up to the next frame's time
+        auto encodeStart = std::chrono::steady_clock::now();
+        scaleFrame(options.scale);
+        int32_t samples = static_cast<int32_t>(framePosition(k + 1, options) - position);
+        sourcePcm(&run.song.source, position, samples, run.pcm);
+        if (!writeVideoFrame(run.image, run.width * 4) || !writeVideoSound(run.pcm, samples)) {
+            return false;
+        }
+        timings->encoding += secondsSince(encodeStart);
+
+        double elapsed = secondsSince(start);
+        if (elapsed - lastProgress >= PROGRESS_INTERVAL_SECONDS) {
+            printProgress(k + 1, elapsed, false);
+            lastProgress = elapsed;
+        }
+    }
+    return interrupted == 0;
+}
+
+// "3.4 MB", "812 kB": a size as people read it.
+static void formatSize(int64_t bytes, char* text, size_t size) {
+    if (bytes >= 1000000) {
+        std::snprintf(text, size, "%.1f MB", bytes / 1e6);
+    } else {
+        std::snprintf(text, size, "%.0f kB", bytes / 1e3);
+    }
+}
+
+static void printSummary(const VideoOptions& options, const VideoFacts& facts, const Timings& timings, double seconds) {
+    char size[32];
+    formatSize(facts.bytes, size, sizeof(size));
+    char quality[32] = "";
+    if (facts.crf != VIDEO_DEFAULT_CRF) {
+        std::snprintf(quality, sizeof(quality), " crf %d", static_cast<int>(facts.crf));
+    }
+    double length = static_cast<double>(facts.videoFrames) / options.fps;
+    std::printf("wrote %s: %lld frames, %d:%05.2f at %d fps, %dx%d, %s%s + %s %d Hz, %s\n", options.outputPath,
+                static_cast<long long>(facts.videoFrames), static_cast<int>(length / 60), std::fmod(length, 60.0),
+                static_cast<int>(options.fps), static_cast<int>(run.width), static_cast<int>(run.height),
+                facts.videoCodec, quality, facts.audioCodec, static_cast<int>(facts.audioRate), size);
+    std::printf("took %.2f s, %.1f fps: tracing %.2f s (%.1f fps), encoding %.2f s (%.1f fps)\n", seconds,
+                facts.videoFrames / seconds, timings.tracing, facts.videoFrames / timings.tracing, timings.encoding,
+                facts.videoFrames / timings.encoding);
+}
+
+int videoMain(int argc, char** argv) {
+    VideoOptions options;
+    if (!parseArguments(argc, argv, &options)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
+    if (options.help) {
+        printUsage(stdout);
+        return EXIT_SUCCESS;
+    }
+    std::error_code same;
+    if (std::filesystem::equivalent(options.outputPath, options.songPath, same)) {
+        std::fprintf(stderr, "%s: the video '%s' would replace the song; choose another name\n", PROGRAM,
+                     options.outputPath);
+        return EXIT_BAD_ARGUMENTS;
+    }
+
+    // The song, the buffers, the copy of the blocks, the video file
+    run = VideoRun{};
+    if (!openSong(options.songPath, &run.song)) {
+        closeRun();
+        return EXIT_FAILURE;
+    }
+    run.width = FRAME_WIDTH * options.scale;
+    run.height = FRAME_HEIGHT * options.scale;
+    run.frameCount = (run.song.frames * options.fps + run.song.sampleRate - 1) / run.song.sampleRate;
+    if (run.frameCount == 0) {
+        run.frameCount = 1;
+    }
+    run.pcmCapacity = run.song.sampleRate / options.fps + 1;
+    run.image = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(run.width) * run.height, 4));
+    run.pcm = static_cast<int16_t*>(std::calloc(static_cast<size_t>(run.pcmCapacity) * run.song.channels, 2));
+    if (run.image == nullptr || run.pcm == nullptr) {
+        std::fprintf(stderr, "%s: not enough memory for %dx%d frames\n", PROGRAM, static_cast<int>(run.width),
+                     static_cast<int>(run.height));
+        closeRun();
+        return EXIT_FAILURE;
+    }
+    if (options.writeWaveformPath != nullptr &&
+        (run.waveformOut = std::fopen(options.writeWaveformPath, "wb")) == nullptr) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
+                     std::strerror(errno));
+        closeRun();
+        return EXIT_FAILURE;
+    }
+    VideoSettings settings = {options.outputPath, options.videoCodec, options.audioCodec,  run.width,        run.height,
+                              options.fps,        options.crf,        run.song.sampleRate, run.song.channels};
+    if (!openVideo(&settings)) {
+        closeRun();
+        return EXIT_FAILURE;
+    }
+    run.encoderOpen = true;
+    planTitles(options);
+    catchInterrupts();
+
+    // What the plug-in's Init does before the first frame; the player fills nCh
+    setSampleGrid();
+    buildScene(&textureStore);
+    module.nCh = 2;
+
+    auto start = std::chrono::steady_clock::now();
+    Timings timings = {0, 0};
+    bool exported = exportFrames(options, &timings);
+    if (interrupted != 0) {
+        closeRun();
+        std::fprintf(stderr, "\n%s: interrupted; '%s' was not written\n", PROGRAM, options.outputPath);
+        return EXIT_INTERRUPTED;
+    }
+    VideoFacts facts;
+    auto finishStart = std::chrono::steady_clock::now();
+    bool finished = false;
+    if (exported) {
+        finished = finishVideo(&facts);
+        run.encoderOpen = false;
+    }
+    timings.encoding += secondsSince(finishStart);
+    bool closed = closeRun();
+    if (!closed) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
+                     std::strerror(errno));
+    }
+    if (!finished || !closed) {
+        return EXIT_FAILURE;
+    }
+    printProgress(facts.videoFrames, secondsSince(start), true);
+    printSummary(options, facts, timings, secondsSince(start));
+    return EXIT_SUCCESS;
+}
