@@ -11,3 +11,9 @@ void composeFrame(FrameBuffer frame, const winampVisModule* module) {
     upsampleFrame(frame);
     drawScope(frame, module);
 }
+
+void composeFrameAt(FrameImage* image, const winampVisModule* module) {
+    animateScene(module);
+    traceImage(image, &motion.camera, &motion.light);
+    drawScopeAt(image, module);
+}

@@ -2,16 +2,31 @@
 // single-pixel marks in rows 0..127, columns 2..312.
 #include "overlays/scope.h"
 
+#include <cstddef>
+
 static constexpr int32_t SCOPE_SAMPLES = 156; // samples 0..155 of each channel are drawn
 static constexpr int32_t SCOPE_FIRST_COLUMN = 2;
 
-// Sets pixel (x, y) to the mark value: blue 1, green 0, red 0, fourth byte 0.
-static void markPixel(FrameBuffer frame, int32_t x, int32_t y) {
-    uint8_t* pixel = frame + y * FRAME_ROW_BYTES + x * 4;
-    pixel[0] = 1;
-    pixel[1] = 0;
-    pixel[2] = 0;
-    pixel[3] = 0;
+// Marks the pixels of the image that cover pixel (x, y) of a 320 x 200
+// frame, at least one, with the mark value: blue 1, green 0, red 0, fourth
+// byte 0. At 320 x 200 that is pixel (x, y) itself.
+static void markPixel(const FrameImage* image, int32_t x, int32_t y) {
+    int32_t left = x * image->width / FRAME_WIDTH;
+    int32_t right = (x + 1) * image->width / FRAME_WIDTH;
+    int32_t top = y * image->height / FRAME_HEIGHT;
+    int32_t bottom = (y + 1) * image->height / FRAME_HEIGHT;
+    right = right > left ? right : left + 1;
+    bottom = bottom > top ? bottom : top + 1;
+    for (int32_t row = top; row < bottom; row++) {
+        uint8_t* pixel = image->pixels + static_cast<ptrdiff_t>(row) * image->pitch + left * 4;
+        for (int32_t column = left; column < right; column++) {
+            pixel[0] = 1;
+            pixel[1] = 0;
+            pixel[2] = 0;
+            pixel[3] = 0;
+            pixel += 4;
+        }
+    }
 }
 
 // Row of a signed 8-bit sample: -128 at the top (row 0), +127 at row 127.
@@ -21,7 +36,7 @@ static int32_t sampleRow(uint8_t sample) {
 
 // Marks one segment from row y in column x to row ny in column x + 2. Steps of
 // one row up and one row down are deliberately not mirror images.
-static void drawSegment(FrameBuffer frame, int32_t x, int32_t y, int32_t ny) {
+static void drawSegment(const FrameImage* frame, int32_t x, int32_t y, int32_t ny) {
     int32_t d = ny - y;
     if (d == 0) {
         markPixel(frame, x + 1, y);
@@ -46,6 +61,11 @@ static void drawSegment(FrameBuffer frame, int32_t x, int32_t y, int32_t ny) {
 }
 
 void drawScope(FrameBuffer frame, const winampVisModule* module) {
+    FrameImage image = {frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    drawScopeAt(&image, module);
+}
+
+void drawScopeAt(const FrameImage* frame, const winampVisModule* module) {
     // The record holds two channels; a larger count names none it could hold.
     int32_t channels = module->nCh < VIS_CHANNEL_SLOTS ? module->nCh : VIS_CHANNEL_SLOTS;
     for (int32_t c = 0; c < channels; c++) {

@@ -3,7 +3,10 @@
 
 #include <cmath>
 
-#include "raytracer/shading.h"
+#include <cstddef>
+
+#include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 
 SampleGrid sampleGrid = {};
 
@@ -16,17 +19,6 @@ void setSampleGrid() {
     sampleGrid.verticalBase = 90.0f;
     sampleGrid.columnHalfExtent = 80;
     sampleGrid.rowHalfExtent = 45;
-}
-
-// A traced channel as a pixel byte: clamped above, truncated toward zero.
-static uint8_t channelByte(float value) {
-    if (value > 255.0f) {
-        return 255;
-    }
-    if (!(value > 0.0f)) {
-        return 0; // never negative in practice; also keeps a NaN defined
-    }
-    return static_cast<uint8_t>(value);
 }
 
 void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
@@ -47,29 +39,65 @@ void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
     Vector3 rowStart = V - static_cast<float>(grid.columnHalfExtent) * R - static_cast<float>(grid.rowHalfExtent) * U;
 
     // One primary ray per sample, written every other pixel of every other row
+    ViewRays view = {camera->eye, V, R, light->position};
+    SpanRoutine traceSpan = frameSpanRoutine();
     uint8_t* pixel = frame;
     for (int32_t i = 0; i < grid.rows; i++) {
-        Vector3 offset = rowStart;
-        for (int32_t j = 0; j < grid.columns; j++) {
-            Ray ray = {camera->eye, offset};
-            normalize(ray.direction);
-            refractInside = 0;
-            float red = 0.0f;
-            float green = 0.0f;
-            float blue = 0.0f;
-            HitRecord hit = {};
-            hit.t = NO_HIT;
-            traceRay(0, &ray, &hit, &light->position, &V, &red, &green, &blue);
-            pixel[0] = channelByte(blue);
-            pixel[1] = channelByte(green);
-            pixel[2] = channelByte(red);
-            pixel += grid.columnStep;
-            offset = offset + R;
-        }
+        traceSpan(&view, rowStart, grid.columns, pixel, grid.columnStep);
         // The 161st sample has landed on the first pixel of the next row
-        pixel += grid.rowSkip;
+        pixel += grid.columns * grid.columnStep + grid.rowSkip;
         rowStart = rowStart + U;
     }
+}
+
+// What the rows of an any-resolution frame share while the pool traces them.
+struct ImageJob {
+    ViewRays view;                     // eye, forward, column step, light
+    SpanRoutine traceSpan;             // the frame's tracer
+    const FrameImage* image;           // where the rows go
+    Vector3 rowStarts[MAX_IMAGE_SIDE]; // view-plane offset of each row's first pixel
+};
+
+static ImageJob imageJob; // written by traceImage before the rows are handed out
+
+static void traceImageRow(const void* context, int32_t row) {
+    const ImageJob* job = static_cast<const ImageJob*>(context);
+    uint8_t* firstPixel = job->image->pixels + static_cast<ptrdiff_t>(row) * job->image->pitch;
+    job->traceSpan(&job->view, job->rowStarts[row], job->image->width, firstPixel, 4);
+}
+
+void traceImage(const FrameImage* image, const Camera* camera, const Light* light) {
+    // Steps of the half-resolution grid stretched over the image's width:
+    // at 161 x 91 these are the grid's own 160 and 90 to the bit.
+    float horizontalDivisor = static_cast<float>(image->width - 1);
+    float verticalBase = horizontalDivisor * 0.5625f; // 90 / 160
+    float columnHalfExtent = horizontalDivisor * 0.5f;
+    float rowHalfExtent = static_cast<float>(image->height - 1) * 0.5f;
+
+    // Camera basis, as renderView builds it
+    Vector3 V = camera->target - camera->eye;
+    normalize(V);
+    Vector3 up0 = {std::sin(camera->roll), -std::cos(camera->roll), 0.0f};
+    Vector3 R;
+    cross(R, up0, V);
+    normalize(R);
+    Vector3 U;
+    cross(U, R, V);
+    normalize(U);
+    R = (camera->zoom / horizontalDivisor) * R;
+    U = (camera->zoom / (verticalBase * 1.6f)) * U;
+
+    // Row offsets as running sums, the same whichever thread traces a row
+    ImageJob& job = imageJob;
+    job.view = {camera->eye, V, R, light->position};
+    job.traceSpan = frameSpanRoutine();
+    job.image = image;
+    job.rowStarts[0] = V - columnHalfExtent * R - rowHalfExtent * U;
+    for (int32_t i = 1; i < image->height; i++) {
+        job.rowStarts[i] = job.rowStarts[i - 1] + U;
+    }
+    RowJob rows = {traceImageRow, &job, image->height};
+    runRows(&rows);
 }
 
 static void averageInto(uint8_t* pixel, const uint8_t* a, const uint8_t* b) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "frame/frame_buffer.h"
+#include "frame/frame_image.h"
 #include "raytracer/scene.h"
 
 struct SampleGrid {
@@ -21,3 +22,9 @@ extern SampleGrid sampleGrid; // set by setSampleGrid in every Init
 void setSampleGrid();
 void renderView(FrameBuffer frame, const Camera* camera, const Light* light);
 void upsampleFrame(FrameBuffer frame);
+// Traces every pixel of the image, one primary ray each, over the tracer
+// pool when it is started. The view spans the half-resolution grid's field
+// across the image's width with the grid's spacing ratio between rows and
+// columns; an image of 161 x 91 pixels gets exactly the grid's samples.
+// Width and height lie in MIN_IMAGE_SIDE..MAX_IMAGE_SIDE.
+void traceImage(const FrameImage* image, const Camera* camera, const Light* light);

@@ -2,6 +2,7 @@
 #include "raytracer/scene.h"
 
 #include <cmath>
+#include <cstddef>
 
 Scene scene = {
     {},           // objects: written by buildScene
@@ -15,11 +16,22 @@ Scene scene = {
         {{0.0f, 0.0f, 90.0f}, 25.0f},  // sphere 4
         {{0.0f, 0.0f, -90.0f}, 25.0f}, // sphere 5
     },
-    0, // fogEnabled
+    0,       // fogEnabled
+    nullptr, // blackTextures
 };
 
 SceneMotion motion = {};
 TextureStore textureStore = {};
+
+// Whether every texel of every slot is zero, as the store is from load on.
+static bool storeIsBlack(const TextureStore* store) {
+    const uint8_t* byte = store->slots[0].texels[0];
+    uint8_t any = 0;
+    for (size_t i = 0; i < sizeof(TextureStore); i++) {
+        any |= byte[i];
+    }
+    return any == 0;
+}
 
 // Fills the six entries, prepares each one and turns the fog on.
 void buildScene(TextureStore* store) {
@@ -37,6 +49,7 @@ void buildScene(TextureStore* store) {
         prepareTable[objects[i].kind](&objects[i]);
     }
     scene.fogEnabled = 1;
+    scene.blackTextures = storeIsBlack(store) ? store : nullptr;
 }
 
 // One step of motion: angle, camera, light and spheres; the centre sphere's

@@ -34,6 +34,7 @@ struct Scene {
     FloorPlaneData floor;                    // the plane y = 0
     SphereData spheres[SPHERE_COUNT];        // sphere 1 (centre) first; moved per frame
     uint8_t fogEnabled;                      // set by buildScene, never cleared
+    const TextureStore* blackTextures;       // the store buildScene found all black, or null
 };
 
 // Camera, light and animation angle; written once per frame by animateScene.

@@ -5,7 +5,7 @@
 
 #include "raytracer/scene.h"
 
-int32_t refractInside = 0;
+thread_local int32_t refractInside = 0;
 
 constexpr float AMBIENT = 0.3f;
 constexpr float SPECULAR_EXPONENT = 32.0f;

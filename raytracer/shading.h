@@ -7,7 +7,8 @@
 constexpr uint32_t TRACE_DEPTH_LIMIT = 5;
 
 // 0 or 1; cleared before every primary ray, flipped by every refraction.
-extern int32_t refractInside;
+// One per thread, since the rows of a frame may be traced on several.
+extern thread_local int32_t refractInside;
 
 // Writes the colour of `ray` into red, green and blue (0..255 scale, not
 // clamped). `view` is the camera's unit forward direction, the same for every

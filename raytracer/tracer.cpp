@@ -1,0 +1,107 @@
+// The table of primary-ray tracers, the choice among them, and the reference.
+#include "raytracer/tracer.h"
+
+#include "raytracer/packet_tracer.h"
+#include "raytracer/scene.h"
+#include "raytracer/shading.h"
+
+const SpanRoutine spanTable[TRACER_KIND_COUNT] = {
+    traceSpanReference, // TRACER_REFERENCE
+    traceSpanSse2,      // TRACER_SSE2
+    traceSpanAvx2,      // TRACER_AVX2
+};
+static_assert(sizeof(spanTable) / sizeof(spanTable[0]) == TRACER_KIND_COUNT, "one span routine per tracer");
+
+const char* const tracerNames[TRACER_KIND_COUNT] = {
+    "reference", // TRACER_REFERENCE
+    "sse2",      // TRACER_SSE2
+    "avx2",      // TRACER_AVX2
+};
+static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
+
+TracerKind activeTracer = TRACER_SSE2;
+
+bool tracerAvailable(TracerKind kind) {
+    switch (kind) {
+    case TRACER_REFERENCE:
+    case TRACER_SSE2:
+        return true;
+    case TRACER_AVX2:
+        return avx2Available();
+    default:
+        return false;
+    }
+}
+
+TracerKind fastestTracer() {
+    return tracerAvailable(TRACER_AVX2) ? TRACER_AVX2 : TRACER_SSE2;
+}
+
+bool selectTracer(TracerKind kind) {
+    if (kind >= TRACER_KIND_COUNT || !tracerAvailable(kind)) {
+        return false;
+    }
+    activeTracer = kind;
+    return true;
+}
+
+// Whether the scene table is the floor and five spheres of buildScene, with
+// their flags and black textures: the one scene the packet tracers trace.
+static bool sceneIsTheFixedOne() {
+    constexpr uint8_t SPHERE_FLAGS = SHADE_LIT | SHADE_SHADOWED | SHADE_MIRROR;
+    const TextureStore* store = scene.blackTextures;
+    if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr) {
+        return false;
+    }
+    for (int32_t i = 0; i < SCENE_OBJECT_COUNT; i++) {
+        const SceneObject& entry = scene.objects[i];
+        bool floor = i == 0;
+        const void* data = floor ? static_cast<const void*>(&scene.floor) : &scene.spheres[i - 1];
+        uint8_t flags = floor ? SHADE_SHADOWED | SHADE_MIRROR : SPHERE_FLAGS;
+        bool blackTexture = entry.texture >= &store->slots[0] && entry.texture < &store->slots[4];
+        if (entry.kind != (floor ? KIND_FLOOR : KIND_SPHERE) || entry.data != data || entry.flags != flags ||
+            !blackTexture) {
+            return false;
+        }
+    }
+    return true;
+}
+
+SpanRoutine frameSpanRoutine() {
+    if (activeTracer != TRACER_REFERENCE && !sceneIsTheFixedOne()) {
+        return traceSpanReference;
+    }
+    return spanTable[activeTracer];
+}
+
+uint8_t channelByte(float value) {
+    if (value > 255.0f) {
+        return 255;
+    }
+    if (!(value > 0.0f)) {
+        return 0; // never negative in practice; also keeps a NaN defined
+    }
+    return static_cast<uint8_t>(value);
+}
+
+void traceSpanReference(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel,
+                        int32_t pixelBytes) {
+    uint8_t* pixel = firstPixel;
+    Vector3 offset = rowStart;
+    for (int32_t j = 0; j < count; j++) {
+        Ray ray = {view->eye, offset};
+        normalize(ray.direction);
+        refractInside = 0;
+        float red = 0.0f;
+        float green = 0.0f;
+        float blue = 0.0f;
+        HitRecord hit = {};
+        hit.t = NO_HIT;
+        traceRay(0, &ray, &hit, &view->light, &view->view, &red, &green, &blue);
+        pixel[0] = channelByte(blue);
+        pixel[1] = channelByte(green);
+        pixel[2] = channelByte(red);
+        pixel += pixelBytes;
+        offset = offset + view->step;
+    }
+}
