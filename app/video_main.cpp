@@ -21,6 +21,7 @@
 #include "player/audio_source.h"
 #include "player/file_bytes.h"
 #include "raytracer/sampling.h"
+#include "raytracer/tracer_pool.h"
 #include "raytracer/scene.h"
 
 static const char* const PROGRAM = "raysphere";
@@ -46,10 +47,20 @@ struct VideoOptions {
     const char* writeWaveformPath; // where to write every frame's block, or null
     int32_t fps;                   // video frames per second
     int32_t scale;                 // whole-number enlargement of the 320 x 200 frame
+    int32_t width;                 // traced size (--size), or 0 for the scaled frame
+    int32_t height;                // traced size (--size), or 0 for the scaled frame
+    int32_t threads;               // tracer threads for --size, 0 for one per core
     int32_t crf;                   // video quality, or VIDEO_DEFAULT_CRF
     double titleTimes[MAX_TITLES]; // seconds into the song where the title is asked for
     int32_t titleCount;            // used entries of titleTimes
     bool help;                     // print the usage and stop
+};
+
+// How the pictures are made; a new kind needs a row in pictureTable.
+enum PictureKind {
+    PICTURE_SCALED, // the plug-in's 320 x 200 frame, enlarged by a whole number
+    PICTURE_TRACED, // the scene traced at the video's own size
+    PICTURE_KIND_COUNT
 };
 
 // The song being rendered, as the live program reads it.
@@ -66,7 +77,10 @@ struct Song {
 struct VideoRun {
     Song song;                       // the input
     FILE* waveformOut;               // copy of the blocks, or null
-    uint8_t* image;                  // the scaled picture handed to the encoder
+    uint8_t* image;                  // the picture handed to the encoder
+    FrameImage picture;              // image, its size and pitch
+    int32_t pictureKind;             // PictureKind, chosen once
+    int32_t scale;                   // enlargement of PICTURE_SCALED
     int16_t* pcm;                    // one video frame's sound
     int32_t width;                   // video size, pixels
     int32_t height;                  // video size, rows
@@ -93,6 +107,9 @@ static void printUsage(FILE* out) {
                  "  --fps N              video frames per second, 1 to %d (default 60)\n"
                  "  --scale N            the 320 x 200 frame enlarged N times, pixels kept sharp,\n"
                  "                       1 to %d (default 4: 1280 x 800)\n"
+                 "  --size WxH           the scene traced at that size instead, one ray a pixel,\n"
+                 "                       as the live program's --size (e.g. 1920x1080)\n"
+                 "  --threads N          tracer threads for --size, 0 for one per core (default)\n"
                  "  --title-at SECONDS   show the song's title from that time, as SPACE does;\n"
                  "                       repeat the option or give a list: --title-at 1.5,30\n"
                  "  --crf N              video quality, lower is better and larger, 0 to %d\n"
@@ -125,6 +142,19 @@ static bool parseWhole(const char* text, int32_t low, int32_t high, int32_t* val
     }
     *value = static_cast<int32_t>(number);
     return true;
+}
+
+// "WxH" with both sides whole numbers in the range the tracer takes.
+static bool parseSize(const char* text, int32_t* width, int32_t* height) {
+    const char* cross = std::strchr(text, 'x');
+    if (cross == nullptr || cross - text > 5) {
+        return false;
+    }
+    char widthText[8];
+    std::memcpy(widthText, text, static_cast<size_t>(cross - text));
+    widthText[cross - text] = '\0';
+    return parseWhole(widthText, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, width) &&
+           parseWhole(cross + 1, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, height);
 }
 
 // Seconds, or a comma-separated list of them, appended to the title times.
@@ -163,6 +193,14 @@ static bool parseArguments(int argc, char** argv, VideoOptions* options) {
     options->fps = 60;
     options->scale = 4;
     options->crf = VIDEO_DEFAULT_CRF;
+    // --help wins wherever it stands, even where an option expects a value
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            options->help = true;
+            return true;
+        }
+    }
+    bool scaleGiven = false;
     bool optionsEnded = false; // after "--" every argument is the song
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
@@ -175,9 +213,6 @@ static bool parseArguments(int argc, char** argv, VideoOptions* options) {
             options->songPath = arg;
         } else if (std::strcmp(arg, "--") == 0) {
             optionsEnded = true;
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            options->help = true;
-            return true;
         } else if (std::strcmp(arg, "--video") == 0) {
             if ((options->outputPath = optionValue(argc, argv, &i, " needs the video file to write")) == nullptr) {
                 return false;
@@ -195,6 +230,21 @@ static bool parseArguments(int argc, char** argv, VideoOptions* options) {
             }
             if (!parseWhole(value, 1, MAX_SCALE, &options->scale)) {
                 return badArguments("--scale must be a whole number from 1 to 8, not ", value);
+            }
+            scaleGiven = true;
+        } else if (std::strcmp(arg, "--size") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs WxH")) == nullptr) {
+                return false;
+            }
+            if (!parseSize(value, &options->width, &options->height)) {
+                return badArguments("--size must be WIDTHxHEIGHT, each from 2 to 8192, like 1920x1080, not ", value);
+            }
+        } else if (std::strcmp(arg, "--threads") == 0) {
+            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
+                return false;
+            }
+            if (!parseWhole(value, 0, MAX_TRACER_THREADS, &options->threads)) {
+                return badArguments("--threads must be a whole number from 0 to 64, not ", value);
             }
         } else if (std::strcmp(arg, "--crf") == 0) {
             if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
@@ -229,6 +279,9 @@ static bool parseArguments(int argc, char** argv, VideoOptions* options) {
     }
     if (options->songPath == nullptr) {
         return badArguments("expected the SONG to render after --video OUT", "");
+    }
+    if (scaleGiven && options->width != 0) {
+        return badArguments("--scale and --size exclude each other", "");
     }
     return true;
 }
@@ -272,6 +325,7 @@ static bool closeRun() {
     run.image = nullptr;
     std::free(run.pcm);
     run.pcm = nullptr;
+    stopTracerPool();
     return complete;
 }
 
@@ -318,9 +372,11 @@ static bool titleShown(int64_t k) {
     return false;
 }
 
-// The frame enlarged `scale` times, each pixel a square block.
-static void scaleFrame(int32_t scale) {
-    int32_t pitch = run.width * 4;
+// The plug-in's frame enlarged `scale` times, each pixel a square block.
+static void composeScaledPicture() {
+    composeFrame(frameBuffer, &module);
+    int32_t scale = run.scale;
+    int32_t pitch = run.picture.pitch;
     for (int32_t y = 0; y < FRAME_HEIGHT; y++) {
         const uint32_t* source = reinterpret_cast<const uint32_t*>(frameBuffer + y * FRAME_ROW_BYTES);
         uint8_t* firstRow = run.image + static_cast<int64_t>(y) * scale * pitch;
@@ -335,6 +391,18 @@ static void scaleFrame(int32_t scale) {
         }
     }
 }
+
+// The scene traced at the video's size, one ray a pixel.
+static void composeTracedPicture() {
+    composeFrameAt(&run.picture, &module);
+}
+
+typedef void (*PictureRoutine)();
+static const PictureRoutine pictureTable[] = {
+    composeScaledPicture, // PICTURE_SCALED
+    composeTracedPicture, // PICTURE_TRACED
+};
+static_assert(sizeof(pictureTable) / sizeof(pictureTable[0]) == PICTURE_KIND_COUNT, "one row per picture kind");
 
 static double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -377,16 +445,15 @@ static bool exportFrames(const VideoOptions& options, Timings* timings) {
                          std::strerror(errno));
             return false;
         }
-        composeFrame(frameBuffer, &module);
+        pictureTable[run.pictureKind]();
         (void)titleShown(k);
         timings->tracing += secondsSince(traceStart);
 
         // The picture and the sound up to the next frame's time
         auto encodeStart = std::chrono::steady_clock::now();
-        scaleFrame(options.scale);
         int32_t samples = static_cast<int32_t>(framePosition(k + 1, options) - position);
         sourcePcm(&run.song.source, position, samples, run.pcm);
-        if (!writeVideoFrame(run.image, run.width * 4) || !writeVideoSound(run.pcm, samples)) {
+        if (!writeVideoFrame(run.picture.pixels, run.picture.pitch) || !writeVideoSound(run.pcm, samples)) {
             return false;
         }
         timings->encoding += secondsSince(encodeStart);
@@ -448,8 +515,10 @@ int videoMain(int argc, char** argv) {
         closeRun();
         return EXIT_FAILURE;
     }
-    run.width = FRAME_WIDTH * options.scale;
-    run.height = FRAME_HEIGHT * options.scale;
+    run.pictureKind = options.width != 0 ? PICTURE_TRACED : PICTURE_SCALED;
+    run.scale = options.scale;
+    run.width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
+    run.height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
     run.frameCount = (run.song.frames * options.fps + run.song.sampleRate - 1) / run.song.sampleRate;
     if (run.frameCount == 0) {
         run.frameCount = 1;
@@ -457,6 +526,7 @@ int videoMain(int argc, char** argv) {
     run.pcmCapacity = run.song.sampleRate / options.fps + 1;
     run.image = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(run.width) * run.height, 4));
     run.pcm = static_cast<int16_t*>(std::calloc(static_cast<size_t>(run.pcmCapacity) * run.song.channels, 2));
+    run.picture = FrameImage{run.image, run.width, run.height, run.width * 4};
     if (run.image == nullptr || run.pcm == nullptr) {
         std::fprintf(stderr, "%s: not enough memory for %dx%d frames\n", PROGRAM, static_cast<int>(run.width),
                      static_cast<int>(run.height));
@@ -477,6 +547,11 @@ int videoMain(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     run.encoderOpen = true;
+    if (run.pictureKind == PICTURE_TRACED && !startTracerPool(options.threads)) {
+        std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
+        closeRun();
+        return EXIT_FAILURE;
+    }
     planTitles(options);
     catchInterrupts();
 

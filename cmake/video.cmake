@@ -10,3 +10,9 @@ target_link_libraries(video_export PUBLIC core player_core PkgConfig::LIBAV)
 
 add_executable(raysphere_video app/video_tool.cpp)
 target_link_libraries(raysphere_video PRIVATE video_export)
+
+# The export run as a user would: ffprobe, frames decoded back and compared,
+# errors, an interrupted run.
+add_test(NAME video_export_test
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/native/video_export_test.sh $<TARGET_FILE:raysphere_video>
+                 $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/video_export_test)
