@@ -17,6 +17,7 @@ add_native_test(compose_test core tests/native/compose_test.cpp)
 add_native_test(any_resolution_test core tests/native/any_resolution_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
+include(cmake/audio.cmake)
 include(cmake/about_bitmap.cmake OPTIONAL)
 include(cmake/player_tests.cmake OPTIONAL)
 include(cmake/video.cmake OPTIONAL)

@@ -4,10 +4,9 @@
 add_library(player_core STATIC
     player/wav_file.cpp
     player/audio_source.cpp
-    player/raw_waveform.cpp
     player/playlist.cpp
     player/options.cpp
     player/file_bytes.cpp
     player/run_log.cpp)
 target_include_directories(player_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(player_core PUBLIC demo_tune)
+target_link_libraries(player_core PUBLIC demo_tune audio_block)

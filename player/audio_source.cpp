@@ -6,35 +6,10 @@
 
 namespace {
 
-// The high byte of a 16-bit sample is its signed 8-bit value.
-uint8_t highByte(int16_t sample) {
-    return (uint8_t)((uint16_t)sample >> 8);
-}
-
 // The tune repeats, so its sample index is taken within one loop.
 uint32_t demoTuneIndex(int64_t frame) {
     int64_t index = frame % DEMO_LOOP_SAMPLES;
     return (uint32_t)(index < 0 ? index + DEMO_LOOP_SAMPLES : index);
-}
-
-void waveformOfDemoTune(const AudioSource*, int64_t firstFrame, Waveform waveform) {
-    demoTuneWaveform(demoTuneIndex(firstFrame), waveform);
-}
-
-void waveformOfWavFile(const AudioSource* source, int64_t firstFrame, Waveform waveform) {
-    const WavAudio* wav = &source->wav;
-    memset(waveform, 0, sizeof(Waveform));
-    for (int32_t i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
-        int64_t frame = firstFrame + i;
-        if (frame < 0 || frame >= wav->frameCount) {
-            continue;
-        }
-        for (int32_t slot = 0; slot < VIS_CHANNEL_SLOTS; slot++) {
-            // Mono audio repeats its one channel in the second slot.
-            int32_t channel = slot < wav->channels ? slot : 0;
-            waveform[slot][i] = highByte(wavSample(wav, frame, channel));
-        }
-    }
 }
 
 void pcmOfDemoTune(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
@@ -56,18 +31,12 @@ void pcmOfWavFile(const AudioSource* source, int64_t firstFrame, int32_t frames,
     }
 }
 
-typedef void (*WaveformRoutine)(const AudioSource* source, int64_t firstFrame, Waveform waveform);
 typedef void (*PcmRoutine)(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 
-const WaveformRoutine waveformTable[] = {
-    waveformOfDemoTune, // SOURCE_DEMO_TUNE
-    waveformOfWavFile,  // SOURCE_WAV_FILE
-};
 const PcmRoutine pcmTable[] = {
     pcmOfDemoTune, // SOURCE_DEMO_TUNE
     pcmOfWavFile,  // SOURCE_WAV_FILE
 };
-static_assert(sizeof waveformTable / sizeof waveformTable[0] == SOURCE_KIND_COUNT, "one waveform row per kind");
 static_assert(sizeof pcmTable / sizeof pcmTable[0] == SOURCE_KIND_COUNT, "one PCM row per kind");
 
 } // namespace
@@ -89,8 +58,11 @@ void wavFileSource(AudioSource* source, const WavAudio* wav) {
     source->wav = *wav;
 }
 
+// The block is made from the same samples the sound output plays.
 void sourceWaveform(const AudioSource* source, int64_t firstFrame, Waveform waveform) {
-    waveformTable[source->kind](source, firstFrame, waveform);
+    int16_t samples[BLOCK_FRAMES * VIS_CHANNEL_SLOTS];
+    sourcePcm(source, firstFrame, BLOCK_FRAMES, samples);
+    blockFromPcm16(samples, source->channels, BLOCK_FRAMES, waveform);
 }
 
 void sourcePcm(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {

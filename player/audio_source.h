@@ -2,6 +2,7 @@
 // one table of routines per kind. A new kind needs a row in both tables.
 #pragma once
 #include <cstdint>
+#include "audio/waveform_block.h"
 #include "host/winamp_vis.h"
 #include "player/wav_file.h"
 
@@ -17,7 +18,7 @@ struct AudioSource {
     WavAudio wav;       // the parsed file, SOURCE_WAV_FILE only
 };
 
-typedef uint8_t Waveform[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL];
+typedef WaveformBlock Waveform;
 
 void demoTuneSource(AudioSource* source);
 void wavFileSource(AudioSource* source, const WavAudio* wav);

@@ -36,19 +36,6 @@ intptr_t answerPlayerQuery(const Playlist* playlist, intptr_t wParam, intptr_t l
     return 0;
 }
 
-void titleFromPath(const char* path, char* title, size_t titleSize) {
-    // Both separators count: the host runs on Windows, paths may come from either side.
-    const char* name = path;
-    for (const char* p = path; *p != '\0'; p++) {
-        if (*p == '/' || *p == '\\') {
-            name = p + 1;
-        }
-    }
-    const char* dot = strrchr(name, '.');
-    size_t length = (dot != nullptr && dot != name) ? (size_t)(dot - name) : strlen(name);
-    snprintf(title, titleSize, "%.*s", (int)length, name);
-}
-
 void startPlayback(Playback* playback, Playlist* playlist, int64_t now, int64_t ticksPerSecond) {
     playback->ticksPerSecond = ticksPerSecond;
     playback->entry = 0;

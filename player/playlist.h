@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "audio/file_title.h"
 #include "player/audio_source.h"
 
 constexpr int32_t PLAYLIST_MAX_ENTRIES = 32;
@@ -44,9 +45,6 @@ const char* playlistTitle(const Playlist* playlist, int64_t position);
 // The answer to a WM_USER query of the player's window: the position, a
 // title's address (0 for a position the list does not have), or 0 for any other code.
 intptr_t answerPlayerQuery(const Playlist* playlist, intptr_t wParam, intptr_t lParam);
-
-// The title a file gets: its name without folders and without the last extension.
-void titleFromPath(const char* path, char* title, size_t titleSize);
 
 void startPlayback(Playback* playback, Playlist* playlist, int64_t now, int64_t ticksPerSecond);
 // Moves playback to time `now`: an entry that has ended gives way to the

@@ -13,7 +13,7 @@
 #include "player/options.h"
 #include "player/player_state.h"
 #include "player/plugin_host.h"
-#include "player/raw_waveform.h"
+#include "audio/raw_waveform.h"
 #include "player/sound_output.h"
 #include "tools/demo_tune.h"
 

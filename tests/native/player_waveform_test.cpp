@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 #include "player/audio_source.h"
-#include "player/raw_waveform.h"
+#include "audio/raw_waveform.h"
 #include "tools/demo_tune.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include "player/audio_source.h"
+#include "audio/waveform_block.h"
 
 constexpr size_t RAW_BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL;
 
@@ -17,4 +17,4 @@ struct RawWaveform {
 RawStatus parseRawWaveform(const uint8_t* bytes, size_t size, RawWaveform* raw);
 
 // Block `frame` (counted from 0); past the last block the last one repeats.
-void rawWaveformBlock(const RawWaveform* raw, int64_t frame, Waveform waveform);
+void rawWaveformBlock(const RawWaveform* raw, int64_t frame, WaveformBlock waveform);

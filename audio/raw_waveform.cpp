@@ -1,5 +1,5 @@
 // A raw waveform file as a sequence of frame blocks.
-#include "player/raw_waveform.h"
+#include "audio/raw_waveform.h"
 
 #include <cstring>
 
@@ -16,7 +16,7 @@ RawStatus parseRawWaveform(const uint8_t* bytes, size_t size, RawWaveform* raw) 
     return RAW_OK;
 }
 
-void rawWaveformBlock(const RawWaveform* raw, int64_t frame, Waveform waveform) {
+void rawWaveformBlock(const RawWaveform* raw, int64_t frame, WaveformBlock waveform) {
     int64_t block = frame < raw->blockCount ? frame : raw->blockCount - 1;
     if (block < 0) {
         block = 0;

@@ -1,0 +1,71 @@
+// Reading any audio source through the table of its kind's routines.
+#include "audio/audio_source.h"
+
+#include <cstring>
+
+namespace {
+
+const AudioRoutines* const routineTable[] = {
+    &demoTuneRoutines,  // AUDIO_DEMO_TUNE
+    &audioFileRoutines, // AUDIO_FILE
+};
+static_assert(sizeof routineTable / sizeof routineTable[0] == AUDIO_KIND_COUNT, "one row of routines per kind");
+
+bool isOpen(const AudioSource* source) {
+    return source->kind >= 0 && source->kind < AUDIO_KIND_COUNT && source->state != nullptr;
+}
+
+} // namespace
+
+int32_t readAudio(AudioSource* source, int16_t* samples, int32_t frames) {
+    if (!isOpen(source) || frames <= 0) {
+        return 0;
+    }
+    return routineTable[source->kind]->read(source, samples, frames);
+}
+
+bool seekAudio(AudioSource* source, int64_t frame) {
+    if (!isOpen(source) || frame < 0) {
+        return false;
+    }
+    return routineTable[source->kind]->seek(source, frame);
+}
+
+bool takeAudioNotice(AudioSource* source, char* text, size_t textSize) {
+    if (!isOpen(source)) {
+        return false;
+    }
+    return routineTable[source->kind]->takeNotice(source, text, textSize);
+}
+
+bool audioEnded(const AudioSource* source) {
+    if (!isOpen(source)) {
+        return true;
+    }
+    return source->frameCount != AUDIO_ENDLESS && source->position >= source->frameCount;
+}
+
+void closeAudio(AudioSource* source) {
+    if (isOpen(source)) {
+        routineTable[source->kind]->close(source);
+    }
+    source->state = nullptr;
+}
+
+bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block) {
+    if (!seekAudio(source, frame)) {
+        return false;
+    }
+    int16_t samples[BLOCK_FRAMES * AUDIO_MAX_CHANNELS];
+    int32_t frames = 0;
+    // A file may hand its frames over in more than one piece.
+    while (frames < BLOCK_FRAMES) {
+        int32_t got = readAudio(source, samples + frames * source->channels, BLOCK_FRAMES - frames);
+        if (got <= 0) {
+            break;
+        }
+        frames += got;
+    }
+    blockFromPcm16(samples, source->channels, frames, block);
+    return true;
+}

@@ -1,0 +1,69 @@
+// Where the sound comes from: the built-in demo tune, a sound file or what
+// the desktop plays. Each kind is opened by its own routine and then read
+// through one table of routines; a new kind needs a row in that table.
+// The header is portable; the kinds' files use libsndfile and PulseAudio.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include "audio/waveform_block.h"
+
+enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_KIND_COUNT };
+
+constexpr int64_t AUDIO_ENDLESS = -1;       // frameCount of a source that never ends
+constexpr int32_t AUDIO_MAX_CHANNELS = 2;   // a source with more gives its first two
+constexpr size_t AUDIO_TITLE_CHARS = 256;   // the title with its terminator
+constexpr size_t AUDIO_MESSAGE_CHARS = 640; // an error or notice with its terminator
+
+struct AudioSource {
+    int32_t kind;                  // AudioKind, set by the opening routine
+    int32_t sampleRate;            // frames per second
+    int32_t channels;              // channels of the samples read: 1 or 2
+    int64_t frameCount;            // frames in all, or AUDIO_ENDLESS
+    int64_t position;              // the frame readAudio gives next
+    char title[AUDIO_TITLE_CHARS]; // "artist - title", the file's name, or the device's
+    void* state;                   // the kind's own record: made on open, freed by closeAudio
+};
+
+// The demo tune, endless, 44.1 kHz stereo. Cannot fail.
+void openDemoTune(AudioSource* source);
+
+// A sound file through libsndfile: WAV (16/24/32-bit, float), FLAC, Ogg
+// Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
+// failure `error` says "cannot play PATH: REASON" and the source stays closed.
+bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
+
+// Reads up to `frames` frames from the position on as interleaved 16-bit
+// samples of `channels` channels and moves the position past them; returns
+// the frames read. A file gives fewer only at its end; capture gives what
+// has arrived and never waits.
+int32_t readAudio(AudioSource* source, int16_t* samples, int32_t frames);
+
+// Moves the position to `frame`; false where the kind cannot (capture).
+bool seekAudio(AudioSource* source, int64_t frame);
+
+// True once the source has news since the last call (a file that broke off,
+// a capture stream that stopped or came back), written into `text`.
+bool takeAudioNotice(AudioSource* source, char* text, size_t textSize);
+
+// True when a file has nothing more to give.
+bool audioEnded(const AudioSource* source);
+
+// Releases what the source holds; safe on a closed or failed source.
+void closeAudio(AudioSource* source);
+
+// The block the player would hand over for the audio from `frame` on:
+// seeks, reads 576 frames and makes the block; past the end, silence.
+// False where the source cannot seek.
+bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block);
+
+// Every kind's routines, one row per kind (audio_source.cpp).
+struct AudioRoutines {
+    int32_t (*read)(AudioSource* source, int16_t* samples, int32_t frames);
+    bool (*seek)(AudioSource* source, int64_t frame);
+    bool (*takeNotice)(AudioSource* source, char* text, size_t textSize);
+    void (*close)(AudioSource* source);
+};
+
+// The rows, each defined in its kind's file.
+extern const AudioRoutines demoTuneRoutines;
+extern const AudioRoutines audioFileRoutines;

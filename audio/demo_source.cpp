@@ -1,0 +1,47 @@
+// The demo tune as an audio source: endless, computed on demand.
+#include <cstdio>
+#include <cstring>
+#include "audio/audio_source.h"
+#include "tools/demo_tune.h"
+
+namespace {
+
+// The source needs no state of its own, but an open source has one.
+int32_t demoTuneState = 0;
+
+int32_t readDemoTune(AudioSource* source, int16_t* samples, int32_t frames) {
+    for (int32_t i = 0; i < frames; i++) {
+        // The tune repeats, so the index is taken within one loop.
+        uint32_t index = (uint32_t)((source->position + i) % DEMO_LOOP_SAMPLES);
+        for (int32_t channel = 0; channel < DEMO_CHANNELS; channel++) {
+            samples[i * DEMO_CHANNELS + channel] = demoTuneSample(channel, index);
+        }
+    }
+    source->position += frames;
+    return frames;
+}
+
+bool seekDemoTune(AudioSource* source, int64_t frame) {
+    source->position = frame;
+    return true;
+}
+
+bool noDemoTuneNotice(AudioSource*, char*, size_t) {
+    return false;
+}
+
+void closeDemoTune(AudioSource*) {}
+
+} // namespace
+
+const AudioRoutines demoTuneRoutines = {readDemoTune, seekDemoTune, noDemoTuneNotice, closeDemoTune};
+
+void openDemoTune(AudioSource* source) {
+    memset(source, 0, sizeof *source);
+    source->kind = AUDIO_DEMO_TUNE;
+    source->sampleRate = DEMO_SAMPLE_RATE;
+    source->channels = DEMO_CHANNELS;
+    source->frameCount = AUDIO_ENDLESS;
+    snprintf(source->title, sizeof source->title, "Demo tune");
+    source->state = &demoTuneState;
+}

@@ -1,0 +1,18 @@
+# Linux: the audio sources (demo tune, files through libsndfile) and the
+# portable title box, shared by the native program and the video export.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+
+add_library(audio STATIC
+    audio/audio_source.cpp
+    audio/demo_source.cpp
+    audio/file_source.cpp)
+target_link_libraries(audio PUBLIC audio_block demo_tune PRIVATE PkgConfig::SNDFILE)
+
+add_library(title_box STATIC
+    overlays/title_box.cpp
+    overlays/title_font.cpp)
+target_include_directories(title_box PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
+add_native_test(audio_file_test audio tests/native/audio_file_test.cpp)
+add_native_test(title_box_test title_box tests/native/title_box_test.cpp)

@@ -1,0 +1,106 @@
+// The title box: the plug-in's song title look drawn with our own bitmap font.
+#include "overlays/title_box.h"
+
+#include "overlays/title_font.h"
+
+namespace {
+
+constexpr uint32_t UNSHOWN_CHARACTER = '?';
+
+// The next character of UTF-8 `text` as an ISO 8859-1 code; a byte that
+// starts no valid sequence stands for itself, so Latin-1 text shows too.
+uint32_t nextGlyph(const unsigned char** text) {
+    const unsigned char* p = *text;
+    uint32_t lead = p[0];
+    int32_t length = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (lead < 0xF8 && length > 1) {
+        uint32_t code = lead & (0x7Fu >> length);
+        int32_t i = 1;
+        while (i < length && (p[i] & 0xC0) == 0x80) {
+            code = (code << 6) | (p[i] & 0x3F);
+            i++;
+        }
+        if (i == length) {
+            *text = p + length;
+            return code < TITLE_FONT_GLYPHS ? code : UNSHOWN_CHARACTER;
+        }
+    }
+    *text = p + 1;
+    return lead;
+}
+
+int32_t glyphCount(const char* text) {
+    int32_t count = 0;
+    const unsigned char* p = (const unsigned char*)text;
+    while (*p != '\0') {
+        nextGlyph(&p);
+        count++;
+    }
+    return count;
+}
+
+// Paints one pixel of the box, if it lies on the image.
+void paint(FrameImage* image, int32_t x, int32_t y, uint8_t value) {
+    if (x < 0 || y < 0 || x >= image->width || y >= image->height) {
+        return;
+    }
+    uint8_t* pixel = image->pixels + (int64_t)y * image->pitch + (int64_t)x * 4;
+    pixel[0] = value;
+    pixel[1] = value;
+    pixel[2] = value;
+    pixel[3] = 0;
+}
+
+} // namespace
+
+void requestTitleBox(TitleRequest* request) {
+    request->requested = 1;
+    request->frameCount = 0;
+}
+
+bool stepTitleBox(TitleRequest* request) {
+    if (request->requested != 1) {
+        return false;
+    }
+    request->frameCount = request->frameCount + 1;
+    if (request->frameCount == TITLE_BOX_FRAMES) {
+        request->requested = 0;
+    }
+    return true;
+}
+
+void measureTitleBox(const char* text, int32_t* width, int32_t* height) {
+    *width = glyphCount(text) * TITLE_FONT_WIDTH;
+    *height = TITLE_FONT_HEIGHT;
+}
+
+void drawTitleBox(FrameImage* image, const char* text, int32_t scale) {
+    if (scale < 1) {
+        scale = 1;
+    }
+    int32_t width = 0;
+    int32_t height = 0;
+    measureTitleBox(text, &width, &height);
+    if (width == 0) {
+        return;
+    }
+    // Centred as the plug-in centres it: divisions truncate toward zero.
+    int32_t left = (image->width - width * scale) / 2;
+    int32_t top = (image->height - height * scale) / 2;
+
+    const unsigned char* p = (const unsigned char*)text;
+    for (int32_t column = 0; *p != '\0'; column++) {
+        const uint8_t* glyph = titleFontGlyphs[nextGlyph(&p)];
+        int32_t glyphLeft = left + column * TITLE_FONT_WIDTH * scale;
+        if (glyphLeft >= image->width) {
+            break;
+        }
+        for (int32_t row = 0; row < TITLE_FONT_HEIGHT * scale; row++) {
+            uint8_t bits = glyph[row / scale];
+            for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
+                bool ink = (bits & (0x80 >> (x / scale))) != 0;
+                paint(image, glyphLeft + x, top + row, ink ? 0 : 255);
+            }
+        }
+    }
+}
