@@ -18,8 +18,8 @@
 
 #include "app/video_encoder.h"
 #include "frame/compose.h"
-#include "player/audio_source.h"
-#include "player/file_bytes.h"
+#include "audio/audio_source.h"
+#include "overlays/title_box.h"
 #include "raytracer/sampling.h"
 #include "raytracer/tracer_pool.h"
 #include "raytracer/scene.h"
@@ -32,9 +32,7 @@ static constexpr int32_t MAX_SCALE = 8;
 static constexpr int32_t MAX_SIDE = 7680;
 static constexpr int32_t MAX_CRF = 63;
 static constexpr int32_t MAX_TITLES = 256;
-static constexpr int32_t TITLE_FRAMES = 10;              // frames a title request lasts, as SPACE's
 static constexpr double PROGRESS_INTERVAL_SECONDS = 0.5; // between two progress lines
-static constexpr size_t TITLE_CAPACITY = 512;
 static_assert(sizeof(winampVisModule::waveformData) == VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL,
               "a block fills the module's waveform");
 
@@ -63,19 +61,10 @@ enum PictureKind {
     PICTURE_KIND_COUNT
 };
 
-// The song being rendered, as the live program reads it.
-struct Song {
-    FileBytes file;             // the file's bytes
-    AudioSource source;         // blocks and PCM from them
-    int32_t sampleRate;         // sample frames per second
-    int32_t channels;           // channels of the PCM
-    int64_t frames;             // sample frames in the song
-    char title[TITLE_CAPACITY]; // what the title box shows
-};
-
 // What one export holds; released by closeRun.
 struct VideoRun {
-    Song song;                       // the input
+    AudioSource blocks;              // the song, read at each frame's time for its block
+    AudioSource sound;               // the song again, read straight through for the sound
     FILE* waveformOut;               // copy of the blocks, or null
     uint8_t* image;                  // the picture handed to the encoder
     FrameImage picture;              // image, its size and pitch
@@ -88,6 +77,9 @@ struct VideoRun {
     int32_t pcmCapacity;             // sample frames pcm holds
     int64_t titleStarts[MAX_TITLES]; // first frame of each title request, ascending
     int32_t titleCount;              // used entries of titleStarts
+    int32_t nextTitle;               // the first entry of titleStarts not yet requested
+    TitleRequest title;              // as SPACE makes it
+    int32_t titleScale;              // enlargement of the title box on PICTURE_TRACED
     bool encoderOpen;                // the video file is being written
 };
 
@@ -286,26 +278,15 @@ static bool parseArguments(int argc, char** argv, VideoOptions* options) {
     return true;
 }
 
-// Opens the song and reads what the export needs to know of it.
-static bool openSong(const char* path, Song* song) {
-    char error[PATH_MAX + 256];
-    if (!loadFileBytes(path, &song->file, error, sizeof(error))) {
+// Opens the song twice: once for the blocks, at each frame's time, and once
+// for the sound, read straight through.
+static bool openSong(const char* path) {
+    char error[AUDIO_MESSAGE_CHARS];
+    if (!openAudioFile(&run.blocks, path, error, sizeof(error)) ||
+        !openAudioFile(&run.sound, path, error, sizeof(error))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return false;
     }
-    WavAudio wav;
-    WavStatus status = parseWav(song->file.bytes, song->file.size, &wav);
-    if (status != WAV_OK) {
-        formatWavError(error, sizeof(error), path, status, &wav);
-        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
-        return false;
-    }
-    wavFileSource(&song->source, &wav);
-    song->sampleRate = wav.sampleRate;
-    song->channels = wav.channels;
-    song->frames = wav.frameCount;
-    const char* name = std::strrchr(path, '/');
-    std::snprintf(song->title, sizeof(song->title), "%s", name != nullptr ? name + 1 : path);
     return true;
 }
 
@@ -320,7 +301,8 @@ static bool closeRun() {
         complete = std::fclose(run.waveformOut) == 0;
         run.waveformOut = nullptr;
     }
-    releaseFileBytes(&run.song.file);
+    closeAudio(&run.blocks);
+    closeAudio(&run.sound);
     std::free(run.image);
     run.image = nullptr;
     std::free(run.pcm);
@@ -348,7 +330,7 @@ static void catchInterrupts() {
 
 // Sample position where video frame `k` begins.
 static int64_t framePosition(int64_t k, const VideoOptions& options) {
-    return k * run.song.sampleRate / options.fps;
+    return k * run.blocks.sampleRate / options.fps;
 }
 
 // The first frame on or after each title time, in order.
@@ -361,20 +343,24 @@ static void planTitles(const VideoOptions& options) {
     std::sort(run.titleStarts, run.titleStarts + run.titleCount);
 }
 
-// Whether frame `k` shows the title: it does on the ten frames from a
-// request on, counted afresh by each request.
-static bool titleShown(int64_t k) {
-    for (int32_t i = run.titleCount - 1; i >= 0; i--) {
-        if (run.titleStarts[i] <= k) {
-            return k < run.titleStarts[i] + TITLE_FRAMES;
-        }
+// Frame `k`'s title step: the requests due by this frame are made, as SPACE
+// makes them between two frames; true when the title goes on this frame.
+static bool stepTitle(int64_t k) {
+    while (run.nextTitle < run.titleCount && run.titleStarts[run.nextTitle] <= k) {
+        requestTitleBox(&run.title);
+        run.nextTitle++;
     }
-    return false;
+    return stepTitleBox(&run.title);
 }
 
-// The plug-in's frame enlarged `scale` times, each pixel a square block.
-static void composeScaledPicture() {
+// The plug-in's frame, with the title as it prints it, enlarged `scale`
+// times, each pixel a square block.
+static void composeScaledPicture(bool title) {
     composeFrame(frameBuffer, &module);
+    if (title) {
+        FrameImage frame = {frameBuffer, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+        drawTitleBox(&frame, run.blocks.title, 1);
+    }
     int32_t scale = run.scale;
     int32_t pitch = run.picture.pitch;
     for (int32_t y = 0; y < FRAME_HEIGHT; y++) {
@@ -392,17 +378,40 @@ static void composeScaledPicture() {
     }
 }
 
-// The scene traced at the video's size, one ray a pixel.
-static void composeTracedPicture() {
+// The scene traced at the video's size, one ray a pixel, the title box
+// enlarged to match.
+static void composeTracedPicture(bool title) {
     composeFrameAt(&run.picture, &module);
+    if (title) {
+        drawTitleBox(&run.picture, run.blocks.title, run.titleScale);
+    }
 }
 
-typedef void (*PictureRoutine)();
+typedef void (*PictureRoutine)(bool title);
 static const PictureRoutine pictureTable[] = {
     composeScaledPicture, // PICTURE_SCALED
     composeTracedPicture, // PICTURE_TRACED
 };
 static_assert(sizeof(pictureTable) / sizeof(pictureTable[0]) == PICTURE_KIND_COUNT, "one row per picture kind");
+
+// The next `frames` frames of the song's sound into run.pcm; silence past
+// its end, and where a damaged file breaks off (which is reported).
+static void readSound(int32_t frames) {
+    int32_t done = 0;
+    while (done < frames) {
+        int32_t got = readAudio(&run.sound, run.pcm + static_cast<int64_t>(done) * run.sound.channels, frames - done);
+        if (got <= 0) {
+            break;
+        }
+        done += got;
+    }
+    std::memset(run.pcm + static_cast<int64_t>(done) * run.sound.channels, 0,
+                static_cast<size_t>(frames - done) * run.sound.channels * sizeof(int16_t));
+    char notice[AUDIO_MESSAGE_CHARS];
+    if (takeAudioNotice(&run.sound, notice, sizeof(notice)) || takeAudioNotice(&run.blocks, notice, sizeof(notice))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, notice);
+    }
+}
 
 static double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -438,21 +447,23 @@ static bool exportFrames(const VideoOptions& options, Timings* timings) {
         // The block at this frame's time, as the live program hands it over
         auto traceStart = std::chrono::steady_clock::now();
         int64_t position = framePosition(k, options);
-        sourceWaveform(&run.song.source, position, module.waveformData);
+        if (!readBlockAt(&run.blocks, position, module.waveformData)) {
+            std::fprintf(stderr, "%s: cannot read the song at %lld\n", PROGRAM, static_cast<long long>(position));
+            return false;
+        }
         if (run.waveformOut != nullptr &&
             std::fwrite(module.waveformData, sizeof(module.waveformData), 1, run.waveformOut) != 1) {
             std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
                          std::strerror(errno));
             return false;
         }
-        pictureTable[run.pictureKind]();
-        (void)titleShown(k);
+        pictureTable[run.pictureKind](stepTitle(k));
         timings->tracing += secondsSince(traceStart);
 
         // The picture and the sound up to the next frame's time
         auto encodeStart = std::chrono::steady_clock::now();
         int32_t samples = static_cast<int32_t>(framePosition(k + 1, options) - position);
-        sourcePcm(&run.song.source, position, samples, run.pcm);
+        readSound(samples);
         if (!writeVideoFrame(run.picture.pixels, run.picture.pitch) || !writeVideoSound(run.pcm, samples)) {
             return false;
         }
@@ -511,7 +522,7 @@ int videoMain(int argc, char** argv) {
 
     // The song, the buffers, the copy of the blocks, the video file
     run = VideoRun{};
-    if (!openSong(options.songPath, &run.song)) {
+    if (!openSong(options.songPath)) {
         closeRun();
         return EXIT_FAILURE;
     }
@@ -519,13 +530,12 @@ int videoMain(int argc, char** argv) {
     run.scale = options.scale;
     run.width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
     run.height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
-    run.frameCount = (run.song.frames * options.fps + run.song.sampleRate - 1) / run.song.sampleRate;
-    if (run.frameCount == 0) {
-        run.frameCount = 1;
-    }
-    run.pcmCapacity = run.song.sampleRate / options.fps + 1;
+    run.titleScale = std::max(1, std::min(run.width / FRAME_WIDTH, run.height / FRAME_HEIGHT));
+    int32_t rate = run.blocks.sampleRate;
+    run.frameCount = (run.blocks.frameCount * options.fps + rate - 1) / rate;
+    run.pcmCapacity = rate / options.fps + 1;
     run.image = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(run.width) * run.height, 4));
-    run.pcm = static_cast<int16_t*>(std::calloc(static_cast<size_t>(run.pcmCapacity) * run.song.channels, 2));
+    run.pcm = static_cast<int16_t*>(std::calloc(static_cast<size_t>(run.pcmCapacity) * run.sound.channels, 2));
     run.picture = FrameImage{run.image, run.width, run.height, run.width * 4};
     if (run.image == nullptr || run.pcm == nullptr) {
         std::fprintf(stderr, "%s: not enough memory for %dx%d frames\n", PROGRAM, static_cast<int>(run.width),
@@ -540,8 +550,9 @@ int videoMain(int argc, char** argv) {
         closeRun();
         return EXIT_FAILURE;
     }
-    VideoSettings settings = {options.outputPath, options.videoCodec, options.audioCodec,  run.width,        run.height,
-                              options.fps,        options.crf,        run.song.sampleRate, run.song.channels};
+    VideoSettings settings = {options.outputPath, options.videoCodec, options.audioCodec, run.width,
+                              run.height,         options.fps,        options.crf,        rate,
+                              run.sound.channels};
     if (!openVideo(&settings)) {
         closeRun();
         return EXIT_FAILURE;

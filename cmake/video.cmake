@@ -6,7 +6,7 @@ add_library(video_export STATIC
     app/video_encoder.cpp
     app/video_main.cpp)
 target_include_directories(video_export PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(video_export PUBLIC core player_core PkgConfig::LIBAV)
+target_link_libraries(video_export PUBLIC core audio title_box PkgConfig::LIBAV)
 
 add_executable(raysphere_video app/video_tool.cpp)
 target_link_libraries(raysphere_video PRIVATE video_export)
