@@ -32,7 +32,8 @@ static constexpr int32_t MAX_SCALE = 8;
 static constexpr int32_t MAX_SIDE = 7680;
 static constexpr int32_t MAX_CRF = 63;
 static constexpr int32_t MAX_TITLES = 256;
-static constexpr double PROGRESS_INTERVAL_SECONDS = 0.5; // between two progress lines
+static constexpr double TERMINAL_PROGRESS_SECONDS = 0.5; // between two updates of the progress line
+static constexpr double LOG_PROGRESS_SECONDS = 5;        // between two progress lines into a file or pipe
 static_assert(sizeof(winampVisModule::waveformData) == VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL,
               "a block fills the module's waveform");
 
@@ -443,6 +444,7 @@ struct Timings {
 static bool exportFrames(const VideoOptions& options, Timings* timings) {
     auto start = std::chrono::steady_clock::now();
     double lastProgress = 0;
+    double progressInterval = isatty(STDERR_FILENO) != 0 ? TERMINAL_PROGRESS_SECONDS : LOG_PROGRESS_SECONDS;
     for (int64_t k = 0; k < run.frameCount && interrupted == 0; k++) {
         // The block at this frame's time, as the live program hands it over
         auto traceStart = std::chrono::steady_clock::now();
@@ -470,7 +472,7 @@ static bool exportFrames(const VideoOptions& options, Timings* timings) {
         timings->encoding += secondsSince(encodeStart);
 
         double elapsed = secondsSince(start);
-        if (elapsed - lastProgress >= PROGRESS_INTERVAL_SECONDS) {
+        if (elapsed - lastProgress >= progressInterval) {
             printProgress(k + 1, elapsed, false);
             lastProgress = elapsed;
         }
@@ -553,6 +555,7 @@ int videoMain(int argc, char** argv) {
     VideoSettings settings = {options.outputPath, options.videoCodec, options.audioCodec, run.width,
                               run.height,         options.fps,        options.crf,        rate,
                               run.sound.channels};
+    catchInterrupts();
     if (!openVideo(&settings)) {
         closeRun();
         return EXIT_FAILURE;
@@ -564,7 +567,6 @@ int videoMain(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     planTitles(options);
-    catchInterrupts();
 
     // What the plug-in's Init does before the first frame; the player fills nCh
     setSampleGrid();
