@@ -15,6 +15,7 @@ add_native_test(sampling_test core tests/native/sampling_test.cpp)
 add_native_test(scope_test core tests/native/scope_test.cpp)
 add_native_test(compose_test core tests/native/compose_test.cpp)
 add_native_test(any_resolution_test core tests/native/any_resolution_test.cpp)
+add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/audio.cmake)

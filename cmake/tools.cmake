@@ -7,7 +7,7 @@ add_executable(render_frames tools/render_frames.cpp)
 target_link_libraries(render_frames PRIVATE core demo_tune PNG::PNG)
 
 add_executable(bench_frame tools/bench_frame.cpp)
-target_link_libraries(bench_frame PRIVATE core demo_tune benchmark::benchmark)
+target_link_libraries(bench_frame PRIVATE core demo_tune)
 
 add_native_test(demo_tune_test demo_tune tests/native/demo_tune_test.cpp)
 

@@ -3,6 +3,7 @@
 #include "overlays/scope.h"
 
 #include <cstddef>
+#include <cstring>
 
 static constexpr int32_t SCOPE_SAMPLES = 156; // samples 0..155 of each channel are drawn
 static constexpr int32_t SCOPE_FIRST_COLUMN = 2;
@@ -11,6 +12,11 @@ static constexpr int32_t SCOPE_FIRST_COLUMN = 2;
 // frame, at least one, with the mark value: blue 1, green 0, red 0, fourth
 // byte 0. At 320 x 200 that is pixel (x, y) itself.
 static void markPixel(const FrameImage* image, int32_t x, int32_t y) {
+    static const uint8_t MARK[4] = {1, 0, 0, 0};
+    if (image->width == FRAME_WIDTH && image->height == FRAME_HEIGHT) {
+        std::memcpy(image->pixels + static_cast<ptrdiff_t>(y) * image->pitch + x * 4, MARK, 4);
+        return;
+    }
     int32_t left = x * image->width / FRAME_WIDTH;
     int32_t right = (x + 1) * image->width / FRAME_WIDTH;
     int32_t top = y * image->height / FRAME_HEIGHT;
@@ -20,10 +26,7 @@ static void markPixel(const FrameImage* image, int32_t x, int32_t y) {
     for (int32_t row = top; row < bottom; row++) {
         uint8_t* pixel = image->pixels + static_cast<ptrdiff_t>(row) * image->pitch + left * 4;
         for (int32_t column = left; column < right; column++) {
-            pixel[0] = 1;
-            pixel[1] = 0;
-            pixel[2] = 0;
-            pixel[3] = 0;
+            std::memcpy(pixel, MARK, 4);
             pixel += 4;
         }
     }

@@ -1,81 +1,231 @@
-// Speed of one frame: composeFrame as a whole, with the time per frame and
-// primary rays per second as counters, and its stages one by one.
-#include <benchmark/benchmark.h>
-
+// Speed of the tracers, side by side in one run over the same fixed, named
+// frames: the plug-in's 320 x 200 frame with the reference and each packet
+// tracer on one thread, full-resolution HD frames, and how the time per
+// frame grows with the pixels and with the threads.
+// Usage: bench_frame [--quick]   (--quick: shorter timings, for a smoke run)
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "frame/compose.h"
-#include "overlays/scope.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 #include "tools/demo_tune.h"
 
-static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per frame
-static constexpr int32_t TUNE_FRAMES = 64;        // blocks of the demo tune cycled through
+static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per plug-in frame
+static constexpr int32_t NAMED_FRAME_COUNT = 4;
+static constexpr int32_t ROUNDS = 5; // each cell is the best of its rounds
 
+// A frame to measure: the state just before it, from load with the demo tune.
+struct NamedFrame {
+    const char* name;
+    int32_t number; // frames from load, 1 the first
+    SceneMotion motion;
+    Scene scene;
+    winampVisModule module;
+};
+
+static NamedFrame namedFrames[NAMED_FRAME_COUNT] = {
+    {"first frame", 1, {}, {}, {}},
+    {"10 s in", 300, {}, {}, {}},
+    {"1 min in", 1800, {}, {}, {}},
+    {"1 h in", 108000, {}, {}, {}},
+};
+
+static double secondsPerCell = 0.4; // time spent on one cell per round
 static uint8_t frame[FRAME_BYTES];
-static winampVisModule module;
-static uint8_t tuneBlocks[TUNE_FRAMES][VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL];
+static std::vector<uint8_t> imageBytes;
 
-// What Init does, plus the demo tune's first blocks, made before timing starts.
-static void prepare() {
+static double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Moves the scene from load up to each named frame, keeping the state before it.
+static void prepareNamedFrames() {
     setSampleGrid();
     buildScene(&textureStore);
+    winampVisModule module = {};
     module.nCh = 2;
-    for (int32_t k = 0; k < TUNE_FRAMES; k++) {
-        demoTuneWaveform(static_cast<uint32_t>(k) * DEMO_FRAME_SAMPLES, tuneBlocks[k]);
+    int32_t done = 0;
+    for (NamedFrame& named : namedFrames) {
+        for (; done < named.number - 1; done++) {
+            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, module.waveformData);
+            animateScene(&module);
+        }
+        named.motion = motion;
+        named.scene = scene;
+        named.module = module;
+        demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, named.module.waveformData);
     }
 }
 
-// Time per frame (an inverted rate: printed in ms) and primary rays per second.
-static void setFrameCounters(benchmark::State& state) {
-    double frames = static_cast<double>(state.iterations());
-    state.counters["frame_time"] =
-        benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["primary_rays"] = benchmark::Counter(frames * PRIMARY_RAYS, benchmark::Counter::kIsRate);
+static void restore(const NamedFrame& named) {
+    motion = named.motion;
+    scene = named.scene;
 }
 
-static void composeFrameBench(benchmark::State& state) {
-    prepare();
-    int32_t k = 0;
-    for (auto _ : state) {
-        std::memcpy(module.waveformData, tuneBlocks[k], sizeof(module.waveformData));
-        k = (k + 1) % TUNE_FRAMES;
-        composeFrame(frame, &module);
-        benchmark::DoNotOptimize(frame);
+// Milliseconds per frame, best of the rounds, of `frames` frames each
+// composed afresh from the named state.
+typedef void (*FrameRoutine)(const NamedFrame& named);
+
+static void plugInFrame(const NamedFrame& named) {
+    restore(named);
+    composeFrame(frame, &named.module);
+}
+
+static FrameImage image;
+
+static void imageFrame(const NamedFrame& named) {
+    restore(named);
+    composeFrameAt(&image, &named.module);
+}
+
+// Times the routine on the named frame: frames per round chosen from a first
+// frame's time, best round kept.
+static double millisecondsPerFrame(FrameRoutine routine, const NamedFrame& named, int32_t rounds) {
+    double start = now();
+    routine(named);
+    double first = now() - start;
+    int32_t frames = static_cast<int32_t>(secondsPerCell / (first > 1e-6 ? first : 1e-6));
+    frames = frames < 1 ? 1 : frames;
+    double best = first;
+    for (int32_t r = 0; r < rounds; r++) {
+        start = now();
+        for (int32_t f = 0; f < frames; f++) {
+            routine(named);
+        }
+        double each = (now() - start) / frames;
+        best = each < best ? each : best;
     }
-    setFrameCounters(state);
+    return best * 1000.0;
 }
-BENCHMARK(composeFrameBench)->Unit(benchmark::kMillisecond);
 
-static void renderViewBench(benchmark::State& state) {
-    prepare();
-    animateScene(&module);
-    for (auto _ : state) {
-        renderView(frame, &motion.camera, &motion.light);
-        benchmark::DoNotOptimize(frame);
+static void setImageSize(int32_t width, int32_t height) {
+    imageBytes.assign(static_cast<size_t>(width) * height * 4, 0);
+    image = {imageBytes.data(), width, height, width * 4};
+}
+
+// Table 1: the plug-in's frame on one thread, every tracer, every named frame.
+static void plugInTable() {
+    stopTracerPool();
+    std::printf("\nThe plug-in's frame, 320 x 200 (14,651 primary rays), one thread: composeFrame\n");
+    std::printf("%-12s %-10s %10s %9s %8s\n", "frame", "tracer", "ms/frame", "Mrays/s", "speed-up");
+    double total[TRACER_KIND_COUNT] = {};
+    for (const NamedFrame& named : namedFrames) {
+        double reference = 0.0;
+        for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+            if (!selectTracer(static_cast<TracerKind>(kind))) {
+                continue;
+            }
+            double ms = millisecondsPerFrame(plugInFrame, named, ROUNDS);
+            reference = kind == TRACER_REFERENCE ? ms : reference;
+            total[kind] += ms;
+            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx\n", kind == 0 ? named.name : "", tracerNames[kind], ms,
+                        PRIMARY_RAYS / ms / 1000.0, reference / ms);
+        }
     }
-    setFrameCounters(state);
-}
-BENCHMARK(renderViewBench)->Unit(benchmark::kMillisecond);
-
-static void upsampleFrameBench(benchmark::State& state) {
-    prepare();
-    for (auto _ : state) {
-        upsampleFrame(frame);
-        benchmark::DoNotOptimize(frame);
+    for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+        if (tracerAvailable(static_cast<TracerKind>(kind))) {
+            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx\n", kind == 0 ? "all four" : "", tracerNames[kind],
+                        total[kind] / NAMED_FRAME_COUNT, PRIMARY_RAYS * NAMED_FRAME_COUNT / total[kind] / 1000.0,
+                        total[0] / total[kind]);
+        }
     }
 }
-BENCHMARK(upsampleFrameBench)->Unit(benchmark::kMicrosecond);
 
-static void drawScopeBench(benchmark::State& state) {
-    prepare();
-    std::memcpy(module.waveformData, tuneBlocks[5], sizeof(module.waveformData));
-    for (auto _ : state) {
-        drawScope(frame, &module);
-        benchmark::DoNotOptimize(frame);
+// Table 2: full resolution HD frames, each tracer on one thread and on all.
+static void hdTable(int32_t allThreads) {
+    std::printf("\nFull-resolution frames (composeFrameAt, %s)\n", namedFrames[1].name);
+    std::printf("%-11s %-10s %7s %10s %9s %8s %8s\n", "size", "tracer", "threads", "ms/frame", "Mrays/s", "frames/s",
+                "speed-up");
+    const int32_t sizes[2][2] = {{1920, 1080}, {3840, 2160}};
+    for (const auto& size : sizes) {
+        setImageSize(size[0], size[1]);
+        double rays = static_cast<double>(size[0]) * size[1];
+        double reference = 0.0;
+        for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+            if (!selectTracer(static_cast<TracerKind>(kind))) {
+                continue;
+            }
+            const int32_t threadChoices[2] = {1, allThreads};
+            for (int32_t threads : threadChoices) {
+                if (threads == allThreads && threads == 1 && kind != TRACER_REFERENCE) {
+                    continue;
+                }
+                startTracerPool(threads);
+                // The reference is slow: one round of one frame
+                int32_t rounds = kind == TRACER_REFERENCE ? 0 : ROUNDS;
+                double ms = millisecondsPerFrame(imageFrame, namedFrames[1], rounds);
+                reference = (kind == TRACER_REFERENCE && threads == 1) ? ms : reference;
+                std::printf("%4dx%-6d %-10s %7d %10.2f %9.1f %8.1f %7.2fx\n", size[0], size[1], tracerNames[kind],
+                            threads, ms, rays / ms / 1000.0, 1000.0 / ms, reference / ms);
+                if (kind == TRACER_REFERENCE) {
+                    break; // on one thread only: the ratio is per thread
+                }
+            }
+        }
     }
+    stopTracerPool();
 }
-BENCHMARK(drawScopeBench)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+// Table 3: time per frame against pixels, fastest tracer, one thread and all.
+static void pixelsTable(int32_t allThreads) {
+    selectTracer(fastestTracer());
+    std::printf("\nTime per frame against pixels (%s, %s)\n", tracerNames[activeTracer], namedFrames[1].name);
+    std::printf("%-11s %10s %12s %10s %12s\n", "size", "pixels", "1 thread ms", "ns/pixel", "all threads ms");
+    const int32_t sizes[][2] = {{160, 91},    {320, 181},   {640, 360},  {1280, 720},
+                                {1920, 1080}, {2560, 1440}, {3840, 2160}};
+    for (const auto& size : sizes) {
+        setImageSize(size[0], size[1]);
+        double pixels = static_cast<double>(size[0]) * size[1];
+        startTracerPool(1);
+        double one = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
+        startTracerPool(allThreads);
+        double all = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
+        std::printf("%4dx%-6d %10.0f %12.3f %10.1f %12.3f\n", size[0], size[1], pixels, one, one * 1e6 / pixels, all);
+    }
+    stopTracerPool();
+}
+
+// Table 4: time per HD frame against threads.
+static void threadsTable() {
+    selectTracer(fastestTracer());
+    std::printf("\nTime per 1920 x 1080 frame against threads (%s; this machine has %d cores)\n",
+                tracerNames[activeTracer], static_cast<int>(std::thread::hardware_concurrency()));
+    std::printf("%7s %10s %8s %8s\n", "threads", "ms/frame", "frames/s", "scaling");
+    setImageSize(1920, 1080);
+    double single = 0.0;
+    for (int32_t threads = 1; threads <= 4; threads++) {
+        startTracerPool(threads);
+        double ms = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
+        single = threads == 1 ? ms : single;
+        std::printf("%7d %10.2f %8.1f %7.2fx\n", threads, ms, 1000.0 / ms, single / ms);
+    }
+    stopTracerPool();
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
+        secondsPerCell = 0.02;
+    } else if (argc > 1) {
+        std::fprintf(stderr, "usage: bench_frame [--quick]\n");
+        return 2;
+    }
+    prepareNamedFrames();
+    int32_t allThreads = static_cast<int32_t>(std::thread::hardware_concurrency());
+    allThreads = allThreads < 1 ? 1 : allThreads;
+    std::printf("Named frames of the demo tune from load:");
+    for (const NamedFrame& named : namedFrames) {
+        std::printf(" %s (frame %d)", named.name, static_cast<int>(named.number));
+    }
+    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run.\n", ROUNDS);
+    plugInTable();
+    hdTable(allThreads);
+    pixelsTable(allThreads);
+    threadsTable();
+    return 0;
+}

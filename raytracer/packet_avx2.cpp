@@ -1,0 +1,154 @@
+// The packet tracer with AVX2, 8 rays at a time, chosen at run time on a
+// processor that has it; 64-bit and native builds only. AVX2 is switched on
+// below the includes, for this file's own routines alone, all of them
+// internal, so no shared inline routine is ever compiled for it.
+#include <immintrin.h>
+
+#include <cmath>
+
+#include "raytracer/packet_tracer.h"
+#include "raytracer/pow32.h"
+#include "raytracer/scene.h"
+#include "raytracer/shading.h"
+
+#if defined(__x86_64__)
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+namespace {
+
+constexpr int32_t LANES = 8;
+typedef __m256 Floats; // also masks: all bits set in a true lane
+
+inline Floats splat(float v) {
+    return _mm256_set1_ps(v);
+}
+inline Floats negate(Floats a) {
+    return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f));
+}
+inline Floats add(Floats a, Floats b) {
+    return _mm256_add_ps(a, b);
+}
+inline Floats sub(Floats a, Floats b) {
+    return _mm256_sub_ps(a, b);
+}
+inline Floats mul(Floats a, Floats b) {
+    return _mm256_mul_ps(a, b);
+}
+inline Floats div(Floats a, Floats b) {
+    return _mm256_div_ps(a, b);
+}
+inline Floats squareRoot(Floats a) {
+    return _mm256_sqrt_ps(a);
+}
+inline Floats minimum(Floats a, Floats b) {
+    return _mm256_min_ps(a, b);
+}
+inline Floats cmpLt(Floats a, Floats b) {
+    return _mm256_cmp_ps(a, b, _CMP_LT_OQ);
+}
+inline Floats cmpGt(Floats a, Floats b) {
+    return _mm256_cmp_ps(a, b, _CMP_GT_OQ);
+}
+inline Floats cmpGe(Floats a, Floats b) {
+    return _mm256_cmp_ps(a, b, _CMP_GE_OQ);
+}
+inline Floats cmpEq(Floats a, Floats b) {
+    return _mm256_cmp_ps(a, b, _CMP_EQ_OQ);
+}
+inline Floats maskAnd(Floats a, Floats b) {
+    return _mm256_and_ps(a, b);
+}
+inline Floats maskOr(Floats a, Floats b) {
+    return _mm256_or_ps(a, b);
+}
+// Lanes of `keep` that are not in `drop`.
+inline Floats maskAndNot(Floats keep, Floats drop) {
+    return _mm256_andnot_ps(drop, keep);
+}
+inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
+    return _mm256_blendv_ps(ifFalse, ifTrue, mask);
+}
+inline bool anyLane(Floats mask) {
+    return _mm256_movemask_ps(mask) != 0;
+}
+inline Floats loadFloats(const float* v) {
+    return _mm256_load_ps(v);
+}
+inline void storeTruncated(int32_t* out, Floats v) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(v));
+}
+
+// x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
+// `lanes`: squared five times in double, where it is exact to 2^-48; a lane
+// whose value lies too near the middle between two floats to be sure how
+// powf rounds it is handed to powf itself.
+Floats pow32(Floats x, Floats lanes) {
+    __m256d low = _mm256_cvtps_pd(_mm256_castps256_ps128(x));
+    __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(x, 1));
+    for (int32_t i = 0; i < 5; i++) {
+        low = _mm256_mul_pd(low, low);
+        high = _mm256_mul_pd(high, high);
+    }
+    const __m256d below = _mm256_set1_pd(1.0 - POW32_MARGIN);
+    const __m256d above = _mm256_set1_pd(1.0 + POW32_MARGIN);
+    Floats result = _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
+    Floats lower =
+        _mm256_set_m128(_mm256_cvtpd_ps(_mm256_mul_pd(high, below)), _mm256_cvtpd_ps(_mm256_mul_pd(low, below)));
+    Floats upper =
+        _mm256_set_m128(_mm256_cvtpd_ps(_mm256_mul_pd(high, above)), _mm256_cvtpd_ps(_mm256_mul_pd(low, above)));
+    Floats sure = _mm256_and_ps(cmpEq(lower, result), cmpEq(upper, result));
+    int32_t unsure = _mm256_movemask_ps(_mm256_andnot_ps(sure, lanes));
+    if (unsure == 0) {
+        return result;
+    }
+    alignas(32) float values[LANES];
+    alignas(32) float inputs[LANES];
+    _mm256_store_ps(values, result);
+    _mm256_store_ps(inputs, x);
+    for (int32_t lane = 0; lane < LANES; lane++) {
+        if (unsure & (1 << lane)) {
+            values[lane] = std::pow(inputs[lane], 32.0f);
+        }
+    }
+    return _mm256_load_ps(values);
+}
+
+#include "raytracer/packet_trace.inc"
+
+} // namespace
+
+void traceSpanAvx2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
+    traceSpanPackets(view, rowStart, count, firstPixel, pixelBytes);
+}
+
+void pow32Avx2(const float* x, float* out) {
+    Floats all = cmpEq(_mm256_setzero_ps(), _mm256_setzero_ps());
+    _mm256_storeu_ps(out, pow32(_mm256_loadu_ps(x), all));
+}
+
+#pragma GCC pop_options
+
+bool avx2Available() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+#else
+
+// No AVX2 in this build: never available, so never called.
+void traceSpanAvx2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
+    traceSpanSse2(view, rowStart, count, firstPixel, pixelBytes);
+}
+
+void pow32Avx2(const float* x, float* out) {
+    pow32Sse2(x, out);
+    pow32Sse2(x + 4, out + 4);
+}
+
+bool avx2Available() {
+    return false;
+}
+
+#endif

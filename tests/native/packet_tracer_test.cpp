@@ -1,0 +1,224 @@
+// The packet tracers against the reference: the same bytes over many frames
+// of several waveforms, far into the motion and across the angle's wrap, at
+// sizes whose packets straddle the last column; and one frame's bytes held
+// to a recorded hash, so a build that changes any pixel is caught.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "frame/compose.h"
+#include "raytracer/sampling.h"
+#include "raytracer/scene.h"
+#include "raytracer/shading.h"
+#include "raytracer/tracer.h"
+
+namespace {
+
+enum Waveform { SILENCE, RANDOM_BYTES, SWEEP, SQUARE, WAVEFORM_COUNT };
+const char* const waveformNames[WAVEFORM_COUNT] = {"silence", "random bytes", "sweep", "square"};
+
+void fillWaveform(winampVisModule* module, Waveform kind, uint32_t frame) {
+    uint32_t seed = 12345u + frame * 7919u;
+    for (int32_t c = 0; c < 2; c++) {
+        for (int32_t i = 0; i < 576; i++) {
+            uint8_t byte = 0;
+            switch (kind) {
+            case SILENCE:
+                break;
+            case RANDOM_BYTES:
+                seed = seed * 1664525u + 1013904223u;
+                byte = static_cast<uint8_t>(seed >> 24);
+                break;
+            case SWEEP:
+                byte = static_cast<uint8_t>((i * (frame % 13 + 1) + c * 64) & 0xFF);
+                break;
+            case SQUARE:
+                byte = ((i + frame * 5) / 24) % 2 == 0 ? 0x60 : 0xA0;
+                break;
+            default:
+                break;
+            }
+            module->waveformData[c][i] = byte;
+        }
+    }
+}
+
+// The angle after `frames` frames from load, stepped as animateScene steps
+// it, and the first frame whose angle is wrapped.
+float angleAfter(int32_t frames, int32_t* wrapFrame = nullptr) {
+    float a = 0.0f;
+    for (int32_t i = 1; i <= frames; i++) {
+        a += ANGLE_STEP;
+        if (a >= ANGLE_WRAP_AT) {
+            a -= ANGLE_WRAP_BY;
+            *wrapFrame = i;
+            return a;
+        }
+    }
+    return a;
+}
+
+uint64_t fnv1a(const uint8_t* bytes, size_t size) {
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < size; i++) {
+        hash = (hash ^ bytes[i]) * 1099511628211ull;
+    }
+    return hash;
+}
+
+class PacketTracerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setSampleGrid();
+        buildScene(&textureStore);
+        std::memset(&module, 0, sizeof(module));
+        module.nCh = 2;
+        savedTracer = activeTracer;
+        for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+            if (tracerAvailable(static_cast<TracerKind>(kind))) {
+                kinds.push_back(static_cast<TracerKind>(kind));
+            }
+        }
+    }
+    void TearDown() override { activeTracer = savedTracer; }
+
+    // Composes the next frame with every tracer from the same state: all
+    // must give the reference's bytes. Leaves the state one frame on.
+    void expectSameFrame(const char* what) {
+        SceneMotion motionBefore = motion;
+        Scene sceneBefore = scene;
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            motion = motionBefore;
+            scene = sceneBefore;
+            std::vector<uint8_t> frame(FRAME_BYTES, 0x5A);
+            selectTracer(kind);
+            ASSERT_EQ(frameSpanRoutine(), spanTable[kind]) << "the packet tracer does not know the scene";
+            composeFrame(frame.data(), &module);
+            if (kind == TRACER_REFERENCE) {
+                reference = frame;
+            } else {
+                ASSERT_TRUE(frame == reference) << tracerNames[kind] << ", " << what << ", angle " << motion.angle;
+            }
+        }
+    }
+
+    winampVisModule module;
+    TracerKind savedTracer;
+    std::vector<TracerKind> kinds;
+};
+
+TEST_F(PacketTracerTest, SameFramesAsTheReference) {
+    ASSERT_GE(kinds.size(), 2u) << "no packet tracer to compare";
+    // From load, about 100,000 frames in, and across the angle's wrap
+    int32_t wrapFrame = 0;
+    angleAfter(1000000, &wrapFrame);
+    ASSERT_GT(wrapFrame, 200000);
+    const int32_t firstFrames[] = {0, 100003, wrapFrame - 3};
+    for (int32_t start : firstFrames) {
+        float angle = angleAfter(start);
+        for (int32_t w = 0; w < WAVEFORM_COUNT; w++) {
+            motion.angle = angle;
+            for (int32_t f = 0; f < 6; f++) {
+                fillWaveform(&module, static_cast<Waveform>(w), static_cast<uint32_t>(start + f));
+                expectSameFrame(waveformNames[w]);
+            }
+        }
+    }
+    EXPECT_LT(motion.angle, angleAfter(wrapFrame - 3)) << "the last run did not cross the wrap";
+}
+
+TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
+    // Sizes whose rows end inside a packet of 4 or 8, and images narrower
+    // than one packet; the frames include packets whose rays hit different
+    // entries and rays that meet the floor in the fog and beyond it.
+    const int32_t sizes[][2] = {{37, 23}, {3, 2}, {161, 91}, {250, 141}};
+    int32_t mixedPackets = 0;
+    int32_t fogFloor = 0;
+    int32_t farFloor = 0;
+    for (const auto& size : sizes) {
+        motion.angle = angleAfter(1000 + size[0]);
+        fillWaveform(&module, SWEEP, static_cast<uint32_t>(size[0]));
+        SceneMotion motionBefore = motion;
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            motion = motionBefore;
+            std::vector<uint8_t> bytes(static_cast<size_t>(size[0]) * size[1] * 4 + 16, 0xC3);
+            FrameImage image = {bytes.data(), size[0], size[1], size[0] * 4};
+            selectTracer(kind);
+            composeFrameAt(&image, &module);
+            if (kind == TRACER_REFERENCE) {
+                reference = bytes;
+            } else {
+                ASSERT_TRUE(bytes == reference) << tracerNames[kind] << " at " << size[0] << " x " << size[1];
+            }
+        }
+
+        // What the primary rays of this image hit, aimed as traceImage aims them
+        const Camera& camera = motion.camera;
+        Vector3 V = camera.target - camera.eye;
+        normalize(V);
+        Vector3 up0 = {std::sin(camera.roll), -std::cos(camera.roll), 0.0f};
+        Vector3 R;
+        cross(R, up0, V);
+        normalize(R);
+        Vector3 U;
+        cross(U, R, V);
+        normalize(U);
+        float columnStep = camera.zoom / (size[0] - 1);
+        for (int32_t y = 0; y < size[1]; y++) {
+            int32_t previous = -1;
+            for (int32_t x = 0; x < size[0]; x++) {
+                float across = (x - (size[0] - 1) * 0.5f) * columnStep;
+                float down = (y - (size[1] - 1) * 0.5f) * columnStep / 0.9f;
+                Ray ray = {camera.eye, V + across * R + down * U};
+                normalize(ray.direction);
+                HitRecord hit = {};
+                hit.t = NO_HIT;
+                for (int32_t e = 0; e < scene.objectCount; e++) {
+                    intersectTable[scene.objects[e].kind](&ray, &scene.objects[e], &hit);
+                }
+                int32_t entry = hit.t == NO_HIT ? -1 : static_cast<int32_t>(hit.object - scene.objects);
+                mixedPackets += (x % 4 != 0 && entry != previous) ? 1 : 0;
+                fogFloor += (entry == 0 && hit.t > 300.0f && hit.t < 400.0f) ? 1 : 0;
+                farFloor += (entry == 0 && hit.t >= 400.0f) ? 1 : 0;
+                previous = entry;
+            }
+        }
+    }
+    EXPECT_GT(mixedPackets, 0);
+    EXPECT_GT(fogFloor, 0);
+    EXPECT_GT(farFloor, 0);
+}
+
+TEST_F(PacketTracerTest, RecordedFrameBytes) {
+    // The third frame from load of a fixed waveform, at 320 x 200 and at
+    // 400 x 225, hashed: the same in every build and with every tracer.
+    constexpr uint64_t FRAME_HASH = 16382302000488832030ull;
+    constexpr uint64_t IMAGE_HASH = 8449093858618679122ull;
+    for (TracerKind kind : kinds) {
+        selectTracer(kind);
+        motion = SceneMotion{};
+        buildScene(&textureStore);
+        std::vector<uint8_t> frame(FRAME_BYTES, 0);
+        for (uint32_t f = 0; f < 3; f++) {
+            fillWaveform(&module, SQUARE, f);
+            composeFrame(frame.data(), &module);
+        }
+        EXPECT_EQ(fnv1a(frame.data(), frame.size()), FRAME_HASH) << tracerNames[kind];
+
+        motion = SceneMotion{};
+        buildScene(&textureStore);
+        std::vector<uint8_t> bytes(400 * 225 * 4, 0);
+        FrameImage image = {bytes.data(), 400, 225, 1600};
+        for (uint32_t f = 0; f < 3; f++) {
+            fillWaveform(&module, SQUARE, f);
+            composeFrameAt(&image, &module);
+        }
+        EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), IMAGE_HASH) << tracerNames[kind];
+    }
+}
+
+} // namespace
