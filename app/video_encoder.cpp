@@ -41,11 +41,11 @@ struct CodecDefaults {
 };
 static const CodecDefaults codecDefaults[] = {
     // codec          crf  options
-    {AV_CODEC_ID_H264, 18, "preset=medium"},                        // H.264: visually lossless
-    {AV_CODEC_ID_HEVC, 20, "preset=medium"},                        // H.265
-    {AV_CODEC_ID_VP9, 31, "b=0:deadline=good:cpu-used=4:row-mt=1"}, // VP9: b=0 is constant quality
-    {AV_CODEC_ID_VP8, 10, "b=20M:deadline=good:cpu-used=4"},        // VP8: b caps the quality mode
-    {AV_CODEC_ID_AV1, 30, "b=0:cpu-used=6:row-mt=1:usage=good"},    // AV1
+    {AV_CODEC_ID_H264, 18, "preset=medium"},                             // H.264: visually lossless
+    {AV_CODEC_ID_HEVC, 20, "preset=medium:x265-params=log-level=error"}, // H.265
+    {AV_CODEC_ID_VP9, 31, "b=0:deadline=good:cpu-used=4:row-mt=1"},      // VP9: b=0 is constant quality
+    {AV_CODEC_ID_VP8, 10, "b=20M:deadline=good:cpu-used=4"},             // VP8: b caps the quality mode
+    {AV_CODEC_ID_AV1, 30, "b=0:cpu-used=6:row-mt=1:usage=good"},         // AV1
 };
 
 // Everything one export holds; set in openVideo, released by releaseVideo.
@@ -72,7 +72,6 @@ struct VideoOutput {
     int64_t videoFrames;          // pictures sent to the encoder
     int64_t audioSamples;         // sample frames sent to the encoder
     bool fileCreated;             // temporaryPath exists and is ours
-    bool headerWritten;           // the container's trailer is due
     char path[PATH_MAX];          // the name asked for
     char temporaryPath[PATH_MAX]; // where the file is written until complete
 };
@@ -117,7 +116,6 @@ static void releaseVideo() {
         av_freep(&output.scratch[0]);
         av_freep(&output.scratch);
     }
-    output.headerWritten = false;
 }
 
 void abandonVideo() {
@@ -478,7 +476,6 @@ bool openVideo(const VideoSettings* settings) {
         abandonVideo();
         return libavError("cannot write", error);
     }
-    output.headerWritten = true;
     return true;
 }
 
@@ -582,7 +579,6 @@ bool finishVideo(VideoFacts* facts) {
                encode(output.video, output.videoStream, nullptr);
     if (complete) {
         int error = av_write_trailer(output.format);
-        output.headerWritten = false;
         complete = error >= 0 || libavError("cannot write", error);
     }
     if (complete) {
