@@ -112,19 +112,23 @@ grep -q "tracing .* s (.* fps), encoding .* s (.* fps)" out.txt || fail "no spli
 expect_nothing_written none.mp4
 [ "$(stat -c %s blocks.bin)" -eq $((120 * 1152)) ] || fail "blocks.bin does not hold 120 blocks"
 
-video=$(probe out.mp4 stream=codec_type,codec_name,width,height,pix_fmt,color_space,color_range,nb_read_packets,duration,r_frame_rate -select_streams v)
+video=$(probe out.mp4 stream=codec_type,codec_name,width,height,pix_fmt,color_space,color_range,nb_read_packets,duration,r_frame_rate,start_time \
+    -select_streams v)
 echo "$video" | grep -qx "codec_name=h264" || fail "video is not H.264: $video"
 for expected in width=1280 height=800 pix_fmt=yuv420p color_space=bt709 color_range=tv r_frame_rate=60/1 \
     nb_read_packets=120; do
     echo "$video" | grep -qx "$expected" || fail "video stream lacks $expected: $video"
 done
-audio=$(probe out.mp4 stream=codec_name,sample_rate,channels,duration -select_streams a)
+audio=$(probe out.mp4 stream=codec_name,sample_rate,channels,duration,start_time -select_streams a)
 echo "$audio" | grep -qx "codec_name=aac" || fail "sound is not AAC: $audio"
 echo "$audio" | grep -qx "channels=2" || fail "sound is not stereo: $audio"
 video_seconds=$(echo "$video" | sed -n 's/^duration=//p')
 audio_seconds=$(echo "$audio" | sed -n 's/^duration=//p')
 within "$video_seconds" 2.0 0.0001 || fail "video lasts $video_seconds s, not 120 frames / 60 fps"
 within "$audio_seconds" "$video_seconds" "1 / 60" || fail "sound lasts $audio_seconds s, video $video_seconds s"
+video_start=$(echo "$video" | sed -n 's/^start_time=//p')
+audio_start=$(echo "$audio" | sed -n 's/^start_time=//p')
+within "$audio_start" "$video_start" "1 / 60" || fail "sound starts at $audio_start s, video at $video_start s"
 
 # ---- Frame 70 decoded back: close to the renderer's frame 70, clearly farther from 71
 "$renderer" 72 frames --waveform blocks.bin --raw >/dev/null || fail "render_frames failed"
