@@ -568,10 +568,11 @@ int videoMain(int argc, char** argv) {
     }
     planTitles(options);
 
-    // What the plug-in's Init does before the first frame; the player fills nCh
+    // What the plug-in's Init does before the first frame; the player fills
+    // nCh with the song's channels, so a mono song draws one trace
     setSampleGrid();
     buildScene(&textureStore);
-    module.nCh = 2;
+    module.nCh = run.blocks.channels;
 
     auto start = std::chrono::steady_clock::now();
     Timings timings = {0, 0};
