@@ -8,6 +8,7 @@ namespace {
 const AudioRoutines* const routineTable[] = {
     &demoTuneRoutines,  // AUDIO_DEMO_TUNE
     &audioFileRoutines, // AUDIO_FILE
+    &captureRoutines,   // AUDIO_CAPTURE
 };
 static_assert(sizeof routineTable / sizeof routineTable[0] == AUDIO_KIND_COUNT, "one row of routines per kind");
 

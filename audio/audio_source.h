@@ -7,7 +7,7 @@
 #include <cstdint>
 #include "audio/waveform_block.h"
 
-enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_KIND_COUNT };
+enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_CAPTURE, AUDIO_KIND_COUNT };
 
 constexpr int64_t AUDIO_ENDLESS = -1;       // frameCount of a source that never ends
 constexpr int32_t AUDIO_MAX_CHANNELS = 2;   // a source with more gives its first two
@@ -31,6 +31,26 @@ void openDemoTune(AudioSource* source);
 // Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
 // failure `error` says "cannot play PATH: REASON" and the source stays closed.
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
+
+// What a PulseAudio source records (PipeWire serves the same interface):
+// `device` names one (see listCaptureDevices), null takes the monitor of the
+// default output, that is what the desktop plays. 44.1 kHz stereo, endless;
+// the title is the device's description. On failure `error` says
+// "cannot capture from DEVICE: REASON".
+bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize);
+
+// One source the sound server offers.
+struct CaptureDevice {
+    char name[256];        // what openCapture takes
+    char description[256]; // for people
+    bool monitor;          // records what an output plays
+};
+
+// Fills `devices` with up to `capacity` sources and `defaultMonitor` with the
+// default output's monitor ("" if none); returns how many were filled, or -1
+// with the reason in `error` when the server cannot be reached.
+int32_t listCaptureDevices(CaptureDevice* devices, int32_t capacity, char* defaultMonitor, size_t defaultMonitorSize,
+                           char* error, size_t errorSize);
 
 // Reads up to `frames` frames from the position on as interleaved 16-bit
 // samples of `channels` channels and moves the position past them; returns
@@ -67,3 +87,4 @@ struct AudioRoutines {
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;
 extern const AudioRoutines audioFileRoutines;
+extern const AudioRoutines captureRoutines;

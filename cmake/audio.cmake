@@ -1,13 +1,16 @@
-# Linux: the audio sources (demo tune, files through libsndfile) and the
+# Linux: the audio sources (demo tune, files through libsndfile, capture
+# through PulseAudio) and the
 # portable title box, shared by the native program and the video export.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
 
 add_library(audio STATIC
     audio/audio_source.cpp
     audio/demo_source.cpp
-    audio/file_source.cpp)
-target_link_libraries(audio PUBLIC audio_block demo_tune PRIVATE PkgConfig::SNDFILE)
+    audio/file_source.cpp
+    audio/capture_source.cpp)
+target_link_libraries(audio PUBLIC audio_block demo_tune PRIVATE PkgConfig::SNDFILE PkgConfig::PULSE)
 
 add_library(title_box STATIC
     overlays/title_box.cpp

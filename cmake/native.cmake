@@ -19,6 +19,7 @@ add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/audio.cmake)
+include(cmake/app.cmake)
 include(cmake/about_bitmap.cmake OPTIONAL)
 include(cmake/player_tests.cmake OPTIONAL)
 include(cmake/video.cmake OPTIONAL)

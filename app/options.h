@@ -1,0 +1,32 @@
+// The command line of raysphere, the native Linux program.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr int32_t APP_MAX_FILES = 4096;
+constexpr int32_t APP_DEFAULT_FPS = 60;
+
+enum AppOptionsStatus { APP_OPTIONS_RUN, APP_OPTIONS_HELP, APP_OPTIONS_ERROR };
+
+struct AppOptions {
+    const char* files[APP_MAX_FILES]; // sound files to play in turn; none plays the demo tune
+    int32_t fileCount;                // used entries of files
+    bool capture;                     // record what the desktop plays instead
+    const char* captureDevice;        // --capture=SOURCE, or null for the default output's monitor
+    bool listSources;                 // list the capture sources and stop
+    const char* waveformPath;         // raw waveform blocks, frame k block k; or null
+    int32_t fps;                      // frames per second to keep
+    int64_t frames;                   // frames to show, then stop; 0 for no limit
+    const char* screenshotPath;       // PNG of the last frame as shown, or null
+    const char* writeWaveformPath;    // every frame's block, in the format --waveform reads; or null
+    bool headless;                    // SDL's offscreen video and dummy audio: no display needed
+    bool fullscreen;                  // start in full screen
+    int32_t windowWidth;              // initial window size in pixels
+    int32_t windowHeight;
+    bool verbose; // frame rate and events on stdout
+};
+
+extern const char* const APP_USAGE;
+
+// Reads argv[1..argc-1]; on APP_OPTIONS_ERROR `error` says what was wrong.
+AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, char* error, size_t errorSize);

@@ -1,0 +1,29 @@
+# Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
+find_package(SDL2 REQUIRED)
+
+add_executable(raysphere
+    app/main.cpp
+    app/options.cpp
+    app/input.cpp
+    app/window.cpp
+    app/png_file.cpp
+    app/report.cpp)
+target_link_libraries(raysphere PRIVATE core audio title_box SDL2::SDL2 PNG::PNG)
+install(TARGETS raysphere RUNTIME DESTINATION bin)
+
+# The program as a user runs it, each test with its own X server or sound
+# server. SDL's and the X libraries' graphics drivers are left out under the
+# sanitizers (software rendering); libdbus keeps a buffer to the end.
+set(APP_TEST_ENVIRONMENT
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/app/lsan.supp:print_suppressions=0"
+    "SDL_RENDER_DRIVER=software" "SDL_FRAMEBUFFER_ACCELERATION=0")
+
+# Declares one test script, run with the program, the renderer and a work folder.
+function(add_app_test name)
+    add_test(NAME ${name}
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${name}.sh $<TARGET_FILE:raysphere>
+                     $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${APP_TEST_ENVIRONMENT}" TIMEOUT 300)
+endfunction()
+
+add_app_test(raysphere_capture_test)

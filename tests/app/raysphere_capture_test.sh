@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# raysphere --capture with a real sound server: a null sink of the test's own
+# PulseAudio, a known tone played into it with paplay, captured from its
+# monitor. The blocks carry the tone, the centre sphere follows them, the
+# scope goes flat when the tone stops, and frames go on while the source goes
+# away and comes back.
+set -euo pipefail
+raysphere="$1" render_frames="$2" work="$3"
+. "$(dirname "$0")/app_lib.sh"
+rm -rf "$work"
+mkdir -p "$work"
+start_pulse "$work/pulse"
+
+# The sources, with the default output's monitor marked
+sources=$("$raysphere" --list-sources)
+grep -q '^\* vis_test.monitor$' <<<"$sources" || fail "--list-sources: $sources"
+
+# An unknown source is refused with its name
+if "$raysphere" --headless --capture=nowhere --frames 1 2>"$work/unknown.err"; then
+    fail "--capture=nowhere ran"
+fi
+grep -q "cannot capture from nowhere: no such source" "$work/unknown.err" || fail "$(cat "$work/unknown.err")"
+
+# 441 Hz, left at half scale, right at a quarter
+sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.25
+
+# 10 s at 10 frames a second: the tone from about 1 s to 3.5 s, then silence,
+# then the sink goes away at 5 s and comes back at 7 s.
+"$raysphere" --headless --capture --fps 10 --frames 100 --verbose --write-waveform "$work/blocks.raw" \
+    --screenshot "$work/capture.png" >"$work/run.out" 2>"$work/run.err" &
+app=$!
+sleep 1
+paplay --device=vis_test "$work/tone.wav"
+sleep 1.5
+pactl unload-module module-null-sink
+sleep 2
+pactl load-module module-null-sink sink_name=vis_test >/dev/null
+wait "$app" || fail "the capture run failed: $(cat "$work/run.err")"
+cat "$work/run.err"
+
+# What the program said
+grep -q "capturing from" "$work/run.out" || fail "no word of the source"
+grep -q "no sound from" "$work/run.err" || fail "silence not reported"
+grep -q "capture from vis_test.monitor stopped" "$work/run.err" || fail "the lost source not reported"
+grep -q "capture from vis_test.monitor running again" "$work/run.err" || fail "the source's return not reported"
+
+# The blocks: the tone while it played, flat after it, all 100 frames shown
+python3 - "$work/blocks.raw" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+assert len(data) == 100 * 1152, "blocks written: %d bytes" % len(data)
+def signed(b):
+    return b - 256 if b > 127 else b
+tone = []
+for k in range(100):
+    block = data[k * 1152:(k + 1) * 1152]
+    left = [signed(b) for b in block[:576]]
+    right = [signed(b) for b in block[576:]]
+    if max(left) > 40:
+        crossings = sum(1 for i in range(1, 576) if (left[i - 1] < 0) != (left[i] < 0))
+        assert 60 <= max(left) <= 66 and -67 <= min(left) <= -61, ("left level", k, max(left), min(left))
+        assert 29 <= max(right) <= 34 and -35 <= min(right) <= -30, ("right level", k, max(right), min(right))
+        assert 10 <= crossings <= 13, ("441 Hz has 11.5 crossings in a block", k, crossings)
+        tone.append(k)
+assert len(tone) >= 15, "blocks with the tone: %s" % tone
+assert tone == list(range(tone[0], tone[-1] + 1)), "the tone's blocks are not one run: %s" % tone
+# The centre sphere's radius follows byte 0 of channel 0: it moves with the tone.
+firsts = set(data[k * 1152] >> 1 for k in tone)
+assert len(firsts) >= 5, "the first byte hardly changed: %s" % firsts
+# After the tone: flat, every byte 0, to the end.
+after = data[(tone[-1] + 3) * 1152:]
+assert len(after) >= 40 * 1152 and after == bytes(len(after)), "the scope did not go flat after the tone"
+print("tone in blocks %d..%d; first bytes %d different; flat from block %d to 100" %
+      (tone[0], tone[-1], len(firsts), tone[-1] + 3))
+PY
+
+# The frames are the renderer's frames for those blocks
+"$render_frames" 100 "$work/frames" --waveform "$work/blocks.raw" >/dev/null
+same_picture "$work/capture.png" "$work/frames/frame_0100.png"
+echo "PASS"
