@@ -506,6 +506,15 @@ static void printSummary(const VideoOptions& options, const VideoFacts& facts, c
                 facts.videoFrames / timings.encoding);
 }
 
+bool videoRequested(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
+        if (std::strcmp(argv[i], "--video") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int videoMain(int argc, char** argv) {
     VideoOptions options;
     if (!parseArguments(argc, argv, &options)) {
