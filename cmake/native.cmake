@@ -16,6 +16,10 @@ add_native_test(scope_test core tests/native/scope_test.cpp)
 add_native_test(compose_test core tests/native/compose_test.cpp)
 add_native_test(any_resolution_test core tests/native/any_resolution_test.cpp)
 add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
+# Over a billion powf calls: optimised even in the sanitizer build.
+add_native_test(pow32_test core tests/native/pow32_test.cpp)
+target_compile_options(pow32_test PRIVATE -O2)
+add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/audio.cmake)

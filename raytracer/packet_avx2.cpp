@@ -70,6 +70,10 @@ inline Floats maskAndNot(Floats keep, Floats drop) {
 inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
     return _mm256_blendv_ps(ifFalse, ifTrue, mask);
 }
+constexpr int32_t ALL_LANES = (1 << LANES) - 1;
+inline int32_t laneBits(Floats mask) {
+    return _mm256_movemask_ps(mask);
+}
 inline bool anyLane(Floats mask) {
     return _mm256_movemask_ps(mask) != 0;
 }

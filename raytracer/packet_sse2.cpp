@@ -63,6 +63,10 @@ inline Floats maskAndNot(Floats keep, Floats drop) {
 inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
     return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
 }
+constexpr int32_t ALL_LANES = (1 << LANES) - 1;
+inline int32_t laneBits(Floats mask) {
+    return _mm_movemask_ps(mask);
+}
 inline bool anyLane(Floats mask) {
     return _mm_movemask_ps(mask) != 0;
 }

@@ -13,6 +13,8 @@
 #include "frame/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 #include "tools/demo_tune.h"
 
 static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
@@ -32,6 +34,9 @@ struct Options {
     const char* writeWaveformPath; // where to copy the blocks fed, or null
     bool writeRaw;                 // also write each frame's bytes
     bool help;                     // print the usage and stop
+    int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
+    int32_t height;                // --size
+    int32_t threads;               // --threads: tracer threads, 0 for one per core
 };
 
 // Open files of one run.
@@ -43,10 +48,11 @@ struct Files {
     const char* outPath; // for messages
 };
 
-static uint8_t frameBuffer[FRAME_BYTES];                 // the render surface, zero at start
-static uint8_t rgbImage[FRAME_WIDTH * FRAME_HEIGHT * 3]; // the frame as the PNG's RGB rows
-static winampVisModule module;                           // what the player would hand over
-static char path[PATH_CAPACITY];                         // file name of the frame being written
+static uint8_t plugInFrame[FRAME_BYTES]; // the render surface, zero at start
+static FrameImage frame;                 // what is written: the plug-in's frame, or the --size image
+static uint8_t* rgbImage;                // the frame as the PNG's RGB rows, made at start-up
+static winampVisModule module;           // what the player would hand over
+static char path[PATH_CAPACITY];         // file name of the frame being written
 
 static void printUsage(FILE* out) {
     std::fprintf(out,
@@ -64,9 +70,14 @@ static void printUsage(FILE* out) {
                  "                         (rows of blue, green, red and an unused byte)\n"
                  "  --write-waveform FILE  write the block of every frame rendered to FILE, in the\n"
                  "                         format --waveform reads\n"
+                 "  --size WxH             trace every pixel of a W x H frame (%d to %d each way),\n"
+                 "                         with the oscilloscope scaled, instead of the plug-in's\n"
+                 "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
+                 "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
+                 "                         per core); the frames are the same for any N\n"
                  "  --help                 show this text\n",
-                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL,
-                 FRAME_BYTES);
+                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL, FRAME_BYTES,
+                 MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
 }
 
 // Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
@@ -94,8 +105,33 @@ static bool parseFrameCount(const char* text, int32_t* count) {
     return true;
 }
 
+// Reads a whole number from..to written as plain decimal digits, ending at
+// `end` (a character, or '\0'); sets *rest after it.
+static bool parseNumber(const char* text, char end, int32_t from, int32_t to, int32_t* value, const char** rest) {
+    long number = 0;
+    const char* c = text;
+    for (; *c >= '0' && *c <= '9'; c++) {
+        number = number * 10 + (*c - '0');
+        if (number > to) {
+            return false;
+        }
+    }
+    if (c == text || *c != end || number < from) {
+        return false;
+    }
+    *value = static_cast<int32_t>(number);
+    *rest = c + 1;
+    return true;
+}
+
+static bool parseSize(const char* text, Options* options) {
+    const char* rest = nullptr;
+    return parseNumber(text, 'x', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->width, &rest) &&
+           parseNumber(rest, '\0', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->height, &rest);
+}
+
 static bool parseArguments(int argc, char** argv, Options* options) {
-    *options = Options{0, nullptr, nullptr, nullptr, false, false};
+    *options = Options{0, nullptr, nullptr, nullptr, false, false, 0, 0, 0};
     const char* positional[2] = {nullptr, nullptr};
     int32_t positionalCount = 0;
     bool optionsEnded = false; // after "--" every argument is positional
@@ -116,6 +152,18 @@ static bool parseArguments(int argc, char** argv, Options* options) {
             return true;
         } else if (std::strcmp(arg, "--raw") == 0) {
             options->writeRaw = true;
+        } else if (std::strcmp(arg, "--size") == 0 || std::strcmp(arg, "--threads") == 0) {
+            if (i + 1 >= argc) {
+                return badArguments(arg, arg[2] == 's' ? " needs WxH" : " needs a number");
+            }
+            const char* value = argv[++i];
+            const char* rest = nullptr;
+            if (arg[2] == 's' && !parseSize(value, options)) {
+                return badArguments("--size must be WxH with W and H from 2 to 8192, not ", value);
+            }
+            if (arg[2] == 't' && !parseNumber(value, '\0', 1, MAX_TRACER_THREADS, &options->threads, &rest)) {
+                return badArguments("--threads must be a whole number from 1 to 64, not ", value);
+            }
         } else if (std::strcmp(arg, "--waveform") == 0 || std::strcmp(arg, "--write-waveform") == 0) {
             if (i + 1 >= argc) {
                 return badArguments(arg, " needs a FILE");
@@ -242,13 +290,19 @@ static bool reportWriteError() {
     return false;
 }
 
-// Writes the frame to `path` as a 320 x 200 RGB PNG.
+// Writes the frame to `path` as an RGB PNG of its size.
 static bool writePng() {
     // Frame pixels are blue, green, red and an unused byte
-    for (int32_t i = 0; i < FRAME_WIDTH * FRAME_HEIGHT; i++) {
-        rgbImage[3 * i] = frameBuffer[4 * i + 2];
-        rgbImage[3 * i + 1] = frameBuffer[4 * i + 1];
-        rgbImage[3 * i + 2] = frameBuffer[4 * i];
+    uint8_t* rgb = rgbImage;
+    for (int32_t y = 0; y < frame.height; y++) {
+        const uint8_t* pixel = frame.pixels + static_cast<size_t>(y) * frame.pitch;
+        for (int32_t x = 0; x < frame.width; x++) {
+            rgb[0] = pixel[2];
+            rgb[1] = pixel[1];
+            rgb[2] = pixel[0];
+            rgb += 3;
+            pixel += 4;
+        }
     }
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
@@ -257,8 +311,8 @@ static bool writePng() {
     png_image image;
     std::memset(&image, 0, sizeof(image));
     image.version = PNG_IMAGE_VERSION;
-    image.width = FRAME_WIDTH;
-    image.height = FRAME_HEIGHT;
+    image.width = static_cast<png_uint_32>(frame.width);
+    image.height = static_cast<png_uint_32>(frame.height);
     image.format = PNG_FORMAT_RGB;
     if (!png_image_write_to_stdio(&image, file, 0, rgbImage, 0, nullptr)) {
         std::fclose(file);
@@ -271,14 +325,15 @@ static bool writePng() {
     return true;
 }
 
-// Writes the frame's 256,000 bytes to `path` unchanged.
+// Writes the frame's bytes to `path` unchanged: 256,000 for the plug-in's frame.
 static bool writeRaw() {
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         return reportWriteError();
     }
-    size_t written = std::fwrite(frameBuffer, 1, FRAME_BYTES, file);
-    if (std::fclose(file) != 0 || written != static_cast<size_t>(FRAME_BYTES)) {
+    size_t bytes = static_cast<size_t>(frame.pitch) * frame.height;
+    size_t written = std::fwrite(frame.pixels, 1, bytes, file);
+    if (std::fclose(file) != 0 || written != bytes) {
         return reportWriteError();
     }
     return true;
@@ -310,7 +365,11 @@ static bool renderFrames(const Options& options, Files* files) {
         if (!feedWaveform(files, index) || !copyWaveform(files)) {
             return false;
         }
-        composeFrame(frameBuffer, &module);
+        if (options.width == 0) {
+            composeFrame(plugInFrame, &module);
+        } else {
+            composeFrameAt(&frame, &module);
+        }
         framePath(options.outputDir, number, "png");
         if (!writePng()) {
             return false;
@@ -349,12 +408,35 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
 
+    // The frame and the image's memory, and the tracer threads for a --size frame
+    frame = {plugInFrame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    size_t pixels = static_cast<size_t>(FRAME_WIDTH) * FRAME_HEIGHT;
+    if (options.width != 0) {
+        pixels = static_cast<size_t>(options.width) * options.height;
+        frame = {static_cast<uint8_t*>(std::calloc(pixels, 4)), options.width, options.height, options.width * 4};
+    }
+    rgbImage = static_cast<uint8_t*>(std::malloc(pixels * 3));
+    bool started = frame.pixels != nullptr && rgbImage != nullptr;
+    if (!started) {
+        std::fprintf(stderr, "%s: not enough memory for a %d x %d frame\n", PROGRAM, static_cast<int>(frame.width),
+                     static_cast<int>(frame.height));
+    } else if (options.width != 0 && !startTracerPool(options.threads)) {
+        std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
+        started = false;
+    }
+    selectTracer(fastestTracer());
+
     // What the plug-in's Init does before the first frame; the player fills nCh
     setSampleGrid();
     buildScene(&textureStore);
     module.nCh = 2;
 
-    bool rendered = renderFrames(options, &files);
+    bool rendered = started && renderFrames(options, &files);
+    stopTracerPool();
+    if (frame.pixels != plugInFrame) {
+        std::free(frame.pixels);
+    }
+    std::free(rgbImage);
     bool closed = closeFiles(&files);
     if (!rendered || !closed) {
         return EXIT_FAILURE;

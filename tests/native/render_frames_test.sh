@@ -129,6 +129,23 @@ if [ ! -e images/frame_0001.png ] || [ -e images/frame_0001.raw ]; then
     fail "without --raw: expected only frame_0001.png"
 fi
 
+# ---- Full-resolution frames of any size, on any number of threads
+expect_error 2 "--size must be WxH with W and H from 2 to 8192, not 12" 1 out --size 12
+expect_error 2 "--size must be WxH with W and H from 2 to 8192, not 1x5" 1 out --size 1x5
+expect_error 2 "--size must be WxH with W and H from 2 to 8192, not 9000x5" 1 out --size 9000x5
+expect_error 2 "--size needs WxH" 1 out --size
+expect_error 2 "--threads must be a whole number from 1 to 64, not 0" 1 out --size 8x8 --threads 0
+run 2 sized1 --size 67x37 --threads 1 --raw
+[ "$status" -eq 0 ] || fail "--size 67x37 exited with $status: $(cat err.txt)"
+run 2 sized3 --size 67x37 --threads 3 --raw
+[ "$status" -eq 0 ] || fail "--size 67x37 --threads 3 exited with $status: $(cat err.txt)"
+[ "$(file_size sized1/frame_0002.raw)" -eq $((67 * 37 * 4)) ] || fail "a 67 x 37 raw frame is not 9,916 bytes"
+od -An -tx1 -j16 -N10 sized1/frame_0001.png | tr -d ' \n' | grep -q "00000043000000250802" ||
+    fail "frame_0001.png is not a 67 x 37 RGB image"
+for n in 0001 0002; do
+    cmp -s sized1/frame_$n.raw sized3/frame_$n.raw || fail "frame $n differs between 1 and 3 threads"
+done
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1
