@@ -133,7 +133,7 @@ within "$audio_start" "$video_start" "1 / 60" || fail "sound starts at $audio_st
 # ---- Frame 70 decoded back: close to the renderer's frame 70, clearly farther from 71
 "$renderer" 72 frames --waveform blocks.bin --raw >/dev/null || fail "render_frames failed"
 decode out.mp4 70 frame70 || fail "ffmpeg cannot decode frame 70"
-read -r -a distances <<<"$(python3 "$here/compare_frames.py" frame70.rgb 1280 800 frames/frame_0071.raw \
+read -r -a distances <<<"$(python3 "$here/compare_frames.py" frame70.rgb 1280 800 320 200 frames/frame_0071.raw \
     frames/frame_0072.raw | tr '\n' ' ')"
 echo "frame 70: mean difference ${distances[0]}, far pixels ${distances[1]}; to frame 71: ${distances[2]}"
 within "${distances[0]}" 0 1.5 || fail "decoded frame 70 differs from the renderer's by ${distances[0]} on average"
@@ -144,11 +144,25 @@ python3 -c "import sys; sys.exit(0 if ${distances[2]} > 2.5 * ${distances[0]} el
 # ---- The title on frames 30 to 39, as ten frames after SPACE at 0.5 s; on no other
 for k in 29 30 39 40; do
     decode out.mp4 $k "frame$k" || fail "ffmpeg cannot decode frame $k"
-    far=$(python3 "$here/compare_frames.py" "frame$k.rgb" 1280 800 "frames/frame_00$((k + 1)).raw" | cut -d' ' -f2)
+    far=$(python3 "$here/compare_frames.py" "frame$k.rgb" 1280 800 320 200 "frames/frame_00$((k + 1)).raw" | cut -d' ' -f2)
     shown=$(python3 -c "print(1 if $far > 0.02 else 0)")
     expected=$([ $k -ge 30 ] && [ $k -le 39 ] && echo 1 || echo 0)
     [ "$shown" -eq "$expected" ] || fail "frame $k: title shown $shown, expected $expected (far pixels $far)"
 done
+
+# ---- The scene traced at the video's size: frame 40 against the renderer's at that size
+run --video traced.mp4 song.flac --size 160x100 --fps 30 --threads 2 --crf 10 --write-waveform traced.bin
+[ "$status" -eq 0 ] || fail "the --size export exited with $status: $(cat err.txt)"
+grep -q "wrote traced.mp4: 60 frames, 0:02.00 at 30 fps, 160x100, libx264 crf 10 + aac" out.txt ||
+    fail "unexpected summary of the --size export: $(cat out.txt)"
+"$renderer" 42 traced --size 160x100 --waveform traced.bin --raw >/dev/null || fail "render_frames --size failed"
+decode traced.mp4 40 traced40 || fail "ffmpeg cannot decode frame 40"
+read -r -a distances <<<"$(python3 "$here/compare_frames.py" traced40.rgb 160 100 160 100 traced/frame_0041.raw \
+    traced/frame_0042.raw | tr '\n' ' ')"
+echo "traced frame 40: mean difference ${distances[0]}; to frame 41: ${distances[2]}"
+within "${distances[0]}" 0 3.0 || fail "decoded traced frame 40 differs from the renderer's by ${distances[0]}"
+python3 -c "import sys; sys.exit(0 if ${distances[2]} > 2 * ${distances[0]} else 1)" ||
+    fail "traced frame 41 (${distances[2]}) is not clearly farther than frame 40 (${distances[0]})"
 
 # ---- WebM: VP9 and Opus, and VP8 when asked, with the scene traced at its own size
 run --video out.webm song.flac --scale 1 --fps 30
