@@ -179,6 +179,17 @@ for expected in codec_name=vp8 width=160 height=90 nb_read_packets=30 codec_name
     echo "$streams" | grep -qx "$expected" || fail "VP8 WebM lacks $expected: $streams"
 done
 
+# ---- A write that fails half-way (file size limit, as on a full disk)
+(
+    ulimit -f 100
+    trap '' XFSZ
+    "$raysphere" --video big.mp4 song.flac >out.txt 2>err.txt
+)
+status=$?
+[ "$status" -eq 1 ] || fail "the export beyond the size limit exited with $status"
+grep -qF "cannot write 'big.mp4': File too large" err.txt || fail "no message on a failed write: $(cat err.txt)"
+expect_nothing_written big.mp4
+
 # ---- Interrupted: nothing under the name asked for, an older file kept
 sox -V1 -n -r 44100 -c 2 -b 16 long.wav synth 60 sine 220 || fail "sox cannot make the long song"
 echo "an older video" >kept.mp4
