@@ -18,6 +18,7 @@
 #include "overlays/title_font.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "raytracer/tracer_pool.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ constexpr size_t ERROR_CHARS = 1024;
 constexpr int32_t MAX_LISTED_SOURCES = 64;
 constexpr double BEHIND_SHARE = 0.9;     // below this share of the asked rate the machine does not keep up
 constexpr double RECOVERED_SHARE = 0.97; // at or above it again, it does
-constexpr int32_t INFO_ROW = 184;        // the frame rate line, in rows the tracer never paints
+constexpr int32_t INFO_ROW = 184;        // the frame rate line, in rows the plug-in's tracer never paints
 
 // The frame rate, measured over each second.
 struct FrameClock {
@@ -52,7 +53,10 @@ struct AppRun {
     bool sdlStarted;            // SDL_Init succeeded
     winampVisModule module;     // what the player would hand the plug-in
     uint8_t frame[FRAME_BYTES]; // the render surface; persists from frame to frame
-    FrameImage image;           // the frame as an image of its size
+    uint8_t* sizedPixels;       // --size: the image's memory, malloc'd
+    bool poolStarted;           // --size: the tracer threads run
+    FrameImage image;           // the frame shown: the render surface or the --size image
+    int32_t textScale;          // title and frame rate: 1 at 320 x 200
     TitleRequest title;         // SPACE
     bool showInfo;              // I: the frame rate over the frame
     bool infoDrawn;             // the frame rate line is in the frame and must be cleared
@@ -88,18 +92,21 @@ int listSources() {
     return EXIT_OK;
 }
 
-// Writes `text` in the bottom rows, white on black, or clears them.
+// Writes `text` white on black in the rows below the picture, or clears them.
 void drawInfoLine(const char* text) {
-    for (int32_t y = INFO_ROW; y < INFO_ROW + TITLE_FONT_HEIGHT; y++) {
-        memset(run.frame + y * FRAME_ROW_BYTES, 0, FRAME_ROW_BYTES);
+    FrameImage* image = &run.image;
+    int32_t scale = run.textScale;
+    int32_t top = image->height * INFO_ROW / FRAME_HEIGHT;
+    for (int32_t y = top; y < top + TITLE_FONT_HEIGHT * scale && y < image->height; y++) {
+        memset(image->pixels + (size_t)y * image->pitch, 0, (size_t)image->width * 4);
     }
     for (int32_t column = 0; text != nullptr && text[column] != '\0'; column++) {
         const uint8_t* glyph = titleFontGlyphs[(uint8_t)text[column]];
-        for (int32_t y = 0; y < TITLE_FONT_HEIGHT; y++) {
-            for (int32_t x = 0; x < TITLE_FONT_WIDTH; x++) {
-                int32_t px = 4 + column * TITLE_FONT_WIDTH + x;
-                if ((glyph[y] & (0x80 >> x)) != 0 && px < FRAME_WIDTH) {
-                    memset(run.frame + (INFO_ROW + y) * FRAME_ROW_BYTES + px * 4, 255, 3);
+        for (int32_t y = 0; y < TITLE_FONT_HEIGHT * scale && top + y < image->height; y++) {
+            for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
+                int32_t px = (4 + column * TITLE_FONT_WIDTH) * scale + x;
+                if ((glyph[y / scale] & (0x80 >> (x / scale))) != 0 && px < image->width) {
+                    memset(image->pixels + (size_t)(top + y) * image->pitch + (size_t)px * 4, 255, 3);
                 }
             }
         }
@@ -175,7 +182,8 @@ void measureFrame(uint64_t workTicks) {
     clock->workTicks = 0;
     clock->secondsMeasured++;
     int32_t fps = run.options.fps;
-    if (!clock->behind && clock->measuredFps < BEHIND_SHARE * fps) {
+    // The first second includes the window's and the libraries' warm-up.
+    if (!clock->behind && clock->secondsMeasured > 1 && clock->measuredFps < BEHIND_SHARE * fps) {
         reportProblem("this machine keeps up only %.1f of the %d frames per second asked for (a frame takes %.1f ms "
                       "to make); the motion is slower than it should be",
                       clock->measuredFps, (int)fps, clock->frameMs);
@@ -219,9 +227,13 @@ bool showOneFrame() {
     if (run.waveformOut != nullptr && fwrite(run.module.waveformData, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
         run.waveformOutFailed = true;
     }
-    composeFrame(run.frame, &run.module);
+    if (run.sizedPixels != nullptr) {
+        composeFrameAt(&run.image, &run.module);
+    } else {
+        composeFrame(run.frame, &run.module);
+    }
     if (stepTitleBox(&run.title)) {
-        drawTitleBox(&run.image, inputTitle(&run.input), 1);
+        drawTitleBox(&run.image, inputTitle(&run.input), run.textScale);
     }
     if (run.showInfo) {
         char info[64];
@@ -229,7 +241,10 @@ bool showOneFrame() {
         drawInfoLine(info);
         run.infoDrawn = true;
     } else if (run.infoDrawn) {
-        drawInfoLine(nullptr);
+        // A --size image is traced whole each frame; the plug-in's keeps its bottom rows.
+        if (run.sizedPixels == nullptr) {
+            drawInfoLine(nullptr);
+        }
         run.infoDrawn = false;
     }
     drawWindow(&run.window, &run.image);
@@ -252,6 +267,12 @@ int shutdown(int code) {
     }
     stopInput(&run.input);
     closeWindow(&run.window);
+    if (run.poolStarted) {
+        stopTracerPool();
+        run.poolStarted = false;
+    }
+    free(run.sizedPixels);
+    run.sizedPixels = nullptr;
     if (run.sdlStarted) {
         SDL_Quit();
         run.sdlStarted = false;
@@ -283,7 +304,7 @@ int main(int argc, char** argv) {
     // SDL: a display is needed, sound is not
     if (run.options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays
         // Nothing to show on: SDL's software renderer straight into the
         // window's memory, without loading a graphics library.
         setenv("SDL_RENDER_DRIVER", "software", 1);
@@ -294,6 +315,14 @@ int main(int argc, char** argv) {
         return shutdown(EXIT_FAILED);
     }
     run.sdlStarted = true;
+    // SDL falls back to drawing in memory when it finds no display; unasked
+    // for, that is no display either.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool inMemory = driver != nullptr && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
+    if (inMemory && !run.options.headless && getenv("SDL_VIDEODRIVER") == nullptr) {
+        reportProblem("no display to open a window on (neither X11 nor Wayland answered); --headless runs without one");
+        return shutdown(EXIT_FAILED);
+    }
     bool playsSound = !run.options.capture && run.options.waveformPath == nullptr;
     if (playsSound && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         reportProblem("no sound device (%s): running silent, timed by the clock", SDL_GetError());
@@ -310,18 +339,42 @@ int main(int argc, char** argv) {
             return shutdown(EXIT_FAILED);
         }
     }
-    if (!openWindow(&run.window, &run.options, FRAME_WIDTH, FRAME_HEIGHT, error, sizeof error)) {
+    // The frame: the plug-in's, or every pixel of a --size image on the tracer threads
+    run.image = FrameImage{run.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    if (run.options.frameWidth != 0) {
+        int32_t width = run.options.frameWidth;
+        int32_t height = run.options.frameHeight;
+        run.sizedPixels = (uint8_t*)calloc((size_t)width * height, 4);
+        if (run.sizedPixels == nullptr) {
+            reportProblem("no memory for a %dx%d frame", (int)width, (int)height);
+            return shutdown(EXIT_FAILED);
+        }
+        run.image = FrameImage{run.sizedPixels, width, height, width * 4};
+        if (!startTracerPool(run.options.threads)) {
+            reportProblem("cannot start the tracer threads");
+            return shutdown(EXIT_FAILED);
+        }
+        run.poolStarted = true;
+    }
+    int32_t widthScale = run.image.width / FRAME_WIDTH;
+    int32_t heightScale = run.image.height / FRAME_HEIGHT;
+    run.textScale = widthScale < heightScale ? widthScale : heightScale;
+    run.textScale = run.textScale > 1 ? run.textScale : 1;
+    if (!openWindow(&run.window, &run.options, run.image.width, run.image.height, error, sizeof error)) {
         reportProblem("no display: %s", error);
         return shutdown(EXIT_FAILED);
     }
-    reportDetail("window on SDL's %s driver, %s; %d frames per second", SDL_GetCurrentVideoDriver(),
-                 run.window.vsync ? "presented with vsync" : "presented without vsync", (int)run.options.fps);
+    reportDetail("window on SDL's %s driver, %s; %dx%d frames, %d a second%s", SDL_GetCurrentVideoDriver(),
+                 run.window.vsync ? "presented with vsync" : "presented without vsync", (int)run.image.width,
+                 (int)run.image.height, (int)run.options.fps, run.poolStarted ? ", traced on the tracer threads" : "");
+    if (run.poolStarted) {
+        reportDetail("tracing on %d threads", (int)tracerThreadCount());
+    }
 
     // What the plug-in's Init does before the first frame
     setSampleGrid();
     buildScene(&textureStore);
     run.module.nCh = 2;
-    run.image = FrameImage{run.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
 
     // Frames until ESC, the window closing, the frame count or the end of the playlist
     run.clock.frequency = SDL_GetPerformanceFrequency();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "frame/frame_image.h"
+#include "raytracer/tracer_pool.h"
 
 const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "Shows the ray-traced visualisation in a window, live, from the music playing:\n"
@@ -24,6 +26,9 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "                       frame, as render_frames --write-waveform makes); silent\n"
                               "  --write-waveform FILE  write every frame's block to FILE, in the format\n"
                               "                       --waveform reads: the run can be rendered again exactly\n"
+                              "  --size WxH           trace every pixel of a W x H frame, for a sharp picture\n"
+                              "                       (default: the plug-in's 320 x 200 frame, half traced)\n"
+                              "  --threads N          trace a --size frame on N threads (default: one a core)\n"
                               "  --window WxH         initial window size (default 640x400)\n"
                               "  --fullscreen         start in full screen\n"
                               "  --verbose            print the frame rate and what happens\n"
@@ -130,6 +135,19 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
             }
             options->frames = number;
             i++;
+        } else if (strcmp(arg, "--size") == 0) {
+            if (!readSize(value, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->frameWidth, &options->frameHeight)) {
+                return refuse(error, errorSize, "--size needs WxH with W and H from 2 to 8192, not '%s'",
+                              value != nullptr ? value : "");
+            }
+            i++;
+        } else if (strcmp(arg, "--threads") == 0) {
+            if (!readNumber(value, 1, MAX_TRACER_THREADS, &number)) {
+                return refuse(error, errorSize, "--threads needs a whole number from 1 to 64, not '%s'",
+                              value != nullptr ? value : "");
+            }
+            options->threads = (int32_t)number;
+            i++;
         } else if (strcmp(arg, "--window") == 0) {
             if (!readSize(value, 1, 16384, &options->windowWidth, &options->windowHeight)) {
                 return refuse(error, errorSize, "--window needs a size such as 640x400, not '%s'",
@@ -155,6 +173,9 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
     int32_t inputs = (options->fileCount > 0) + options->capture + (options->waveformPath != nullptr);
     if (inputs > 1) {
         return refuse(error, errorSize, "%s", "choose one of FILE..., --capture and --waveform");
+    }
+    if (options->threads != 0 && options->frameWidth == 0) {
+        return refuse(error, errorSize, "%s", "--threads works with --size only: the plug-in's frame is traced on one");
     }
     return APP_OPTIONS_RUN;
 }

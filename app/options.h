@@ -21,6 +21,9 @@ struct AppOptions {
     const char* writeWaveformPath;    // every frame's block, in the format --waveform reads; or null
     bool headless;                    // SDL's offscreen video and dummy audio: no display needed
     bool fullscreen;                  // start in full screen
+    int32_t frameWidth;               // --size: trace every pixel of a frame this size; 0 for the plug-in's 320 x 200
+    int32_t frameHeight;              // --size
+    int32_t threads;                  // --threads: tracer threads for a --size frame, 0 for one per core
     int32_t windowWidth;              // initial window size in pixels
     int32_t windowHeight;
     bool verbose; // frame rate and events on stdout

@@ -27,3 +27,5 @@ function(add_app_test name)
 endfunction()
 
 add_app_test(raysphere_capture_test)
+add_app_test(raysphere_window_test)
+add_app_test(raysphere_headless_test)

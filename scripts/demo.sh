@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: installs what the build needs, builds the optimised native
-# programs and renders frames of the built-in demo tune as PNG images.
+# programs, renders frames of the built-in demo tune as PNG images and shows
+# them live with raysphere.
 # FRAMES=120 scripts/demo.sh renders more (or fewer) frames.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +23,20 @@ mkdir -p "$frames_dir"
 rm -f "$frames_dir"/frame_*.png "$frames_dir"/frame_*.raw
 build/native-release/render_frames "$frames" "$frames_dir"
 echo "The frames are in $PWD/$frames_dir: frame_0001.png .. frame_$(printf %04d "$frames").png (320 x 200)"
+
+# --- raysphere, the native program: installed with cmake --install, run on the
+# demo tune for a few seconds (in a window when there is a display, headless
+# otherwise), its last frame saved. RAYSPHERE_FRAMES=600 runs longer.
+raysphere_frames=${RAYSPHERE_FRAMES:-180}
+raysphere_shot=out/raysphere.png
+step "Installing raysphere into out/install and running it on the demo tune"
+cmake --install build/native-release --prefix out/install >/dev/null
+raysphere_mode=(--headless)
+[ -n "${DISPLAY:-}" ] && raysphere_mode=()
+rm -f "$raysphere_shot"
+out/install/bin/raysphere "${raysphere_mode[@]}" --frames "$raysphere_frames" --verbose --screenshot "$raysphere_shot"
+echo "raysphere ran ${raysphere_mode[*]:-in a window} for $raysphere_frames frames; its last frame: $PWD/$raysphere_shot"
+echo "Run it on your own music: out/install/bin/raysphere --capture, or out/install/bin/raysphere *.flac"
 
 # --- The plug-in under Wine: both DLLs, the host, a few seconds of the
 # visualisation on the demo tune, and a screenshot. DEMO_SECONDS=10 runs longer.

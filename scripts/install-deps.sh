@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     googletest libgtest-dev libbenchmark-dev libpng-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-    wine64 wine32:i386 xvfb xdotool x11-apps imagemagick python3
+    wine64 wine32:i386 xvfb xdotool x11-apps imagemagick python3 evilwm
     libsdl2-dev libsndfile1-dev libpulse-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# raysphere without a display: frames from a raw waveform are exactly the
+# renderer's, in a window of any whole multiple of the frame's size, at the
+# plug-in's 320 x 200 and at a --size of its own; files
+# that cannot be played are named with the reason and skipped; no sound
+# device, no display, no sound server and bad arguments each say so.
+set -euo pipefail
+raysphere="$1" render_frames="$2" work="$3"
+. "$(dirname "$0")/app_lib.sh"
+rm -rf "$work"
+mkdir -p "$work"
+
+# --- Frames: the screenshot scaled back is the renderer's frame for the same blocks
+"$render_frames" 40 "$work/frames" --write-waveform "$work/blocks.raw" >/dev/null
+for size in 640x400 960x600; do
+    "$raysphere" --headless --waveform "$work/blocks.raw" --frames 40 --window "$size" \
+        --screenshot "$work/shot-$size.png" --write-waveform "$work/fed.raw"
+    [ "$(identify -format %wx%h "$work/shot-$size.png")" = "$size" ] || fail "screenshot is not $size"
+    same_picture "$work/shot-$size.png" "$work/frames/frame_0040.png"
+    cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the blocks fed are not the file's"
+done
+ls "$work" | grep -q '\.tmp$' && fail "a temporary screenshot was left behind"
+
+# --size: every pixel traced, the renderer's --size frame, on two threads or one
+"$render_frames" 3 "$work/sized" --size 480x270 --waveform "$work/blocks.raw" >/dev/null
+"$raysphere" --headless --waveform "$work/blocks.raw" --frames 3 --size 480x270 --threads 2 --window 960x540 \
+    --screenshot "$work/sized.png"
+convert "$work/sized.png" -sample 480x270\! "$work/sized-back.png"
+[ "$(compare -metric AE "$work/sized-back.png" "$work/sized/frame_0003.png" null: 2>&1)" = "0" ] ||
+    fail "the --size frame differs from the renderer's"
+
+# --- Files: the unplayable are named and skipped, the rest play, then the program ends
+sox -n -r 48000 -b 24 -c 2 "$work/good.wav" synth 1 sine 440
+sox -n -r 44100 -b 16 -c 2 "$work/long.flac" synth 3 sine 220
+head -c 20000 "$work/long.flac" >"$work/cut.flac"
+head -c 3000 /dev/urandom >"$work/damaged.wav"
+status=0
+"$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/good.wav" \
+    "$work/cut.flac" >"$work/files.out" 2>"$work/files.err" || status=$?
+[ "$status" -eq 0 ] || fail "playing the files failed ($status): $(cat "$work/files.err")"
+grep -q "^raysphere: cannot play $work/missing.ogg: System error" "$work/files.err" || fail "missing file: $(cat "$work/files.err")"
+grep -q "^raysphere: cannot play $work/damaged.wav: " "$work/files.err" || fail "damaged file: $(cat "$work/files.err")"
+grep -q "^raysphere: $work/cut.flac ends early, at 0:00 of 0:03" "$work/files.err" || fail "cut file: $(cat "$work/files.err")"
+played=$(grep -oE 'playing (good|cut) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
+[ "$played" = "playing good (48000 Hz|playing cut (44100 Hz" ] || fail "played: $played"
+
+# None playable: a non-zero exit
+status=0
+"$raysphere" --headless "$work/missing.ogg" "$work/damaged.wav" 2>"$work/none.err" || status=$?
+[ "$status" -eq 1 ] || fail "exit status $status with nothing playable"
+grep -q "none of the files could be played" "$work/none.err" || fail "$(cat "$work/none.err")"
+
+# --- No sound device: silent, timed by the clock, frames all the same
+SDL_AUDIODRIVER=no-such-driver "$raysphere" --headless --frames 30 --fps 30 --screenshot "$work/silent.png" \
+    --write-waveform "$work/silent.raw" 2>"$work/silent.err" || fail "no sound device: $(cat "$work/silent.err")"
+grep -q "no sound device (.*): running silent, timed by the clock" "$work/silent.err" || fail "$(cat "$work/silent.err")"
+[ -s "$work/silent.png" ] || fail "no screenshot of the silent run"
+# The demo tune's blocks went on: loud and changing.
+python3 - "$work/silent.raw" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+blocks = [data[k * 1152:(k + 1) * 1152] for k in range(len(data) // 1152)]
+assert len(blocks) == 30, len(blocks)
+assert len(set(blocks[5:])) >= 20, "the blocks did not change"
+assert sum(1 for b in blocks if any(x not in (0, 255) for x in b)) >= 25, "the blocks are silent"
+PY
+
+# --- No display: a clear message and a non-zero exit
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$raysphere" --frames 1 2>"$work/nodisplay.err" || status=$?
+[ "$status" -eq 1 ] || fail "exit status $status without a display"
+grep -q "^raysphere: no display to open a window on (.*); --headless runs without one" "$work/nodisplay.err" ||
+    fail "$(cat "$work/nodisplay.err")"
+
+# --- No sound server for --list-sources and --capture
+for args in "--list-sources" "--headless --capture --frames 1"; do
+    status=0
+    # shellcheck disable=SC2086
+    PULSE_SERVER=unix:$work/no-server "$raysphere" $args 2>"$work/noserver.err" || status=$?
+    [ "$status" -eq 1 ] || fail "$args: exit status $status without a sound server"
+    grep -qE "^raysphere: cannot (list the sources|capture from the default output): no sound server" \
+        "$work/noserver.err" || fail "$(cat "$work/noserver.err")"
+done
+
+# --- Bad arguments: exit status 2 and what was wrong
+check_refused() {
+    local expected="$1"
+    shift
+    local status=0
+    "$raysphere" "$@" 2>"$work/args.err" || status=$?
+    [ "$status" -eq 2 ] || fail "$*: exit status $status"
+    grep -qF -- "$expected" "$work/args.err" || fail "$*: $(cat "$work/args.err")"
+}
+check_refused "--fps needs a whole number from 1 to 1000, not '0'" --fps 0
+check_refused "--frames needs a whole number" --frames
+check_refused "choose one of FILE..., --capture and --waveform" --capture "$work/good.wav"
+check_refused "unknown option --bogus" --bogus
+check_refused "--size needs WxH with W and H from 2 to 8192, not '1x5'" --size 1x5
+check_refused "--threads works with --size only" --threads 2
+"$raysphere" --help | grep -q "^usage: raysphere" || fail "--help"
+echo "PASS"
