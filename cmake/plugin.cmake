@@ -51,6 +51,8 @@ add_windows_test(window_proc_test tests/windows/window_proc_test.cpp)
 add_windows_test(title_test tests/windows/title_test.cpp)
 add_windows_test(about_test tests/windows/about_test.cpp)
 add_windows_test(lifecycle_test tests/windows/lifecycle_test.cpp)
+# The packet tracer's x^32 against this C library's own powf.
+add_windows_test(pow32_test tests/native/pow32_test.cpp)
 
 # ---------------------------------------------------------------------------
 # DLL checks and the smoke test of the loaded plug-in are added below, or in

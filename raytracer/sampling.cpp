@@ -69,6 +69,10 @@ static void traceImageRow(const void* context, int32_t row) {
 }
 
 void traceImage(const FrameImage* image, const Camera* camera, const Light* light) {
+    if (image->width < MIN_IMAGE_SIDE || image->width > MAX_IMAGE_SIDE || image->height < MIN_IMAGE_SIDE ||
+        image->height > MAX_IMAGE_SIDE) {
+        return; // no view to span, or more rows than there are row offsets
+    }
     // Steps of the half-resolution grid stretched over the image's width:
     // at 161 x 91 these are the grid's own 160 and 90 to the bit.
     float horizontalDivisor = static_cast<float>(image->width - 1);
