@@ -69,6 +69,7 @@ struct VideoOutput {
     int32_t width;                // picture size, pixels
     int32_t height;               // picture size, rows
     int32_t crf;                  // quality used, or VIDEO_DEFAULT_CRF
+    char preset[32];              // speed preset used, or empty
     int64_t videoFrames;          // pictures sent to the encoder
     int64_t audioSamples;         // sample frames sent to the encoder
     bool fileCreated;             // temporaryPath exists and is ours
@@ -205,32 +206,46 @@ static AVPixelFormat choosePixelFormat(const AVCodec* encoder) {
     return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR0, 0, nullptr);
 }
 
-// The encoder's options: quality and speed settings of the codec's row.
-static bool qualityOptions(const AVCodec* encoder, int32_t crf, AVDictionary** options) {
-    const CodecDefaults* defaults = nullptr;
-    for (const CodecDefaults& row : codecDefaults) {
-        if (row.codec == encoder->id) {
-            defaults = &row;
-        }
-    }
+// Whether the encoder has an option of its own called `name`.
+static bool encoderHasOption(const AVCodec* encoder, const char* name) {
     // libav looks the option up through a pointer to the class, never changing it
     void* privateClass = const_cast<AVClass**>(&encoder->priv_class);
-    bool hasCrf = encoder->priv_class != nullptr &&
-                  av_opt_find2(privateClass, "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr) != nullptr;
-    if (!hasCrf) {
-        if (crf != VIDEO_DEFAULT_CRF) {
-            char message[160];
+    return encoder->priv_class != nullptr &&
+           av_opt_find2(privateClass, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr) != nullptr;
+}
+
+// The encoder's options: quality and speed settings of the codec's row, the
+// user's --crf and --preset over them.
+static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings, AVDictionary** options) {
+    char message[160];
+    if (settings->preset != nullptr && !encoderHasOption(encoder, "preset")) {
+        std::snprintf(message, sizeof(message), "the video codec '%s' has no --preset speed setting", encoder->name);
+        return failure(message);
+    }
+    if (!encoderHasOption(encoder, "crf")) {
+        if (settings->crf != VIDEO_DEFAULT_CRF) {
             std::snprintf(message, sizeof(message), "the video codec '%s' has no --crf quality setting", encoder->name);
             return failure(message);
         }
         output.crf = VIDEO_DEFAULT_CRF;
-        return true;
+    } else {
+        const CodecDefaults* defaults = nullptr;
+        for (const CodecDefaults& row : codecDefaults) {
+            if (row.codec == encoder->id) {
+                defaults = &row;
+            }
+        }
+        if (defaults != nullptr) {
+            av_dict_parse_string(options, defaults->options, "=", ":", 0);
+        }
+        output.crf = settings->crf != VIDEO_DEFAULT_CRF ? settings->crf : defaults != nullptr ? defaults->crf : 23;
+        av_dict_set_int(options, "crf", output.crf, 0);
     }
-    if (defaults != nullptr) {
-        av_dict_parse_string(options, defaults->options, "=", ":", 0);
+    if (settings->preset != nullptr) {
+        av_dict_set(options, "preset", settings->preset, 0);
     }
-    output.crf = crf != VIDEO_DEFAULT_CRF ? crf : defaults != nullptr ? defaults->crf : 23;
-    av_dict_set_int(options, "crf", output.crf, 0);
+    const AVDictionaryEntry* preset = av_dict_get(*options, "preset", nullptr, 0);
+    std::snprintf(output.preset, sizeof(output.preset), "%s", preset != nullptr ? preset->value : "");
     return true;
 }
 
@@ -269,7 +284,7 @@ static bool openVideoEncoder(const VideoSettings* settings, const AVCodec* encod
         video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     AVDictionary* options = nullptr;
-    if (!qualityOptions(encoder, settings->crf, &options)) {
+    if (!qualityOptions(encoder, settings, &options)) {
         av_dict_free(&options);
         return false;
     }
@@ -279,6 +294,13 @@ static bool openVideoEncoder(const VideoSettings* settings, const AVCodec* encod
     }
     int error = avcodec_open2(video, encoder, &options);
     av_dict_free(&options);
+    if (error < 0 && settings->preset != nullptr) {
+        std::fprintf(stderr,
+                     "%s: the video encoder '%s' refuses --preset %s; its presets are, for libx264 and libx265: "
+                     "ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, veryslow\n",
+                     PROGRAM, encoder->name, settings->preset);
+        return false;
+    }
     if (error < 0) {
         char what[96];
         std::snprintf(what, sizeof(what), "cannot open the video encoder '%s' for", encoder->name);
@@ -593,6 +615,7 @@ bool finishVideo(VideoFacts* facts) {
         std::snprintf(facts->audioCodec, sizeof(facts->audioCodec), "%s", output.audio->codec->name);
         std::snprintf(facts->container, sizeof(facts->container), "%s", output.format->oformat->name);
         facts->crf = output.crf;
+        std::snprintf(facts->preset, sizeof(facts->preset), "%s", output.preset);
         facts->audioRate = output.audio->sample_rate;
         facts->videoFrames = output.videoFrames;
         facts->audioSamples = output.audioSamples;

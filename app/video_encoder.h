@@ -16,6 +16,7 @@ struct VideoSettings {
     int32_t height;          // rows, even
     int32_t framesPerSecond; // video frames per second
     int32_t crf;             // constant rate factor (lower: better, larger), or VIDEO_DEFAULT_CRF
+    const char* preset;      // encoder speed preset (libx264, libx265), or null for "medium"
     int32_t sampleRate;      // of the PCM handed in, frames per second
     int32_t channels;        // of the PCM handed in, 1..VIDEO_MAX_CHANNELS
 };
@@ -26,6 +27,7 @@ struct VideoFacts {
     char audioCodec[32];  // e.g. "aac"
     char container[32];   // e.g. "mp4"
     int32_t crf;          // the quality used, or VIDEO_DEFAULT_CRF where the codec has none
+    char preset[32];      // the speed preset used, or empty where the codec has none
     int32_t audioRate;    // sample rate of the encoded sound
     int64_t bytes;        // size of the finished file
     int64_t videoFrames;  // frames encoded
