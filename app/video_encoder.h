@@ -16,7 +16,7 @@ struct VideoSettings {
     int32_t height;          // rows, even
     int32_t framesPerSecond; // video frames per second
     int32_t crf;             // constant rate factor (lower: better, larger), or VIDEO_DEFAULT_CRF
-    const char* preset;      // encoder speed preset (libx264, libx265), or null for "medium"
+    const char* preset;      // encoder speed preset (libx264, libx265), or null for "veryfast"
     int32_t sampleRate;      // of the PCM handed in, frames per second
     int32_t channels;        // of the PCM handed in, 1..VIDEO_MAX_CHANNELS
 };

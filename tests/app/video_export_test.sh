@@ -109,7 +109,7 @@ expect_nothing_written out.webm
 run --video out.mp4 song.flac --write-waveform blocks.bin --title-at 0.5
 [ "$status" -eq 0 ] || fail "the MP4 export exited with $status: $(cat err.txt)"
 grep -q "frame 120 of 120 (100%)" err.txt || fail "no final progress line: $(cat err.txt)"
-grep -q "wrote out.mp4: 120 frames, 0:02.00 at 60 fps, 1280x800, libx264 crf 18 preset medium + aac 44100 Hz" out.txt ||
+grep -q "wrote out.mp4: 120 frames, 0:02.00 at 60 fps, 1280x800, libx264 crf 18 preset veryfast + aac 44100 Hz" out.txt ||
     fail "unexpected summary: $(cat out.txt)"
 grep -q "tracing .* s (.* fps), encoding .* s (.* fps)" out.txt || fail "no split of the time: $(cat out.txt)"
 expect_nothing_written none.mp4
@@ -154,10 +154,10 @@ for k in 29 30 39 40; do
 done
 
 # ---- The scene traced at the video's size: frame 40 against the renderer's at that size
-run --video traced.mp4 song.flac --size 160x100 --fps 30 --threads 2 --crf 10 --preset veryfast \
+run --video traced.mp4 song.flac --size 160x100 --fps 30 --threads 2 --crf 10 --preset fast \
     --write-waveform traced.bin
 [ "$status" -eq 0 ] || fail "the --size export exited with $status: $(cat err.txt)"
-grep -q "wrote traced.mp4: 60 frames, 0:02.00 at 30 fps, 160x100, libx264 crf 10 preset veryfast + aac" out.txt ||
+grep -q "wrote traced.mp4: 60 frames, 0:02.00 at 30 fps, 160x100, libx264 crf 10 preset fast + aac" out.txt ||
     fail "unexpected summary of the --size export: $(cat out.txt)"
 "$renderer" 42 traced --size 160x100 --waveform traced.bin --raw >/dev/null || fail "render_frames --size failed"
 decode traced.mp4 40 traced40 || fail "ffmpeg cannot decode frame 40"
