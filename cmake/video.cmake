@@ -5,7 +5,8 @@ pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libswsca
 
 add_library(video_export STATIC
     app/video_encoder.cpp
-    app/video_main.cpp)
+    app/video_main.cpp
+    app/video_options.cpp)
 target_include_directories(video_export PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(video_export PUBLIC core audio title_box PkgConfig::LIBAV)
 target_link_libraries(raysphere PRIVATE video_export)
