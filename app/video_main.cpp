@@ -39,11 +39,12 @@ enum PictureKind {
     PICTURE_KIND_COUNT
 };
 
-// What one export holds; released by closeRun.
+// What one export holds; released by endRun.
 struct VideoRun {
     AudioSource blocks;                    // the song, read at each frame's time for its block
     AudioSource sound;                     // the song again, read straight through for the sound
     FILE* waveformOut;                     // copy of the blocks, or null
+    const char* waveformPath;              // its name, for messages and for removal
     uint8_t* image;                        // the picture handed to the encoder
     FrameImage picture;                    // image, its size and pitch
     int32_t pictureKind;                   // PictureKind, chosen once
@@ -78,16 +79,25 @@ static bool openSong(const char* path) {
     return true;
 }
 
-// Releases what the export holds; the video file, if still open, is abandoned.
-static bool closeRun() {
-    bool complete = true;
+// Releases what the export holds and returns `code`. The video file, if
+// still open, is abandoned; the copy of the blocks is kept only beside a
+// finished video.
+static int endRun(int code) {
     if (run.encoderOpen) {
         abandonVideo();
         run.encoderOpen = false;
     }
     if (run.waveformOut != nullptr) {
-        complete = std::fclose(run.waveformOut) == 0;
+        bool closed = std::fclose(run.waveformOut) == 0;
         run.waveformOut = nullptr;
+        if (code == EXIT_SUCCESS && !closed) {
+            std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, run.waveformPath,
+                         std::strerror(errno));
+            code = EXIT_FAILURE;
+        }
+        if (code != EXIT_SUCCESS) {
+            std::remove(run.waveformPath);
+        }
     }
     closeAudio(&run.blocks);
     closeAudio(&run.sound);
@@ -96,7 +106,7 @@ static bool closeRun() {
     std::free(run.pcm);
     run.pcm = nullptr;
     stopTracerPool();
-    return complete;
+    return code;
 }
 
 static void onInterrupt(int) {
@@ -125,8 +135,10 @@ static int64_t framePosition(int64_t k, const VideoOptions& options) {
 static void planTitles(const VideoOptions& options) {
     run.titleCount = options.titleCount;
     for (int32_t i = 0; i < options.titleCount; i++) {
-        // A time on a frame's boundary belongs to that frame, despite rounding
-        run.titleStarts[i] = static_cast<int64_t>(std::ceil(options.titleTimes[i] * options.fps - 1e-6));
+        // A time on a frame's boundary belongs to that frame, despite rounding;
+        // one after the song's end never comes
+        double start = std::ceil(options.titleTimes[i] * options.fps - 1e-6);
+        run.titleStarts[i] = start < static_cast<double>(run.frameCount) ? static_cast<int64_t>(start) : run.frameCount;
     }
     std::sort(run.titleStarts, run.titleStarts + run.titleCount);
 }
@@ -215,15 +227,12 @@ static void printProgress(int64_t done, double seconds, bool last) {
                  static_cast<long long>(done), static_cast<long long>(run.frameCount),
                  static_cast<int>(done * 100 / run.frameCount), fps, static_cast<long long>(left / 60),
                  static_cast<long long>(left % 60), terminal && !last ? "\033[K" : "\n");
-    if (terminal && last) {
-        std::fputc('\n', stderr);
-    }
 }
 
 // Time spent per kind of work, for the summary.
 struct Timings {
-    double tracing;  // composing frames: scene, tracer, scope, title
-    double encoding; // scaling, colour conversion, encoding and writing
+    double tracing;  // making the pictures: block, scene, tracer, scope, title, enlargement
+    double encoding; // the sound read, colour conversion, encoders and writing
 };
 
 // Renders, encodes and writes every frame with its sound; false after the
@@ -321,12 +330,17 @@ int videoMain(int argc, char** argv) {
                      options.outputPath);
         return EXIT_BAD_ARGUMENTS;
     }
+    if (options.writeWaveformPath != nullptr &&
+        std::filesystem::equivalent(options.writeWaveformPath, options.songPath, same)) {
+        std::fprintf(stderr, "%s: --write-waveform '%s' is the song; choose another file\n", PROGRAM,
+                     options.writeWaveformPath);
+        return EXIT_BAD_ARGUMENTS;
+    }
 
     // The song, the buffers, the copy of the blocks, the video file
     run = VideoRun{};
     if (!openSong(options.songPath)) {
-        closeRun();
-        return EXIT_FAILURE;
+        return endRun(EXIT_FAILURE);
     }
     run.pictureKind = options.width != 0 ? PICTURE_TRACED : PICTURE_SCALED;
     run.scale = options.scale;
@@ -342,29 +356,25 @@ int videoMain(int argc, char** argv) {
     if (run.image == nullptr || run.pcm == nullptr) {
         std::fprintf(stderr, "%s: not enough memory for %dx%d frames\n", PROGRAM, static_cast<int>(run.width),
                      static_cast<int>(run.height));
-        closeRun();
-        return EXIT_FAILURE;
+        return endRun(EXIT_FAILURE);
     }
-    if (options.writeWaveformPath != nullptr &&
-        (run.waveformOut = std::fopen(options.writeWaveformPath, "wb")) == nullptr) {
+    run.waveformPath = options.writeWaveformPath;
+    if (run.waveformPath != nullptr && (run.waveformOut = std::fopen(run.waveformPath, "wb")) == nullptr) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
                      std::strerror(errno));
-        closeRun();
-        return EXIT_FAILURE;
+        return endRun(EXIT_FAILURE);
     }
     VideoSettings settings = {
         options.outputPath, options.videoCodec, options.audioCodec, run.width, run.height,
         options.fps,        options.crf,        options.preset,     rate,      run.sound.channels};
     catchInterrupts();
     if (!openVideo(&settings)) {
-        closeRun();
-        return EXIT_FAILURE;
+        return endRun(EXIT_FAILURE);
     }
     run.encoderOpen = true;
     if (run.pictureKind == PICTURE_TRACED && !startTracerPool(options.threads)) {
         std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
-        closeRun();
-        return EXIT_FAILURE;
+        return endRun(EXIT_FAILURE);
     }
     planTitles(options);
 
@@ -378,9 +388,8 @@ int videoMain(int argc, char** argv) {
     Timings timings = {0, 0};
     bool exported = exportFrames(options, &timings);
     if (interrupted != 0) {
-        closeRun();
         std::fprintf(stderr, "\n%s: interrupted; '%s' was not written\n", PROGRAM, options.outputPath);
-        return EXIT_INTERRUPTED;
+        return endRun(EXIT_INTERRUPTED);
     }
     VideoFacts facts;
     auto finishStart = std::chrono::steady_clock::now();
@@ -390,12 +399,7 @@ int videoMain(int argc, char** argv) {
         run.encoderOpen = false;
     }
     timings.encoding += secondsSince(finishStart);
-    bool closed = closeRun();
-    if (!closed) {
-        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
-                     std::strerror(errno));
-    }
-    if (!finished || !closed) {
+    if (endRun(finished ? EXIT_SUCCESS : EXIT_FAILURE) != EXIT_SUCCESS) {
         return EXIT_FAILURE;
     }
     printProgress(facts.videoFrames, secondsSince(start), true);

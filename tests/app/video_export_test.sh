@@ -83,6 +83,8 @@ expect_error 2 "--title-at needs seconds from 0 on, like 12.5 or 3,40.2, not 1,x
     --video out.mp4 song.flac --title-at 1,x
 expect_error 2 "unknown option --colour" --video out.mp4 song.flac --colour
 expect_error 2 "would replace the song" --video song.flac song.flac
+expect_error 2 "--write-waveform 'song.flac' is the song" --video out.mp4 song.flac --write-waveform song.flac
+[ -s song.flac ] || fail "the song was emptied"
 
 # ---- Unreadable songs, unusable outputs, unknown formats and codecs
 expect_error 1 "cannot play missing.flac" --video out.mp4 missing.flac
@@ -197,7 +199,7 @@ expect_nothing_written big.mp4
 # ---- Interrupted: nothing under the name asked for, an older file kept
 sox -V1 -n -r 44100 -c 2 -b 16 long.wav synth 60 sine 220 || fail "sox cannot make the long song"
 echo "an older video" >kept.mp4
-"$raysphere" --video kept.mp4 long.wav >out.txt 2>err.txt &
+"$raysphere" --video kept.mp4 long.wav --write-waveform kept.bin >out.txt 2>err.txt &
 exporter=$!
 for _ in $(seq 1 100); do
     grep -q "^frame" err.txt && break
@@ -210,6 +212,7 @@ status=$?
 [ "$status" -eq 130 ] || fail "the interrupted export exited with $status"
 grep -qF "interrupted; 'kept.mp4' was not written" err.txt || fail "no message on interrupt: $(cat err.txt)"
 [ "$(cat kept.mp4)" = "an older video" ] || fail "the older kept.mp4 was changed"
+[ ! -e kept.bin ] || fail "the blocks of an unfinished video were left in kept.bin"
 leftovers=$(find . -name '*.part')
 [ -z "$leftovers" ] || fail "temporary files left after the interrupt: $leftovers"
 
