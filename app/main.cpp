@@ -123,6 +123,9 @@ void handleKey(const SDL_KeyboardEvent* key) {
         requestTitleBox(&run.title);
         break;
     case SDLK_f:
+        if (key->repeat != 0) {
+            break; // held down, it would flip back and forth
+        }
         toggleFullscreen(&run.window);
         reportDetail("full screen %s", run.window.fullscreen ? "on" : "off");
         break;

@@ -1,15 +1,19 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
+add_library(app_options STATIC app/options.cpp)
+target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
 add_executable(raysphere
     app/main.cpp
-    app/options.cpp
     app/input.cpp
     app/window.cpp
     app/png_file.cpp
     app/report.cpp)
-target_link_libraries(raysphere PRIVATE core audio title_box SDL2::SDL2 PNG::PNG)
+target_link_libraries(raysphere PRIVATE app_options core audio title_box SDL2::SDL2 PNG::PNG)
 install(TARGETS raysphere RUNTIME DESTINATION bin)
+
+add_native_test(app_options_test app_options tests/native/app_options_test.cpp)
 
 # The program as a user runs it, each test with its own X server or sound
 # server. SDL's and the X libraries' graphics drivers are left out under the

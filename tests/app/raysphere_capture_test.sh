@@ -62,7 +62,7 @@ for k in range(100):
         assert 29 <= max(right) <= 34 and -35 <= min(right) <= -30, ("right level", k, max(right), min(right))
         assert 10 <= crossings <= 13, ("441 Hz has 11.5 crossings in a block", k, crossings)
         tone.append(k)
-assert len(tone) >= 15, "blocks with the tone: %s" % tone
+assert len(tone) >= 10, "blocks with the tone: %s" % tone
 assert tone == list(range(tone[0], tone[-1] + 1)), "the tone's blocks are not one run: %s" % tone
 # The centre sphere's radius follows byte 0 of channel 0: it moves with the tone.
 firsts = set(data[k * 1152] >> 1 for k in tone)
@@ -77,4 +77,20 @@ PY
 # The frames are the renderer's frames for those blocks
 "$render_frames" 100 "$work/frames" --waveform "$work/blocks.raw" >/dev/null
 same_picture "$work/capture.png" "$work/frames/frame_0100.png"
+# raysphere's own sound output: a file it plays through the sound server is
+# heard on the sink's monitor (here by a second raysphere capturing it).
+# SDL's PulseAudio output keeps a few of libpulse's allocations to the end:
+# this one run, which captures nothing, may leave them.
+LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan-sdl-pulse.supp:print_suppressions=0" SDL_AUDIODRIVER=pulse \
+    "$raysphere" --headless --fps 10 "$work/tone.wav" 2>"$work/player.err" &
+player=$!
+"$raysphere" --headless --capture --fps 10 --frames 25 --write-waveform "$work/heard.raw" 2>/dev/null
+wait "$player" || fail "playing through the sound server failed: $(cat "$work/player.err")"
+grep -q "no sound device" "$work/player.err" && fail "no sound device: $(cat "$work/player.err")"
+python3 - "$work/heard.raw" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+loud = [k for k in range(len(data) // 1152) if max(b - 256 if b > 127 else b for b in data[k * 1152:k * 1152 + 576]) > 55]
+assert len(loud) >= 10, "the played tone was heard in blocks %s only" % loud
+PY
 echo "PASS"

@@ -44,6 +44,21 @@ grep -q "^raysphere: $work/cut.flac ends early, at 0:00 of 0:03" "$work/files.er
 played=$(grep -oE 'playing (good|cut) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
 [ "$played" = "playing good (48000 Hz|playing cut (44100 Hz" ] || fail "played: $played"
 
+# The picture follows what the sound device has played: at 10 frames a
+# second, a file silent for its first second shows its tone from about frame
+# 10 on (SDL's dummy device sleeps after each buffer, so it runs a little slow).
+sox -n -r 44100 -b 16 -c 2 "$work/late.wav" synth 1 sine 440 vol 0 : synth 1 sine 440 vol 0.5
+"$raysphere" --headless --fps 10 --frames 20 "$work/late.wav" --write-waveform "$work/late.raw"
+python3 - "$work/late.raw" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+def loud(k):
+    return max(b - 256 if b > 127 else b for b in data[k * 1152:k * 1152 + 576]) > 50
+first = next(k for k in range(20) if loud(k))
+assert 6 <= first <= 16, "the tone shows from frame %d, not about 10" % first
+assert all(loud(k) for k in range(first + 1, 20)), "the tone did not stay"
+PY
+
 # None playable: a non-zero exit
 status=0
 "$raysphere" --headless "$work/missing.ogg" "$work/damaged.wav" 2>"$work/none.err" || status=$?

@@ -60,7 +60,7 @@ ink=$(convert "$work/title.png" -crop 40x13+140+93 +repage -fill white +opaque b
 [ "$(pixel "$work/title.png" 139 99)" != "255,255,255" ] || [ "$(pixel "$work/title.png" 180 99)" != "255,255,255" ] ||
     fail "the title box is wider than its text"
 # Ten frames later the title is gone.
-sleep 2.5
+sleep 3.5
 frame_of_window "$work/after.png"
 [ "$(pixel "$work/after.png" 141 94)" != "255,255,255" ] || [ "$(pixel "$work/after.png" 178 104)" != "255,255,255" ] ||
     fail "the title stayed"

@@ -220,6 +220,11 @@ TEST(AudioFile, LossyFilesCarryTheirToneAndTagsNameThem) {
     std::string mp3 = pathOf("tone.mp3");
     run("lame -r -s 44.1 --bitwidth 16 --signed --little-endian -b 192 " + raw + " " + mp3);
     expectTone(mp3, "tone");
+    std::string tagged = pathOf("tagged.mp3");
+    run("lame -r -s 44.1 --bitwidth 16 --signed --little-endian -b 192 --id3v2-only --ta 'The Testers' --tt "
+        "'Known Tone' " +
+        raw + " " + tagged);
+    expectTone(tagged, "The Testers - Known Tone");
     std::string flac = pathOf("titled.flac");
     run("ffmpeg -nostdin -y" + pcm + " -metadata title='Only A Title' " + flac);
     expectTone(flac, "Only A Title");
