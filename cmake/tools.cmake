@@ -1,7 +1,6 @@
 # Linux tools: the frame renderer, the frame benchmark, and the tests of the
 # demo tune and of the renderer as a program.
 find_package(PNG REQUIRED)
-find_package(benchmark REQUIRED)
 
 add_executable(render_frames tools/render_frames.cpp)
 target_link_libraries(render_frames PRIVATE core demo_tune PNG::PNG)

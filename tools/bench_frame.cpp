@@ -56,10 +56,24 @@ static double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Starts the pool for a measurement, and picks the clock that suits it.
-static void useThreads(int32_t threads) {
+// Starts the pool for a measurement and picks the clock: the thread's own
+// time for the one-thread table, the wall clock where threads are compared.
+static void useThreads(int32_t threads, bool wallClock) {
     startTracerPool(threads);
-    threadTime = threads == 1;
+    threadTime = threads == 1 && !wallClock;
+}
+
+// The machine's load average, which the wall-clock figures depend on.
+static void printLoad(const char* when) {
+    char text[64] = "unknown";
+    FILE* file = std::fopen("/proc/loadavg", "r");
+    if (file != nullptr) {
+        if (std::fgets(text, sizeof(text), file) == nullptr) {
+            std::strcpy(text, "unknown\n");
+        }
+        std::fclose(file);
+    }
+    std::printf("Load average %s: %s", when, text);
 }
 
 // Moves the scene from load up to each named frame, keeping the state before it.
@@ -129,7 +143,7 @@ static void setImageSize(int32_t width, int32_t height) {
 
 // Table 1: the plug-in's frame on one thread, every tracer, every named frame.
 static void plugInTable() {
-    useThreads(1);
+    useThreads(1, false);
     std::printf("\nThe plug-in's frame, 320 x 200 (14,651 primary rays), one thread: composeFrame\n");
     std::printf("%-12s %-10s %10s %9s %8s\n", "frame", "tracer", "ms/frame", "Mrays/s", "speed-up");
     double total[TRACER_KIND_COUNT] = {};
@@ -174,7 +188,7 @@ static void hdTable(int32_t allThreads) {
                 if (threads == allThreads && threads == 1 && kind != TRACER_REFERENCE) {
                     continue;
                 }
-                useThreads(threads);
+                useThreads(threads, false);
                 // The reference is slow: one round of one frame
                 int32_t rounds = kind == TRACER_REFERENCE ? 0 : ROUNDS;
                 double ms = millisecondsPerFrame(imageFrame, namedFrames[1], rounds);
@@ -200,9 +214,9 @@ static void pixelsTable(int32_t allThreads) {
     for (const auto& size : sizes) {
         setImageSize(size[0], size[1]);
         double pixels = static_cast<double>(size[0]) * size[1];
-        useThreads(1);
+        useThreads(1, true);
         double one = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
-        useThreads(allThreads);
+        useThreads(allThreads, true);
         double all = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
         std::printf("%4dx%-6d %10.0f %12.3f %10.1f %12.3f\n", size[0], size[1], pixels, one, one * 1e6 / pixels, all);
     }
@@ -218,7 +232,7 @@ static void threadsTable() {
     setImageSize(1920, 1080);
     double single = 0.0;
     for (int32_t threads = 1; threads <= 4; threads++) {
-        useThreads(threads);
+        useThreads(threads, true);
         double ms = millisecondsPerFrame(imageFrame, namedFrames[1], ROUNDS);
         single = threads == 1 ? ms : single;
         std::printf("%7d %10.2f %8.1f %7.2fx\n", threads, ms, 1000.0 / ms, single / ms);
@@ -240,12 +254,15 @@ int main(int argc, char** argv) {
     for (const NamedFrame& named : namedFrames) {
         std::printf(" %s (frame %d)", named.name, static_cast<int>(named.number));
     }
-    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run; on one\n"
-                "thread the thread's processor time, on several the wall clock.\n",
+    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run. The first\n"
+                "two tables time one thread by its own processor time and several by the wall clock; the\n"
+                "last two time everything by the wall clock, which other programs running here slow down.\n",
                 ROUNDS);
+    printLoad("at start");
     plugInTable();
     hdTable(allThreads);
     pixelsTable(allThreads);
     threadsTable();
+    printLoad("at end");
     return 0;
 }
