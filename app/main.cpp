@@ -11,6 +11,7 @@
 #include "app/input.h"
 #include "app/options.h"
 #include "app/report.h"
+#include "app/video_main.h"
 #include "app/window.h"
 #include "frame/compose.h"
 #include "overlays/title_box.h"
@@ -285,6 +286,9 @@ int shutdown(int code) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (videoRequested(argc, argv)) {
+        return videoMain(argc, argv); // the song rendered into a video file, no window
+    }
     char error[ERROR_CHARS];
     AppOptionsStatus status = parseAppOptions(argc, argv, &run.options, error, sizeof error);
     if (status == APP_OPTIONS_HELP) {
