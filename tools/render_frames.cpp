@@ -14,6 +14,7 @@
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "tools/demo_tune.h"
+#include "tools/output_file.h"
 
 static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;
@@ -36,17 +37,18 @@ struct Options {
 
 // Open files of one run.
 struct Files {
-    FILE* waveformIn;    // blocks to feed, or null
-    long blocksLeft;     // blocks of waveformIn not read yet
-    FILE* waveformOut;   // copy of the blocks fed, or null
-    const char* inPath;  // for messages
-    const char* outPath; // for messages
+    FILE* waveformIn;       // blocks to feed, or null
+    long blocksLeft;        // blocks of waveformIn not read yet
+    OutputFile waveformOut; // copy of the blocks fed; its stream is null when not asked for
+    const char* inPath;     // for messages
+    const char* outPath;    // for messages
 };
 
 static uint8_t frameBuffer[FRAME_BYTES];                 // the render surface, zero at start
 static uint8_t rgbImage[FRAME_WIDTH * FRAME_HEIGHT * 3]; // the frame as the PNG's RGB rows
 static winampVisModule module;                           // what the player would hand over
 static char path[PATH_CAPACITY];                         // file name of the frame being written
+static OutputFile frameFile;                             // the frame file being written
 
 static void printUsage(FILE* out) {
     std::fprintf(out,
@@ -180,8 +182,7 @@ static bool openWaveformOut(Files* files, const char* writePath) {
                      writePath);
         return false;
     }
-    files->waveformOut = std::fopen(writePath, "wb");
-    if (files->waveformOut == nullptr) {
+    if (!openOutputFile(&files->waveformOut, writePath)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, writePath, std::strerror(errno));
         return false;
     }
@@ -220,10 +221,11 @@ static bool feedWaveform(Files* files, int32_t index) {
 }
 
 static bool copyWaveform(Files* files) {
-    if (files->waveformOut == nullptr) {
+    if (files->waveformOut.stream == nullptr) {
         return true;
     }
-    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut) != static_cast<size_t>(BLOCK_BYTES)) {
+    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut.stream) !=
+        static_cast<size_t>(BLOCK_BYTES)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
                      std::strerror(errno));
         return false;
@@ -242,7 +244,8 @@ static bool reportWriteError() {
     return false;
 }
 
-// Writes the frame to `path` as a 320 x 200 RGB PNG.
+// Writes the frame to `path` as a 320 x 200 RGB PNG, under a temporary name
+// until it is complete.
 static bool writePng() {
     // Frame pixels are blue, green, red and an unused byte
     for (int32_t i = 0; i < FRAME_WIDTH * FRAME_HEIGHT; i++) {
@@ -250,8 +253,7 @@ static bool writePng() {
         rgbImage[3 * i + 1] = frameBuffer[4 * i + 1];
         rgbImage[3 * i + 2] = frameBuffer[4 * i];
     }
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
     png_image image;
@@ -260,45 +262,49 @@ static bool writePng() {
     image.width = FRAME_WIDTH;
     image.height = FRAME_HEIGHT;
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_stdio(&image, file, 0, rgbImage, 0, nullptr)) {
-        std::fclose(file);
-        std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, image.message);
+    if (!png_image_write_to_stdio(&image, frameFile.stream, 0, rgbImage, 0, nullptr)) {
+        int error = errno;
+        discardOutputFile(&frameFile);
+        std::fprintf(stderr, "%s: cannot write '%s': %s (%s)\n", PROGRAM, path, image.message, std::strerror(error));
         return false;
     }
-    if (std::fclose(file) != 0) {
+    if (!commitOutputFile(&frameFile)) {
         return reportWriteError();
     }
     return true;
 }
 
-// Writes the frame's 256,000 bytes to `path` unchanged.
+// Writes the frame's 256,000 bytes to `path` unchanged, under a temporary
+// name until it is complete.
 static bool writeRaw() {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
-    size_t written = std::fwrite(frameBuffer, 1, FRAME_BYTES, file);
-    if (std::fclose(file) != 0 || written != static_cast<size_t>(FRAME_BYTES)) {
+    if (std::fwrite(frameBuffer, 1, FRAME_BYTES, frameFile.stream) != static_cast<size_t>(FRAME_BYTES)) {
+        discardOutputFile(&frameFile);
+        return reportWriteError();
+    }
+    if (!commitOutputFile(&frameFile)) {
         return reportWriteError();
     }
     return true;
 }
 
-// Closes what is open; false, reported, when the copy of the blocks could
-// not be completed.
-static bool closeFiles(Files* files) {
+// Closes what is open. The copy of the blocks gets its final name only after
+// a complete run (`rendered`); false, reported, when it could not be completed.
+static bool closeFiles(Files* files, bool rendered) {
     bool complete = true;
     if (files->waveformIn != nullptr) {
         std::fclose(files->waveformIn);
         files->waveformIn = nullptr;
     }
-    if (files->waveformOut != nullptr) {
-        if (std::fclose(files->waveformOut) != 0) {
-            std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
-                         std::strerror(errno));
-            complete = false;
-        }
-        files->waveformOut = nullptr;
+    if (files->waveformOut.stream != nullptr && !rendered) {
+        discardOutputFile(&files->waveformOut);
+    }
+    if (files->waveformOut.stream != nullptr && !commitOutputFile(&files->waveformOut)) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
+                     std::strerror(errno));
+        complete = false;
     }
     return complete;
 }
@@ -336,16 +342,16 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         printUsage(stdout);
-        return EXIT_SUCCESS;
+        return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
     // Open the inputs and outputs before any frame is rendered
-    Files files = {nullptr, 0, nullptr, nullptr, nullptr};
+    Files files{};
     bool ready = (options.waveformPath == nullptr || openWaveformIn(&files, options.waveformPath)) &&
                  createOutputDir(options.outputDir) &&
                  (options.writeWaveformPath == nullptr || openWaveformOut(&files, options.writeWaveformPath));
     if (!ready) {
-        closeFiles(&files);
+        closeFiles(&files, false);
         return EXIT_FAILURE;
     }
 
@@ -355,7 +361,7 @@ int main(int argc, char** argv) {
     module.nCh = 2;
 
     bool rendered = renderFrames(options, &files);
-    bool closed = closeFiles(&files);
+    bool closed = closeFiles(&files, rendered);
     if (!rendered || !closed) {
         return EXIT_FAILURE;
     }
@@ -366,5 +372,5 @@ int main(int argc, char** argv) {
         std::printf("wrote %d waveform blocks of %ld bytes to %s\n", static_cast<int>(options.frameCount), BLOCK_BYTES,
                     options.writeWaveformPath);
     }
-    return EXIT_SUCCESS;
+    return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
 }
