@@ -320,6 +320,10 @@ int main(int argc, char** argv) {
     OptionsStatus status = parseOptions(argc, argv, &options, error, sizeof error);
     if (status == OPTIONS_HELP) {
         fputs(PLAYER_USAGE, stdout);
+        if (fflush(stdout) != 0 || ferror(stdout)) {
+            fprintf(stderr, "vis_player: cannot write the standard output\n");
+            return EXIT_FAILED;
+        }
         return 0;
     }
     if (status == OPTIONS_ERROR) {

@@ -71,6 +71,11 @@ write_wav() {
 FAKE=$(winpath "$PLUGIN")
 
 # Command line and loading
+run_host --help
+[ "$STATUS" -eq 0 ] && grep -q '^usage: vis_player' "$WORK/stdout.txt" || fail "--help did not print the usage"
+STATUS=0
+(cd "$WORK" && "$WINE" "$(winpath "$PLAYER")" --help >/dev/full 2>"$WORK/stderr.txt") || STATUS=$?
+expect_failure 1 "vis_player: cannot write the standard output"
 run_host --frames many "$FAKE"
 expect_failure 2 "--frames needs a whole number from 1 to 1000000000"
 run_host "$(winpath "$WORK/missing.dll")"
