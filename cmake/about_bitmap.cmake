@@ -2,6 +2,7 @@
 # that resources/about.bmp is still what the renderer makes.
 add_library(about_bitmap STATIC tools/about_bitmap.cpp)
 target_include_directories(about_bitmap PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(about_bitmap PUBLIC output_file)
 
 add_executable(make_about_bitmap tools/make_about_bitmap.cpp)
 target_link_libraries(make_about_bitmap PRIVATE about_bitmap core demo_tune)

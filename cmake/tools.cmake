@@ -2,8 +2,12 @@
 # demo tune and of the renderer as a program.
 find_package(PNG REQUIRED)
 
+# Files written whole or not at all, and the check of the standard output.
+add_library(output_file STATIC tools/output_file.cpp)
+target_include_directories(output_file PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
 add_executable(render_frames tools/render_frames.cpp)
-target_link_libraries(render_frames PRIVATE core demo_tune PNG::PNG)
+target_link_libraries(render_frames PRIVATE core demo_tune output_file PNG::PNG)
 
 add_executable(bench_frame tools/bench_frame.cpp)
 target_link_libraries(bench_frame PRIVATE core demo_tune)

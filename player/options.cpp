@@ -1,6 +1,7 @@
 // The host program's command line.
 #include "player/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,10 @@ const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.
                                  "  --delay MS        pause MS milliseconds between frames instead of the\n"
                                  "                    module's delayMs\n"
                                  "  --sound           play the audio through the wave output\n"
-                                 "  --log FILE        write the callbacks' results to FILE\n"
+                                 "  --log FILE        write the callbacks' results to FILE (not one of the inputs)\n"
+                                 "  --desktop WxH     under Wine: run in a virtual desktop of W x H pixels (the\n"
+                                 "                    plug-in's 320 x 200 mode needs one); the exit status is\n"
+                                 "                    the run's own\n"
                                  "  --config          show the plug-in's configuration box instead of running\n"
                                  "  --help            show this text\n";
 
@@ -56,6 +60,71 @@ const NumberOption NUMBER_OPTIONS[] = {
     {"--hold", 1, 1000000, &PlayerOptions::holdSeconds},
     {"--delay", 0, 10000, &PlayerOptions::delayMs},
 };
+
+// A desktop size "WxH", each side from 320 to 16384.
+bool readDesktopSize(const char* text, int32_t* width, int32_t* height) {
+    if (text == nullptr) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    long w = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != 'x' || !isdigit((unsigned char)end[1])) {
+        return false;
+    }
+    const char* second = end + 1;
+    long h = strtol(second, &end, 10);
+    if (errno != 0 || *end != '\0' || w < 320 || w > 16384 || h < 200 || h > 16384) {
+        return false;
+    }
+    *width = (int32_t)w;
+    *height = (int32_t)h;
+    return true;
+}
+
+// Appends `text` to `line` at `*used`; false when it does not fit.
+bool append(char* line, size_t lineSize, size_t* used, const char* text, size_t length) {
+    if (*used + length >= lineSize) {
+        return false;
+    }
+    memcpy(line + *used, text, length);
+    *used += length;
+    line[*used] = '\0';
+    return true;
+}
+
+// Appends one argument, quoted: backslashes are literal except before a
+// quote, where each is doubled, and the quote itself is escaped.
+bool appendQuoted(char* line, size_t lineSize, size_t* used, const char* arg) {
+    if (!append(line, lineSize, used, "\"", 1)) {
+        return false;
+    }
+    size_t backslashes = 0;
+    for (const char* c = arg;; c++) {
+        if (*c == '\\') {
+            backslashes++;
+            continue;
+        }
+        // Before a quote or the closing quote, the run of backslashes doubles.
+        size_t copies = (*c == '"' || *c == '\0') ? backslashes * 2 : backslashes;
+        for (size_t i = 0; i < copies; i++) {
+            if (!append(line, lineSize, used, "\\", 1)) {
+                return false;
+            }
+        }
+        backslashes = 0;
+        if (*c == '\0') {
+            break;
+        }
+        if (*c == '"' && !append(line, lineSize, used, "\\", 1)) {
+            return false;
+        }
+        if (!append(line, lineSize, used, c, 1)) {
+            return false;
+        }
+    }
+    return append(line, lineSize, used, "\"", 1);
+}
 
 const NumberOption* findNumberOption(const char* arg) {
     for (const NumberOption& option : NUMBER_OPTIONS) {
@@ -101,6 +170,20 @@ OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* opt
             continue;
         }
 
+        if (strcmp(arg, "--desktop") == 0) {
+            if (options->desktopArgument != 0) {
+                snprintf(error, errorSize, "--desktop is given twice");
+                return OPTIONS_ERROR;
+            }
+            options->desktopArgument = i;
+            if (!readDesktopSize(value, &options->desktopWidth, &options->desktopHeight)) {
+                snprintf(error, errorSize, "--desktop needs a size WxH, from 320x200 to 16384x16384");
+                return OPTIONS_ERROR;
+            }
+            i++;
+            continue;
+        }
+
         // Options with a number
         const NumberOption* number = findNumberOption(arg);
         if (number != nullptr) {
@@ -142,4 +225,26 @@ OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* opt
         return OPTIONS_ERROR;
     }
     return OPTIONS_RUN;
+}
+
+bool commandLineWithoutDesktop(int argc, const char* const* argv, const PlayerOptions* options, char* line,
+                               size_t lineSize) {
+    size_t used = 0;
+    if (lineSize == 0) {
+        return false;
+    }
+    line[0] = '\0';
+    for (int i = 0; i < argc; i++) {
+        if (i > 0 && i == options->desktopArgument) {
+            i++; // and its size
+            continue;
+        }
+        if (used > 0 && !append(line, lineSize, &used, " ", 1)) {
+            return false;
+        }
+        if (!appendQuoted(line, lineSize, &used, argv[i])) {
+            return false;
+        }
+    }
+    return true;
 }

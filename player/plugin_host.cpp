@@ -11,15 +11,30 @@ namespace {
 
 typedef winampVisHeader* (*GetHeaderRoutine)();
 
-// The system's words for an error code, without the trailing line break.
-void systemErrorText(DWORD code, char* text, size_t textSize) {
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                  (DWORD)textSize, nullptr);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
-        text[--length] = '\0';
+// The system's words for an error code, without the trailing line break;
+// an insert "%1" in them (as in "Bad EXE format for %1") becomes `path`.
+void systemErrorText(DWORD code, const char* path, char* text, size_t textSize) {
+    char words[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words,
+                                  (DWORD)sizeof words, nullptr);
+    while (length > 0 && (words[length - 1] == '\n' || words[length - 1] == '\r' || words[length - 1] == '.')) {
+        words[--length] = '\0';
     }
     if (length == 0) {
         snprintf(text, textSize, "system error");
+        return;
+    }
+    size_t used = 0;
+    text[0] = '\0';
+    for (const char* c = words; *c != '\0' && used + 1 < textSize; c++) {
+        if (c[0] == '%' && c[1] == '1') {
+            used += (size_t)snprintf(text + used, textSize - used, "%s", path);
+            used = used < textSize ? used : textSize - 1;
+            c++;
+            continue;
+        }
+        text[used++] = *c;
+        text[used] = '\0';
     }
 }
 
@@ -32,8 +47,8 @@ bool loadPlugin(PluginHost* plugin, const char* path, char* error, size_t errorS
     plugin->library = LoadLibraryA(path);
     if (plugin->library == nullptr) {
         DWORD code = GetLastError();
-        char reason[256];
-        systemErrorText(code, reason, sizeof reason);
+        char reason[512];
+        systemErrorText(code, path, reason, sizeof reason);
         snprintf(error, errorSize, "cannot load the plug-in %s: %s (error %lu)", path, reason, (unsigned long)code);
         return false;
     }

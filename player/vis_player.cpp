@@ -14,7 +14,9 @@
 #include "player/player_state.h"
 #include "player/plugin_host.h"
 #include "audio/raw_waveform.h"
+#include "player/same_file.h"
 #include "player/sound_output.h"
+#include "player/virtual_desktop.h"
 #include "tools/demo_tune.h"
 
 namespace {
@@ -22,6 +24,7 @@ namespace {
 constexpr int EXIT_FAILED = 1;        // the plug-in or the audio could not be used
 constexpr int EXIT_BAD_ARGUMENTS = 2; // the command line was wrong
 constexpr size_t ERROR_CHARS = 512;
+constexpr size_t COMMAND_LINE_CHARS = 32768; // the longest command line Windows takes
 
 // Why the frame loop ended.
 enum RunEnd { END_FRAMES, END_SECONDS, END_QUIT_MESSAGE, END_RENDER_STOP, RUN_END_COUNT };
@@ -271,6 +274,44 @@ int runPlugin(winampVisModule* module) {
     return 0;
 }
 
+// Refuses a log that is one of the files the run reads: opening it for
+// writing would destroy that input before it is read.
+int checkLogPath() {
+    const char* log = options.logPath;
+    if (log == nullptr) {
+        return 0;
+    }
+    const char* inputs[PLAYLIST_MAX_ENTRIES + 2] = {options.pluginPath, options.waveformPath};
+    int32_t count = 2;
+    for (int32_t i = 0; i < options.audioCount; i++) {
+        inputs[count++] = options.audioPaths[i];
+    }
+    for (int32_t i = 0; i < count; i++) {
+        if (inputs[i] != nullptr && sameFile(log, inputs[i])) {
+            fprintf(stderr, "vis_player: the log %s is the input %s; choose another file for --log\n", log, inputs[i]);
+            return EXIT_BAD_ARGUMENTS;
+        }
+    }
+    return 0;
+}
+
+// --desktop: this program again inside a virtual desktop; its status is ours.
+int runInDesktop(int argc, char** argv) {
+    static char commandLine[COMMAND_LINE_CHARS];
+    if (!commandLineWithoutDesktop(argc, argv, &options, commandLine, sizeof commandLine)) {
+        fprintf(stderr, "vis_player: the command line is too long\n");
+        return EXIT_BAD_ARGUMENTS;
+    }
+    char error[ERROR_CHARS];
+    uint32_t exitCode = 0;
+    if (!runInVirtualDesktop(options.desktopWidth, options.desktopHeight, commandLine, &exitCode, error,
+                             sizeof error)) {
+        fprintf(stderr, "vis_player: %s\n", error);
+        return EXIT_FAILED;
+    }
+    return (int)exitCode;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -279,11 +320,31 @@ int main(int argc, char** argv) {
     OptionsStatus status = parseOptions(argc, argv, &options, error, sizeof error);
     if (status == OPTIONS_HELP) {
         fputs(PLAYER_USAGE, stdout);
+        if (fflush(stdout) != 0 || ferror(stdout)) {
+            fprintf(stderr, "vis_player: cannot write the standard output\n");
+            return EXIT_FAILED;
+        }
         return 0;
     }
     if (status == OPTIONS_ERROR) {
         fprintf(stderr, "vis_player: %s\nTry 'vis_player --help'.\n", error);
         return EXIT_BAD_ARGUMENTS;
+    }
+    if (options.desktopArgument != 0) {
+        return runInDesktop(argc, argv);
+    }
+    int result = checkLogPath();
+    if (result != 0) {
+        return result;
+    }
+
+    // Audio and waveform, all read before the plug-in starts; the log after them
+    result = buildPlaylist();
+    if (result == 0) {
+        result = loadWaveformFile();
+    }
+    if (result != 0) {
+        return result;
     }
     if (!openRunLog(&player.log, options.logPath)) {
         fprintf(stderr, "vis_player: cannot write the log %s\n", options.logPath);
@@ -294,15 +355,6 @@ int main(int argc, char** argv) {
     closeSound(&run.sound);
     // Millisecond timer waits, so frames keep the module's pace.
     timeBeginPeriod(1);
-
-    // Audio and waveform, all read before the plug-in starts
-    int result = buildPlaylist();
-    if (result == 0) {
-        result = loadWaveformFile();
-    }
-    if (result != 0) {
-        return result;
-    }
 
     // The player's window and the plug-in
     HINSTANCE instance = GetModuleHandleA(nullptr);

@@ -49,8 +49,21 @@ cmake --build --preset mingw32 --target vis_raysphere vis_player
 cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64 --target vis_raysphere vis_player
 
-step "Running the visualisation under Wine for $seconds seconds"
+# The DLL users install is the 32-bit one: it runs through the 32-bit host
+# where this machine executes 32-bit code; elsewhere the 64-bit pair shows
+# the same plug-in.
 . scripts/wine-env.sh
+. scripts/wine32-check.sh
+if wine32_usable; then
+    pair=mingw32
+    wine=$WINE32
+else
+    pair=mingw64
+    wine=$WINE64
+    echo "Not the 32-bit DLL: $WINE32_REASON."
+    echo "Running the 64-bit DLL through the 64-bit host instead."
+fi
+step "Running the visualisation ($pair) under Wine for $seconds seconds"
 xvfb_pid=
 # The private X server goes last, once Wine's processes have ended.
 stop_xvfb() {
@@ -78,24 +91,26 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 run_log=out/demo-run.log
 rm -f "$run_log" "$screenshot"
-# Exclusive 320 x 200 mode works inside a Wine virtual desktop; the last
-# frame stays up three seconds for the screenshot.
-desktop=raysphere-demo
-"$WINE64" explorer "/desktop=$desktop,640x480" build/mingw64/vis_player.exe --seconds "$seconds" --hold 3 \
-    --log "$run_log" build/mingw64/vis_raysphere.dll &
+# Exclusive 320 x 200 mode works inside a Wine virtual desktop, which the
+# host opens itself (--desktop); the last frame stays up three seconds for
+# the screenshot.
+"$wine" "build/$pair/vis_player.exe" --desktop 640x480 --seconds "$seconds" --hold 3 \
+    --log "$run_log" "build/$pair/vis_raysphere.dll" &
 player_pid=$!
 for _ in $(seq $(((seconds + 60) * 10))); do
     grep -q '^Hold ' "$run_log" 2>/dev/null && break
     kill -0 "$player_pid" 2>/dev/null || break
     sleep 0.1
 done
-window=$(xdotool search --name "$desktop - Wine desktop" 2>/dev/null | head -1 || true)
+window=$(xdotool search --name "vis_player - Wine desktop" 2>/dev/null | head -1 || true)
 if grep -q '^Hold ' "$run_log" 2>/dev/null && [ -n "$window" ]; then
     xwd -id "$window" -silent | convert xwd:- -crop 320x200+0+0 +repage "$screenshot"
 fi
-wait "$player_pid" || true
+player_status=0
+wait "$player_pid" || player_status=$?
 frames=$(grep -Eo '^Render [0-9]+ calls' "$run_log" 2>/dev/null | grep -Eo '[0-9]+' || echo 0)
 [ -f "$screenshot" ] || { echo "the visualisation did not run; see $run_log" >&2; exit 1; }
+[ "$player_status" -eq 0 ] || { echo "the host exited $player_status; see $run_log" >&2; exit 1; }
 echo "Rendered $frames frames in $seconds s; screenshot of the last one: $PWD/$screenshot"
 
 step "Installing the plug-in in Winamp"

@@ -1,6 +1,7 @@
 // The about box's picture as a bitmap file; see about_bitmap.h.
 #include "tools/about_bitmap.h"
 #include <cstdio>
+#include "tools/output_file.h"
 
 namespace {
 
@@ -53,11 +54,13 @@ void encodeAboutBitmap(const uint8_t* frame, uint8_t* file) {
 }
 
 bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size) {
-    FILE* file = fopen(path, "wb");
-    if (file == nullptr) {
+    OutputFile file;
+    if (!openOutputFile(&file, path)) {
         return false;
     }
-    size_t written = fwrite(bytes, 1, static_cast<size_t>(size), file);
-    bool closed = fclose(file) == 0;
-    return written == static_cast<size_t>(size) && closed;
+    if (fwrite(bytes, 1, static_cast<size_t>(size), file.stream) != static_cast<size_t>(size)) {
+        discardOutputFile(&file);
+        return false;
+    }
+    return commitOutputFile(&file);
 }

@@ -18,5 +18,6 @@ constexpr int32_t ABOUT_PIXELS_PER_METRE = 3779;                                
 // green and red bytes of rows 0..180 of `frame`, bottom row first.
 void encodeAboutBitmap(const uint8_t* frame, uint8_t* file);
 
-// Writes `size` bytes to `path`; false when the file cannot be written whole.
+// Writes `size` bytes to `path`, under a temporary name until they are all
+// written; false, with errno set and `path` untouched, when it cannot.
 bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size);

@@ -4,6 +4,7 @@
 // output; a native test checks that it still is.
 //
 // Usage: make_about_bitmap OUTPUT.bmp [--frame N]
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "raytracer/scene.h"
 #include "tools/about_bitmap.h"
 #include "tools/demo_tune.h"
+#include "tools/output_file.h"
 
 namespace {
 
@@ -70,9 +72,9 @@ int main(int argc, char** argv) {
     // The bitmap file
     encodeAboutBitmap(frame, bitmapFile);
     if (!writeFileBytes(output, bitmapFile, ABOUT_BITMAP_FILE_BYTES)) {
-        fprintf(stderr, "make_about_bitmap: cannot write %s\n", output);
+        fprintf(stderr, "make_about_bitmap: cannot write %s: %s\n", output, strerror(errno));
         return 1;
     }
     printf("make_about_bitmap: frame %d written to %s\n", lastFrame, output);
-    return 0;
+    return finishStandardOutput("make_about_bitmap") ? 0 : 1;
 }

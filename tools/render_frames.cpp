@@ -16,6 +16,7 @@
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "tools/demo_tune.h"
+#include "tools/output_file.h"
 
 static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;
@@ -41,11 +42,11 @@ struct Options {
 
 // Open files of one run.
 struct Files {
-    FILE* waveformIn;    // blocks to feed, or null
-    long blocksLeft;     // blocks of waveformIn not read yet
-    FILE* waveformOut;   // copy of the blocks fed, or null
-    const char* inPath;  // for messages
-    const char* outPath; // for messages
+    FILE* waveformIn;       // blocks to feed, or null
+    long blocksLeft;        // blocks of waveformIn not read yet
+    OutputFile waveformOut; // copy of the blocks fed; its stream is null when not asked for
+    const char* inPath;     // for messages
+    const char* outPath;    // for messages
 };
 
 static uint8_t plugInFrame[FRAME_BYTES]; // the render surface, zero at start
@@ -53,6 +54,7 @@ static FrameImage frame;                 // what is written: the plug-in's frame
 static uint8_t* rgbImage;                // the frame as the PNG's RGB rows, made at start-up
 static winampVisModule module;           // what the player would hand over
 static char path[PATH_CAPACITY];         // file name of the frame being written
+static OutputFile frameFile;             // the frame file being written
 
 static void printUsage(FILE* out) {
     std::fprintf(out,
@@ -228,8 +230,7 @@ static bool openWaveformOut(Files* files, const char* writePath) {
                      writePath);
         return false;
     }
-    files->waveformOut = std::fopen(writePath, "wb");
-    if (files->waveformOut == nullptr) {
+    if (!openOutputFile(&files->waveformOut, writePath)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, writePath, std::strerror(errno));
         return false;
     }
@@ -268,10 +269,11 @@ static bool feedWaveform(Files* files, int32_t index) {
 }
 
 static bool copyWaveform(Files* files) {
-    if (files->waveformOut == nullptr) {
+    if (files->waveformOut.stream == nullptr) {
         return true;
     }
-    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut) != static_cast<size_t>(BLOCK_BYTES)) {
+    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut.stream) !=
+        static_cast<size_t>(BLOCK_BYTES)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
                      std::strerror(errno));
         return false;
@@ -290,7 +292,8 @@ static bool reportWriteError() {
     return false;
 }
 
-// Writes the frame to `path` as an RGB PNG of its size.
+// Writes the frame to `path` as an RGB PNG of its size, under a temporary
+// name until it is complete.
 static bool writePng() {
     // Frame pixels are blue, green, red and an unused byte
     uint8_t* rgb = rgbImage;
@@ -304,8 +307,7 @@ static bool writePng() {
             pixel += 4;
         }
     }
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
     png_image image;
@@ -314,46 +316,50 @@ static bool writePng() {
     image.width = static_cast<png_uint_32>(frame.width);
     image.height = static_cast<png_uint_32>(frame.height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_stdio(&image, file, 0, rgbImage, 0, nullptr)) {
-        std::fclose(file);
-        std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, image.message);
+    if (!png_image_write_to_stdio(&image, frameFile.stream, 0, rgbImage, 0, nullptr)) {
+        int error = errno;
+        discardOutputFile(&frameFile);
+        std::fprintf(stderr, "%s: cannot write '%s': %s (%s)\n", PROGRAM, path, image.message, std::strerror(error));
         return false;
     }
-    if (std::fclose(file) != 0) {
+    if (!commitOutputFile(&frameFile)) {
         return reportWriteError();
     }
     return true;
 }
 
-// Writes the frame's bytes to `path` unchanged: 256,000 for the plug-in's frame.
+// Writes the frame's bytes to `path` unchanged (256,000 for the plug-in's
+// frame), under a temporary name until it is complete.
 static bool writeRaw() {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
     size_t bytes = static_cast<size_t>(frame.pitch) * frame.height;
-    size_t written = std::fwrite(frame.pixels, 1, bytes, file);
-    if (std::fclose(file) != 0 || written != bytes) {
+    if (std::fwrite(frame.pixels, 1, bytes, frameFile.stream) != bytes) {
+        discardOutputFile(&frameFile);
+        return reportWriteError();
+    }
+    if (!commitOutputFile(&frameFile)) {
         return reportWriteError();
     }
     return true;
 }
 
-// Closes what is open; false, reported, when the copy of the blocks could
-// not be completed.
-static bool closeFiles(Files* files) {
+// Closes what is open. The copy of the blocks gets its final name only after
+// a complete run (`rendered`); false, reported, when it could not be completed.
+static bool closeFiles(Files* files, bool rendered) {
     bool complete = true;
     if (files->waveformIn != nullptr) {
         std::fclose(files->waveformIn);
         files->waveformIn = nullptr;
     }
-    if (files->waveformOut != nullptr) {
-        if (std::fclose(files->waveformOut) != 0) {
-            std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
-                         std::strerror(errno));
-            complete = false;
-        }
-        files->waveformOut = nullptr;
+    if (files->waveformOut.stream != nullptr && !rendered) {
+        discardOutputFile(&files->waveformOut);
+    }
+    if (files->waveformOut.stream != nullptr && !commitOutputFile(&files->waveformOut)) {
+        std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
+                     std::strerror(errno));
+        complete = false;
     }
     return complete;
 }
@@ -395,16 +401,16 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         printUsage(stdout);
-        return EXIT_SUCCESS;
+        return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
     // Open the inputs and outputs before any frame is rendered
-    Files files = {nullptr, 0, nullptr, nullptr, nullptr};
+    Files files{};
     bool ready = (options.waveformPath == nullptr || openWaveformIn(&files, options.waveformPath)) &&
                  createOutputDir(options.outputDir) &&
                  (options.writeWaveformPath == nullptr || openWaveformOut(&files, options.writeWaveformPath));
     if (!ready) {
-        closeFiles(&files);
+        closeFiles(&files, false);
         return EXIT_FAILURE;
     }
 
@@ -437,7 +443,7 @@ int main(int argc, char** argv) {
         std::free(frame.pixels);
     }
     std::free(rgbImage);
-    bool closed = closeFiles(&files);
+    bool closed = closeFiles(&files, rendered);
     if (!rendered || !closed) {
         return EXIT_FAILURE;
     }
@@ -448,5 +454,5 @@ int main(int argc, char** argv) {
         std::printf("wrote %d waveform blocks of %ld bytes to %s\n", static_cast<int>(options.frameCount), BLOCK_BYTES,
                     options.writeWaveformPath);
     }
-    return EXIT_SUCCESS;
+    return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -9,12 +9,12 @@ REPORT=$WORK/report.txt
 export FAKE_VIS_REPORT
 FAKE_VIS_REPORT=$(winpath "$REPORT")
 
-# Runs the host straight under Wine (no virtual desktop: its exit code is
-# wanted); sets STATUS, and keeps stderr in $WORK/stderr.txt.
+# Runs the host under Wine (without a virtual desktop unless --desktop is
+# given); sets STATUS, and keeps stderr in $WORK/stderr.txt.
 run_host() {
     rm -f "$REPORT" "$LOG"
     STATUS=0
-    (cd "$WORK" && "$WINE64" "$(winpath "$PLAYER")" --log "$(winpath "$LOG")" "$@" >"$WORK/stdout.txt" \
+    (cd "$WORK" && "$WINE" "$(winpath "$PLAYER")" --log "$(winpath "$LOG")" "$@" >"$WORK/stdout.txt" \
         2>"$WORK/stderr.txt") || STATUS=$?
 }
 
@@ -71,6 +71,11 @@ write_wav() {
 FAKE=$(winpath "$PLUGIN")
 
 # Command line and loading
+run_host --help
+[ "$STATUS" -eq 0 ] && grep -q '^usage: vis_player' "$WORK/stdout.txt" || fail "--help did not print the usage"
+STATUS=0
+(cd "$WORK" && "$WINE" "$(winpath "$PLAYER")" --help >/dev/full 2>"$WORK/stderr.txt") || STATUS=$?
+expect_failure 1 "vis_player: cannot write the standard output"
 run_host --frames many "$FAKE"
 expect_failure 2 "--frames needs a whole number from 1 to 1000000000"
 run_host "$(winpath "$WORK/missing.dll")"
@@ -78,6 +83,10 @@ expect_failure 1 "cannot load the plug-in Z:$WORK/missing.dll"
 grep -q "(error 126)" "$WORK/stderr.txt" || fail "the loader's error code is not named"
 run_host user32.dll
 expect_failure 1 "user32.dll is not a visualisation plug-in: it has no winampVisGetHeader export"
+printf 'not a library\n' >"$WORK/text.dll"
+run_host "$(winpath "$WORK/text.dll")"
+expect_failure 1 "cannot load the plug-in Z:$WORK/text.dll: Bad EXE format for Z:$WORK/text.dll (error 193)"
+grep -qF '%1' "$WORK/stderr.txt" && fail "an unfilled insert in the message: $(cat "$WORK/stderr.txt")"
 FAKE_VIS_MODE=no-module run_host "$FAKE"
 expect_failure 1 "offers no module 0"
 FAKE_VIS_MODE=bad-version run_host "$FAKE"
@@ -100,6 +109,40 @@ expect_failure 1 "truncated.wav: truncated (a chunk runs past the end of the fil
 run_host "$FAKE" "$(winpath "$WORK/absent.wav")"
 expect_failure 1 "cannot open Z:$WORK/absent.wav"
 [ ! -f "$REPORT" ] || fail "the plug-in was started although the audio was refused"
+
+# A log that is one of the inputs is refused before anything is written:
+# by the same name, through a symbolic or a hard link; the inputs stay whole.
+write_wav "$WORK/song.wav" 1 8000 16 400
+cp "$WORK/song.wav" "$WORK/song.copy"
+cp "$PLUGIN" "$WORK/plugin.dll"
+ln -sf song.wav "$WORK/symbolic.log"
+ln -f "$WORK/song.wav" "$WORK/hard.log"
+printf '%1152s' '' >"$WORK/one.raw"
+for log in song.wav symbolic.log hard.log; do
+    run_host --log "$(winpath "$WORK/$log")" "$FAKE" "$(winpath "$WORK/song.wav")"
+    expect_failure 2 "the log Z:$WORK/$log is the input Z:$WORK/song.wav; choose another file for --log"
+done
+run_host --log "$(winpath "$WORK/plugin.dll")" "$(winpath "$WORK/plugin.dll")"
+expect_failure 2 "is the input Z:$WORK/plugin.dll"
+run_host --waveform "$(winpath "$WORK/one.raw")" --log "$(winpath "$WORK/one.raw")" "$FAKE"
+expect_failure 2 "is the input Z:$WORK/one.raw"
+cmp -s "$WORK/song.wav" "$WORK/song.copy" || fail "the refused log damaged the WAV file"
+cmp -s "$WORK/plugin.dll" "$PLUGIN" || fail "the refused log damaged the plug-in"
+[ "$(stat -c %s "$WORK/one.raw")" -eq 1152 ] || fail "the refused log damaged the waveform file"
+[ ! -f "$REPORT" ] || fail "the plug-in was started although the log was refused"
+
+# Through the virtual desktop (--desktop) the host's exit status is kept:
+# a failing run exits 1, a good one 0, with the same messages.
+FAKE_VIS_MODE=init-fails run_host --desktop 640x480 --frames 3 "$FAKE"
+expect_failure 1 "the plug-in's Init failed with code 7 (0x00000007)"
+run_host --desktop 640x480 "$(winpath "$WORK/missing.dll")"
+expect_failure 1 "cannot load the plug-in Z:$WORK/missing.dll"
+run_host --desktop 640x480 --frames 2 --delay 0 "$FAKE"
+[ "$STATUS" -eq 0 ] || fail "a good run through --desktop exited $STATUS: $(cat "$WORK/stderr.txt")"
+[ "$(grep -c '^Render' "$REPORT")" -eq 2 ] || fail "the run through --desktop did not make 2 Render calls"
+run_host --desktop 100x100 "$FAKE"
+expect_failure 2 "--desktop needs a size WxH"
+say "--desktop: exit 1 for a failed Init and a missing plug-in, 0 for a good run"
 
 # A raw waveform file: Render k (from 1) gets block k - 1, the last repeats.
 # Block k holds 16 k + c in every byte of channel c.

@@ -23,14 +23,26 @@ LOG=$WORK/run.log
 export WINEPREFIX=$OUT/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE64=/usr/lib/wine/wine64
+WINE64=/usr/lib/wine/wine64 # makes the prefix
 WINESERVER=/usr/lib/wine/wineserver
+# The loader that runs the host: wine64, or the 32-bit loader for the 32-bit pair.
+WINE=${E2E_WINE:-$WINE64}
 
 XVFB_PID=
 PLAYER_PID=
 DISPLAY_NUMBER=
 
 say() { printf '%s: %s\n' "$TEST_NAME" "$*"; }
+
+# A 32-bit pair needs a machine that executes 32-bit code: where it cannot,
+# the test is skipped (exit 77), with the reason, rather than passed.
+if [ "$WINE" != "$WINE64" ]; then
+    . "$SOURCE_DIR/scripts/wine32-check.sh"
+    if ! wine32_usable; then
+        say "SKIPPED: $WINE32_REASON"
+        exit "$WINE32_SKIP"
+    fi
+fi
 
 fail() {
     say "FAILED: $*"
@@ -102,18 +114,21 @@ start_display() {
 # The Windows name of a file: Wine's drive Z: is the Unix root.
 winpath() { printf 'Z:%s' "$1"; }
 
-# Starts the host in a 640 x 480 Wine virtual desktop with the given
-# arguments, logging to $LOG.
+# The Wine virtual desktop's window: the host's --desktop names it after itself.
+DESKTOP_WINDOW_NAME="vis_player - Wine desktop"
+
+# Starts the host in a 640 x 480 Wine virtual desktop of its own (--desktop,
+# which keeps the host's exit status) with the given arguments, logging to $LOG.
 start_player() {
-    (cd "$WORK" && exec "$WINE64" explorer "/desktop=e2e$DISPLAY_NUMBER,640x480" "$(winpath "$PLAYER")" \
-        --log "$(winpath "$LOG")" "$@" >"$WORK/player.out" 2>&1) &
+    (cd "$WORK" && exec "$WINE" "$(winpath "$PLAYER")" --desktop 640x480 --log "$(winpath "$LOG")" "$@" \
+        >"$WORK/player.out" 2>&1) &
     PLAYER_PID=$!
 }
 
 # Starts the host straight on the X screen, without a Wine virtual desktop,
 # with the given arguments, logging to $LOG.
 start_player_bare() {
-    (cd "$WORK" && exec "$WINE64" "$(winpath "$PLAYER")" --log "$(winpath "$LOG")" "$@" >"$WORK/player.out" 2>&1) &
+    (cd "$WORK" && exec "$WINE" "$(winpath "$PLAYER")" --log "$(winpath "$LOG")" "$@" >"$WORK/player.out" 2>&1) &
     PLAYER_PID=$!
 }
 
@@ -158,9 +173,11 @@ wait_for_exit() {
     if kill -0 "$PLAYER_PID" 2>/dev/null; then
         fail "the host did not end within $seconds s"
     fi
-    wait "$PLAYER_PID" 2>/dev/null || true
+    local status=0
+    wait "$PLAYER_PID" 2>/dev/null || status=$?
     PLAYER_PID=
     grep -q '^Exit 0$' "$LOG" || fail "the host did not exit 0"
+    [ "$status" -eq 0 ] || fail "the host logged exit 0 but its exit status was $status"
 }
 
 # Saves the whole X screen as $WORK/NAME.png and prints the path.
@@ -175,7 +192,7 @@ screenshot() {
 # window, then a click, which makes Wine activate the window under it.
 focus_window_at() {
     local x=${1:-160} y=${2:-100} window
-    window=$(xdotool search --name "e2e$DISPLAY_NUMBER - Wine desktop" 2>/dev/null | head -1 || true)
+    window=$(xdotool search --name "$DESKTOP_WINDOW_NAME" 2>/dev/null | head -1 || true)
     [ -n "$window" ] || fail "no Wine desktop window on $DISPLAY"
     xdotool windowfocus "$window"
     xdotool mousemove "$x" "$y" click 1

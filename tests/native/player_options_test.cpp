@@ -114,3 +114,118 @@ TEST(PlayerOptions, AudioFileLimit) {
     EXPECT_EQ(p.status, OPTIONS_ERROR);
     EXPECT_EQ(p.error, "at most 32 audio files");
 }
+
+TEST(PlayerOptions, DesktopSize) {
+    Parsed p = parse({"--desktop", "640x480", "p.dll"});
+    ASSERT_EQ(p.status, OPTIONS_RUN) << p.error;
+    EXPECT_EQ(p.options.desktopWidth, 640);
+    EXPECT_EQ(p.options.desktopHeight, 480);
+    EXPECT_EQ(p.options.desktopArgument, 1);
+    EXPECT_EQ(parse({"p.dll"}).options.desktopArgument, 0);
+
+    for (const char* bad : {"640", "640x", "x480", "640x480x", "319x480", "640x199", "640 x480", "-640x480"}) {
+        Parsed refused = parse({"p.dll", "--desktop", bad});
+        EXPECT_EQ(refused.status, OPTIONS_ERROR) << bad;
+        EXPECT_EQ(refused.error, "--desktop needs a size WxH, from 320x200 to 16384x16384") << bad;
+    }
+    Parsed twice = parse({"p.dll", "--desktop", "640x480", "--desktop", "800x600"});
+    EXPECT_EQ(twice.status, OPTIONS_ERROR);
+    EXPECT_EQ(twice.error, "--desktop is given twice");
+}
+
+namespace {
+
+// The C runtime's reading of a Windows command line into arguments.
+std::vector<std::string> splitCommandLine(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            i++;
+        }
+        if (i == line.size()) {
+            break;
+        }
+        std::string arg;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+            size_t backslashes = 0;
+            while (i < line.size() && line[i] == '\\') {
+                backslashes++;
+                i++;
+            }
+            if (i < line.size() && line[i] == '"') {
+                arg.append(backslashes / 2, '\\');
+                if (backslashes % 2 == 1) {
+                    arg += '"';
+                } else {
+                    quoted = !quoted;
+                }
+                i++;
+            } else {
+                arg.append(backslashes, '\\');
+                if (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
+                    arg += line[i++];
+                }
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::string childLine(std::vector<const char*> args) {
+    args.insert(args.begin(), "C:\\Program Files\\vis_player.exe");
+    PlayerOptions options;
+    char error[200];
+    EXPECT_EQ(parseOptions((int)args.size(), args.data(), &options, error, sizeof error), OPTIONS_RUN) << error;
+    char line[4096];
+    EXPECT_TRUE(commandLineWithoutDesktop((int)args.size(), args.data(), &options, line, sizeof line));
+    return line;
+}
+
+} // namespace
+
+TEST(PlayerOptions, ChildCommandLineDropsTheDesktopAndQuotesEachArgument) {
+    EXPECT_EQ(childLine({"--desktop", "640x480", "--frames", "3", "p.dll"}),
+              "\"C:\\Program Files\\vis_player.exe\" \"--frames\" \"3\" \"p.dll\"");
+    // A file that happens to be called --desktop stays.
+    EXPECT_EQ(childLine({"--log", "--desktop", "p.dll", "--desktop", "800x600"}),
+              "\"C:\\Program Files\\vis_player.exe\" \"--log\" \"--desktop\" \"p.dll\"");
+    EXPECT_EQ(childLine({"p.dll", "a \"b\".wav", "Z:\\dir\\", "x\\\\\"y"}),
+              "\"C:\\Program Files\\vis_player.exe\" \"p.dll\" \"a \\\"b\\\".wav\" \"Z:\\dir\\\\\" \"x\\\\\\\\\\\"y\"");
+
+    // Seeded: arguments of spaces, quotes, backslashes and letters read back unchanged.
+    uint32_t seed = 12345;
+    const char alphabet[] = " \"\\\tab";
+    for (int trial = 0; trial < 500; trial++) {
+        std::vector<std::string> texts = {"p.dll"};
+        for (int n = 0; n < 3; n++) {
+            std::string text;
+            seed = seed * 1664525u + 1013904223u;
+            int length = (int)(seed >> 28);
+            for (int c = 0; c < length; c++) {
+                seed = seed * 1664525u + 1013904223u;
+                text += alphabet[(seed >> 24) % (sizeof alphabet - 1)];
+            }
+            texts.push_back(text.empty() || text[0] == '-' ? "x" + text : text);
+        }
+        std::vector<const char*> args;
+        for (const std::string& text : texts) {
+            args.push_back(text.c_str());
+        }
+        std::vector<std::string> back = splitCommandLine(childLine(args));
+        ASSERT_EQ(back.size(), texts.size() + 1) << "trial " << trial;
+        for (size_t i = 0; i < texts.size(); i++) {
+            ASSERT_EQ(back[i + 1], texts[i]) << "trial " << trial;
+        }
+    }
+
+    // Too long for the buffer: refused, not cut.
+    std::vector<const char*> args = {"vis_player.exe", "p.dll"};
+    PlayerOptions options;
+    char error[200];
+    ASSERT_EQ(parseOptions(2, args.data(), &options, error, sizeof error), OPTIONS_RUN);
+    char small[20];
+    EXPECT_FALSE(commandLineWithoutDesktop(2, args.data(), &options, small, sizeof small));
+}

@@ -146,6 +146,34 @@ for n in 0001 0002; do
     cmp -s sized1/frame_$n.raw sized3/frame_$n.raw || fail "frame $n differs between 1 and 3 threads"
 done
 
+# ---- Output that cannot be written whole: a failure, never a truncated file
+# Standard output on a full device
+"$renderer" 2 tofull >/dev/full 2>err.txt
+status=$?
+[ "$status" -eq 1 ] || fail "writing the report to /dev/full exited with $status"
+grep -qF "render_frames: cannot write the standard output: No space left on device" err.txt ||
+    fail "no message about the standard output: $(cat err.txt)"
+"$renderer" --help >/dev/full 2>err.txt
+[ $? -eq 1 ] || fail "--help into /dev/full did not fail"
+# Files larger than the size limit (200 KiB) fail with EFBIG, as on a full
+# disk: the PNG (smaller) is complete, the raw frame (256,000 bytes) fails,
+# and neither it nor the copy of the blocks is left under its final name.
+(
+    trap '' XFSZ
+    ulimit -f 200
+    exec "$renderer" 2 limited --raw --write-waveform limited.bin >out.txt 2>err.txt
+)
+status=$?
+[ "$status" -eq 1 ] || fail "a write beyond the size limit exited with $status"
+grep -qF "cannot write 'limited/frame_0001.raw': File too large" err.txt ||
+    fail "no message about the raw frame: $(cat err.txt)"
+[ -e limited/frame_0001.raw ] && fail "a truncated frame_0001.raw was left ($(file_size limited/frame_0001.raw) bytes)"
+[ -e limited.bin ] && fail "the copy of the blocks was left after a failed run"
+leftovers=$(find . -name '*.tmp*' | head -3)
+[ -z "$leftovers" ] || fail "temporary files were left: $leftovers"
+cmp -s limited/frame_0001.png images/frame_0001.png || fail "the PNG written before the failure is not complete"
+[ -e limited/frame_0002.png ] && fail "frames went on after a failed write"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"
     exit 1

@@ -1,0 +1,34 @@
+// Windows only. Whether two names lead to the same file: the volume and the
+// file index identify a file whatever the name that leads to it.
+#ifndef _WIN32
+#error "player/same_file.cpp is Windows-only"
+#endif
+#include "player/same_file.h"
+
+#include <windows.h>
+
+namespace {
+
+// The file's identity, or false when it cannot be opened.
+bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BOOL known = GetFileInformationByHandle(file, info);
+    CloseHandle(file);
+    return known != FALSE;
+}
+
+} // namespace
+
+bool sameFile(const char* first, const char* second) {
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    if (!fileIdentity(first, &a) || !fileIdentity(second, &b)) {
+        return false;
+    }
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}

@@ -1,0 +1,27 @@
+// Files the tools write: each is written under a temporary name beside its
+// final one and renamed over it only when complete, so that a failed run (a
+// full disk, a size limit) never leaves a truncated file under the final name.
+#pragma once
+#include <cstddef>
+#include <cstdio>
+
+constexpr size_t OUTPUT_PATH_CAPACITY = 4096 + 32; // a final name and the temporary suffix
+
+struct OutputFile {
+    FILE* stream;                             // the open temporary file, or null
+    char path[OUTPUT_PATH_CAPACITY];          // the final name
+    char temporaryPath[OUTPUT_PATH_CAPACITY]; // where the bytes go until they are complete
+};
+
+// Opens a temporary file beside `path`; false, with errno set, when it cannot.
+bool openOutputFile(OutputFile* file, const char* path);
+// Closes the temporary file and renames it to the final name; on failure the
+// temporary file is removed and errno says why.
+bool commitOutputFile(OutputFile* file);
+// Closes and removes the temporary file, if one is open.
+void discardOutputFile(OutputFile* file);
+
+// Flushes the standard output and checks that everything printed reached it
+// (a full disk, /dev/full); otherwise says so on stderr as PROGRAM and
+// returns false.
+bool finishStandardOutput(const char* program);
