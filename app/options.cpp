@@ -7,6 +7,7 @@
 #include <cstring>
 #include "frame/frame_image.h"
 #include "raytracer/tracer_pool.h"
+#include "tools/number_arg.h"
 
 const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "Shows the ray-traced visualisation in a window, live, from the music playing:\n"
@@ -42,41 +43,6 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "ESC quits.\n";
 
 namespace {
-
-// A whole decimal number in [minimum, maximum], nothing after it.
-bool readNumber(const char* text, int64_t minimum, int64_t maximum, int64_t* value) {
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    long long number = strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || number < minimum || number > maximum) {
-        return false;
-    }
-    *value = number;
-    return true;
-}
-
-// "WxH" with both in [minimum, maximum].
-bool readSize(const char* text, int32_t minimum, int32_t maximum, int32_t* width, int32_t* height) {
-    if (text == nullptr) {
-        return false;
-    }
-    char* end = nullptr;
-    long w = strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X')) {
-        return false;
-    }
-    const char* second = end + 1;
-    long h = strtol(second, &end, 10);
-    if (end == second || *end != '\0' || w < minimum || w > maximum || h < minimum || h > maximum) {
-        return false;
-    }
-    *width = (int32_t)w;
-    *height = (int32_t)h;
-    return true;
-}
 
 AppOptionsStatus refuse(char* error, size_t errorSize, const char* format, const char* detail) {
     snprintf(error, errorSize, format, detail);

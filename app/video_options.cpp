@@ -9,6 +9,7 @@
 #include "app/video_encoder.h"
 #include "frame/frame_image.h"
 #include "raytracer/tracer_pool.h"
+#include "tools/number_arg.h"
 
 static const char* const PROGRAM = "raysphere";
 static constexpr int32_t MAX_FPS = 240;
@@ -51,32 +52,14 @@ static bool badArguments(const char* message, const char* detail) {
     return false;
 }
 
-// A whole number from `low` to `high`, written in plain decimal digits.
+// A whole number from `low` to `high`, as an int32_t.
 static bool parseWhole(const char* text, int32_t low, int32_t high, int32_t* value) {
-    if (*text < '0' || *text > '9') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    long number = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || number < low || number > high) {
+    int64_t number = 0;
+    if (!readNumber(text, low, high, &number)) {
         return false;
     }
     *value = static_cast<int32_t>(number);
     return true;
-}
-
-// "WxH" with both sides whole numbers in the range the tracer takes.
-static bool parseSize(const char* text, int32_t* width, int32_t* height) {
-    const char* cross = std::strchr(text, 'x');
-    if (cross == nullptr || cross - text > 5) {
-        return false;
-    }
-    char widthText[8];
-    std::memcpy(widthText, text, static_cast<size_t>(cross - text));
-    widthText[cross - text] = '\0';
-    return parseWhole(widthText, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, width) &&
-           parseWhole(cross + 1, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, height);
 }
 
 // Seconds, or a comma-separated list of them, appended to the title times.
@@ -158,7 +141,7 @@ bool parseVideoOptions(int argc, char** argv, VideoOptions* options) {
             if ((value = optionValue(argc, argv, &i, " needs WxH")) == nullptr) {
                 return false;
             }
-            if (!parseSize(value, &options->width, &options->height)) {
+            if (!readSize(value, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->width, &options->height)) {
                 return badArguments("--size must be WIDTHxHEIGHT, each from 2 to 8192, like 1920x1080, not ", value);
             }
         } else if (std::strcmp(arg, "--threads") == 0) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "tools/number_arg.h"
 
 const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.wav ...]\n"
                                  "Runs a visualisation plug-in as the player does: Init, Render once per frame\n"
@@ -30,21 +31,6 @@ const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.
                                  "  --help            show this text\n";
 
 namespace {
-
-// A whole decimal number in [minimum, maximum], nothing after it.
-bool readNumber(const char* text, int64_t minimum, int64_t maximum, int64_t* value) {
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    long long number = strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || number < minimum || number > maximum) {
-        return false;
-    }
-    *value = number;
-    return true;
-}
 
 // The options that take a number, with its range and where it goes.
 struct NumberOption {
