@@ -23,19 +23,24 @@ void setSampleGrid() {
     sampleGrid.rowHalfExtent = 45;
 }
 
+// The camera's unit view direction V, and the unit right and down vectors
+// R and U of the view plane, turned by the camera's roll.
+static void cameraBasis(const Camera* camera, Vector3* V, Vector3* R, Vector3* U) {
+    *V = camera->target - camera->eye;
+    normalize(*V);
+    Vector3 up0 = {std::sin(camera->roll), -std::cos(camera->roll), 0.0f};
+    cross(*R, up0, *V);
+    normalize(*R);
+    cross(*U, *R, *V);
+    normalize(*U);
+}
+
 void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
     const SampleGrid& grid = sampleGrid;
 
     // Camera basis, scaled to one grid step
-    Vector3 V = camera->target - camera->eye;
-    normalize(V);
-    Vector3 up0 = {std::sin(camera->roll), -std::cos(camera->roll), 0.0f};
-    Vector3 R;
-    cross(R, up0, V);
-    normalize(R);
-    Vector3 U;
-    cross(U, R, V);
-    normalize(U);
+    Vector3 V, R, U;
+    cameraBasis(camera, &V, &R, &U);
     R = (camera->zoom / grid.horizontalDivisor) * R;
     U = (camera->zoom / (grid.verticalBase * 1.6f)) * U;
     Vector3 rowStart = V - static_cast<float>(grid.columnHalfExtent) * R - static_cast<float>(grid.rowHalfExtent) * U;
@@ -81,15 +86,8 @@ void traceImage(const FrameImage* image, const Camera* camera, const Light* ligh
     float rowHalfExtent = static_cast<float>(image->height - 1) * 0.5f;
 
     // Camera basis, as renderView builds it
-    Vector3 V = camera->target - camera->eye;
-    normalize(V);
-    Vector3 up0 = {std::sin(camera->roll), -std::cos(camera->roll), 0.0f};
-    Vector3 R;
-    cross(R, up0, V);
-    normalize(R);
-    Vector3 U;
-    cross(U, R, V);
-    normalize(U);
+    Vector3 V, R, U;
+    cameraBasis(camera, &V, &R, &U);
     R = (camera->zoom / horizontalDivisor) * R;
     U = (camera->zoom / (verticalBase * 1.6f)) * U;
 
