@@ -1,5 +1,6 @@
-// The packet tracer with SSE2, 4 rays at a time: every x86 processor the
-// plug-in runs on has it, so the 32-bit DLL uses it too.
+// The packet tracer with SSE2: every x86 processor the plug-in runs on has
+// it, so the 32-bit DLL uses it too. It traces 8 rays at a time as two
+// registers of 4, and a row's last few rays 4 at a time.
 #include <emmintrin.h>
 
 #include <cmath>
@@ -10,6 +11,43 @@
 #include "raytracer/shading.h"
 
 namespace {
+
+// x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
+// `lanes` of four: squared five times in double, where it is exact to
+// 2^-48; a lane whose value lies too near the middle between two floats to
+// be sure how powf rounds it is handed to powf itself.
+__m128 pow32Quad(__m128 x, __m128 lanes) {
+    __m128d low = _mm_cvtps_pd(x);
+    __m128d high = _mm_cvtps_pd(_mm_movehl_ps(x, x));
+    for (int32_t i = 0; i < 5; i++) {
+        low = _mm_mul_pd(low, low);
+        high = _mm_mul_pd(high, high);
+    }
+    const __m128d below = _mm_set1_pd(1.0 - POW32_MARGIN);
+    const __m128d above = _mm_set1_pd(1.0 + POW32_MARGIN);
+    __m128 result = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+    __m128 lower = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, below)), _mm_cvtpd_ps(_mm_mul_pd(high, below)));
+    __m128 upper = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, above)), _mm_cvtpd_ps(_mm_mul_pd(high, above)));
+    // Rounding keeps order, so lower == upper means both equal result
+    __m128 sure = _mm_cmpeq_ps(lower, upper);
+    int32_t unsure = _mm_movemask_ps(_mm_andnot_ps(sure, lanes));
+    if (unsure == 0) {
+        return result;
+    }
+    alignas(16) float values[4];
+    alignas(16) float inputs[4];
+    _mm_store_ps(values, result);
+    _mm_store_ps(inputs, x);
+    for (int32_t lane = 0; lane < 4; lane++) {
+        if (unsure & (1 << lane)) {
+            values[lane] = std::pow(inputs[lane], 32.0f);
+        }
+    }
+    return _mm_load_ps(values);
+}
+
+// Packets of four rays in one register.
+namespace quad {
 
 constexpr int32_t LANES = 4;
 typedef __m128 Floats; // also masks: all bits set in a true lane
@@ -77,49 +115,127 @@ inline void storeTruncated(int32_t* out, Floats v) {
     _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v));
 }
 
-// x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
-// `lanes`: squared five times in double, where it is exact to 2^-48; a lane
-// whose value lies too near the middle between two floats to be sure how
-// powf rounds it is handed to powf itself.
-Floats pow32(Floats x, Floats lanes) {
-    __m128d low = _mm_cvtps_pd(x);
-    __m128d high = _mm_cvtps_pd(_mm_movehl_ps(x, x));
-    for (int32_t i = 0; i < 5; i++) {
-        low = _mm_mul_pd(low, low);
-        high = _mm_mul_pd(high, high);
-    }
-    const __m128d below = _mm_set1_pd(1.0 - POW32_MARGIN);
-    const __m128d above = _mm_set1_pd(1.0 + POW32_MARGIN);
-    Floats result = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
-    Floats lower = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, below)), _mm_cvtpd_ps(_mm_mul_pd(high, below)));
-    Floats upper = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, above)), _mm_cvtpd_ps(_mm_mul_pd(high, above)));
-    Floats sure = _mm_and_ps(_mm_cmpeq_ps(lower, result), _mm_cmpeq_ps(upper, result));
-    int32_t unsure = _mm_movemask_ps(_mm_andnot_ps(sure, lanes));
-    if (unsure == 0) {
-        return result;
-    }
-    alignas(16) float values[LANES];
-    alignas(16) float inputs[LANES];
-    _mm_store_ps(values, result);
-    _mm_store_ps(inputs, x);
-    for (int32_t lane = 0; lane < LANES; lane++) {
-        if (unsure & (1 << lane)) {
-            values[lane] = std::pow(inputs[lane], 32.0f);
-        }
-    }
-    return _mm_load_ps(values);
+inline Floats pow32(Floats x, Floats lanes) {
+    return pow32Quad(x, lanes);
 }
 
 #include "raytracer/packet_trace.inc"
 
+} // namespace quad
+
+// Packets of eight rays in two registers.
+namespace pair {
+
+constexpr int32_t LANES = 8;
+
+// Two registers of four lanes traced side by side: their operations are
+// independent, so the processor overlaps the long divisions and square roots
+// of one with those of the other.
+struct Floats {  // also masks: all bits set in a true lane
+    __m128 low;  // lanes 0..3
+    __m128 high; // lanes 4..7
+};
+
+inline Floats splat(float v) {
+    return {_mm_set1_ps(v), _mm_set1_ps(v)};
+}
+inline Floats negate(Floats a) {
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    return {_mm_xor_ps(a.low, sign), _mm_xor_ps(a.high, sign)};
+}
+inline Floats add(Floats a, Floats b) {
+    return {_mm_add_ps(a.low, b.low), _mm_add_ps(a.high, b.high)};
+}
+inline Floats sub(Floats a, Floats b) {
+    return {_mm_sub_ps(a.low, b.low), _mm_sub_ps(a.high, b.high)};
+}
+inline Floats mul(Floats a, Floats b) {
+    return {_mm_mul_ps(a.low, b.low), _mm_mul_ps(a.high, b.high)};
+}
+inline Floats div(Floats a, Floats b) {
+    return {_mm_div_ps(a.low, b.low), _mm_div_ps(a.high, b.high)};
+}
+inline Floats squareRoot(Floats a) {
+    return {_mm_sqrt_ps(a.low), _mm_sqrt_ps(a.high)};
+}
+inline Floats minimum(Floats a, Floats b) {
+    return {_mm_min_ps(a.low, b.low), _mm_min_ps(a.high, b.high)};
+}
+inline Floats cmpLt(Floats a, Floats b) {
+    return {_mm_cmplt_ps(a.low, b.low), _mm_cmplt_ps(a.high, b.high)};
+}
+inline Floats cmpGt(Floats a, Floats b) {
+    return {_mm_cmpgt_ps(a.low, b.low), _mm_cmpgt_ps(a.high, b.high)};
+}
+inline Floats cmpGe(Floats a, Floats b) {
+    return {_mm_cmpge_ps(a.low, b.low), _mm_cmpge_ps(a.high, b.high)};
+}
+inline Floats cmpEq(Floats a, Floats b) {
+    return {_mm_cmpeq_ps(a.low, b.low), _mm_cmpeq_ps(a.high, b.high)};
+}
+inline Floats maskAnd(Floats a, Floats b) {
+    return {_mm_and_ps(a.low, b.low), _mm_and_ps(a.high, b.high)};
+}
+inline Floats maskOr(Floats a, Floats b) {
+    return {_mm_or_ps(a.low, b.low), _mm_or_ps(a.high, b.high)};
+}
+// Lanes of `keep` that are not in `drop`.
+inline Floats maskAndNot(Floats keep, Floats drop) {
+    return {_mm_andnot_ps(drop.low, keep.low), _mm_andnot_ps(drop.high, keep.high)};
+}
+inline __m128 selectQuad(__m128 mask, __m128 ifTrue, __m128 ifFalse) {
+    return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
+}
+inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
+    return {selectQuad(mask.low, ifTrue.low, ifFalse.low), selectQuad(mask.high, ifTrue.high, ifFalse.high)};
+}
+constexpr int32_t ALL_LANES = (1 << LANES) - 1;
+inline int32_t laneBits(Floats mask) {
+    return _mm_movemask_ps(mask.low) | (_mm_movemask_ps(mask.high) << 4);
+}
+inline bool anyLane(Floats mask) {
+    return _mm_movemask_ps(_mm_or_ps(mask.low, mask.high)) != 0;
+}
+inline Floats loadFloats(const float* v) {
+    return {_mm_load_ps(v), _mm_load_ps(v + 4)};
+}
+inline void storeTruncated(int32_t* out, Floats v) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v.low));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out + 4), _mm_cvttps_epi32(v.high));
+}
+
+inline Floats pow32(Floats x, Floats lanes) {
+    return {pow32Quad(x.low, lanes.low), pow32Quad(x.high, lanes.high)};
+}
+
+#include "raytracer/packet_trace.inc"
+
+} // namespace pair
+
 } // namespace
 
+// Eight rays at a time, then the rest (a row of 161 samples leaves one) in a
+// packet of four rather than eight copies of it. The rest starts where the
+// running sum of steps has got to, one step at a time as ever.
 void traceSpanSse2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
-    traceSpanPackets(view, rowStart, count, firstPixel, pixelBytes);
+    int32_t rest = count % pair::LANES;
+    if (rest == 0 || rest > quad::LANES) {
+        pair::traceSpanPackets(view, rowStart, count, firstPixel, pixelBytes);
+        return;
+    }
+    int32_t paired = count - rest;
+    Vector3 offset = rowStart;
+    if (paired > 0) {
+        pair::traceSpanPackets(view, rowStart, paired, firstPixel, pixelBytes);
+        for (int32_t j = 0; j < paired; j++) {
+            offset = offset + view->step;
+        }
+    }
+    quad::traceSpanPackets(view, offset, rest, firstPixel + paired * pixelBytes, pixelBytes);
 }
 
 // x^32 of four floats, for the test that holds it to powf over all inputs.
 void pow32Sse2(const float* x, float* out) {
-    Floats all = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
-    _mm_storeu_ps(out, pow32(_mm_loadu_ps(x), all));
+    __m128 all = _mm_cmpeq_ps(_mm_setzero_ps(), _mm_setzero_ps());
+    _mm_storeu_ps(out, pow32Quad(_mm_loadu_ps(x), all));
 }
