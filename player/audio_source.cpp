@@ -12,7 +12,7 @@ uint32_t demoTuneIndex(int64_t frame) {
     return (uint32_t)(index < 0 ? index + DEMO_LOOP_SAMPLES : index);
 }
 
-void pcmOfDemoTune(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
+void pcmOfDemoTune(const PlayerSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
     for (int32_t i = 0; i < frames; i++) {
         for (int32_t channel = 0; channel < source->channels; channel++) {
             samples[i * source->channels + channel] = demoTuneSample(channel, demoTuneIndex(firstFrame + i));
@@ -20,7 +20,7 @@ void pcmOfDemoTune(const AudioSource* source, int64_t firstFrame, int32_t frames
     }
 }
 
-void pcmOfWavFile(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
+void pcmOfWavFile(const PlayerSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
     const WavAudio* wav = &source->wav;
     for (int32_t i = 0; i < frames; i++) {
         int64_t frame = firstFrame + i;
@@ -31,7 +31,7 @@ void pcmOfWavFile(const AudioSource* source, int64_t firstFrame, int32_t frames,
     }
 }
 
-typedef void (*PcmRoutine)(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
+typedef void (*PcmRoutine)(const PlayerSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 
 const PcmRoutine pcmTable[] = {
     pcmOfDemoTune, // SOURCE_DEMO_TUNE
@@ -41,7 +41,7 @@ static_assert(sizeof pcmTable / sizeof pcmTable[0] == SOURCE_KIND_COUNT, "one PC
 
 } // namespace
 
-void demoTuneSource(AudioSource* source) {
+void demoTuneSource(PlayerSource* source) {
     memset(source, 0, sizeof *source);
     source->kind = SOURCE_DEMO_TUNE;
     source->sampleRate = DEMO_SAMPLE_RATE;
@@ -49,7 +49,7 @@ void demoTuneSource(AudioSource* source) {
     source->frameCount = SOURCE_ENDLESS;
 }
 
-void wavFileSource(AudioSource* source, const WavAudio* wav) {
+void wavFileSource(PlayerSource* source, const WavAudio* wav) {
     memset(source, 0, sizeof *source);
     source->kind = SOURCE_WAV_FILE;
     source->sampleRate = wav->sampleRate;
@@ -59,12 +59,12 @@ void wavFileSource(AudioSource* source, const WavAudio* wav) {
 }
 
 // The block is made from the same samples the sound output plays.
-void sourceWaveform(const AudioSource* source, int64_t firstFrame, Waveform waveform) {
+void sourceWaveform(const PlayerSource* source, int64_t firstFrame, Waveform waveform) {
     int16_t samples[BLOCK_FRAMES * VIS_CHANNEL_SLOTS];
     sourcePcm(source, firstFrame, BLOCK_FRAMES, samples);
     blockFromPcm16(samples, source->channels, BLOCK_FRAMES, waveform);
 }
 
-void sourcePcm(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
+void sourcePcm(const PlayerSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
     pcmTable[source->kind](source, firstFrame, frames, samples);
 }

@@ -17,7 +17,7 @@ constexpr intptr_t QUERY_PLAYLIST_TITLE = 212;    // wParam a position; answer: 
 
 struct PlaylistEntry {
     char title[PLAYLIST_TITLE_CHARS]; // handed to the plug-in by the title query
-    AudioSource source;               // what plays
+    PlayerSource source;              // what plays
 };
 
 struct Playlist {
@@ -38,7 +38,7 @@ struct Playback {
 
 void clearPlaylist(Playlist* playlist);
 // Appends an entry; false when the list is full.
-bool addPlaylistEntry(Playlist* playlist, const char* title, const AudioSource* source);
+bool addPlaylistEntry(Playlist* playlist, const char* title, const PlayerSource* source);
 // The title of the entry at `position`, or null for a position the list does not have.
 const char* playlistTitle(const Playlist* playlist, int64_t position);
 

@@ -14,7 +14,7 @@ int16_t soundSamples[SOUND_BUFFERS][SOUND_BUFFER_FRAMES * VIS_CHANNEL_SLOTS];
 
 } // namespace
 
-bool openSound(SoundOutput* sound, const AudioSource* source, int32_t entry, int64_t startFrame, char* error,
+bool openSound(SoundOutput* sound, const PlayerSource* source, int32_t entry, int64_t startFrame, char* error,
                size_t errorSize) {
     memset(sound, 0, sizeof *sound);
     sound->entry = -1;

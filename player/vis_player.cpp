@@ -122,14 +122,14 @@ int buildPlaylist() {
             formatWavError(error, sizeof error, path, status, &wav);
             return fail(EXIT_FAILED, "%s", error);
         }
-        AudioSource source;
+        PlayerSource source;
         wavFileSource(&source, &wav);
         char title[PLAYLIST_TITLE_CHARS];
         titleFromPath(path, title, sizeof title);
         addPlaylistEntry(&player.playlist, title, &source);
     }
     if (options.audioCount == 0) {
-        AudioSource demo;
+        PlayerSource demo;
         demoTuneSource(&demo);
         addPlaylistEntry(&player.playlist, DEMO_TUNE_TITLE, &demo);
     }
@@ -166,7 +166,7 @@ void followSound() {
     if (run.sound.entry != player.playback.entry) {
         closeSound(&run.sound);
         char error[ERROR_CHARS];
-        const AudioSource* source = &player.playlist.entries[player.playback.entry].source;
+        const PlayerSource* source = &player.playlist.entries[player.playback.entry].source;
         if (!openSound(&run.sound, source, player.playback.entry, player.playback.frame, error, sizeof error)) {
             fprintf(stderr, "vis_player: %s; going on without sound\n", error);
             logLine(&player.log, "Sound off: %s", error);
@@ -186,7 +186,7 @@ void fillWaveform(winampVisModule* module, int64_t index) {
     if (player.playback.entry != previousEntry) {
         showPlayingTitle();
     }
-    const AudioSource* source = &player.playlist.entries[player.playback.entry].source;
+    const PlayerSource* source = &player.playlist.entries[player.playback.entry].source;
     module->sRate = source->sampleRate;
     if (inputs.useRaw) {
         rawWaveformBlock(&inputs.raw, index, module->waveformData);
@@ -241,7 +241,7 @@ void holdLastFrame() {
 int runPlugin(winampVisModule* module) {
     module->hwndParent = player.window;
     module->hDllInstance = (HINSTANCE)run.plugin.library;
-    const AudioSource* first = &player.playlist.entries[0].source;
+    const PlayerSource* first = &player.playlist.entries[0].source;
     module->sRate = first->sampleRate;
     module->nCh = inputs.useRaw ? VIS_CHANNEL_SLOTS : first->channels;
 

@@ -12,7 +12,7 @@
 namespace {
 
 // A WAV source over little-endian samples held by the test.
-AudioSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std::vector<uint8_t>* pcm) {
+PlayerSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std::vector<uint8_t>* pcm) {
     pcm->clear();
     for (int16_t sample : samples) {
         pcm->push_back((uint8_t)((uint16_t)sample & 0xFF));
@@ -25,7 +25,7 @@ AudioSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std
     wav.bitsPerSample = 16;
     wav.frameCount = (int64_t)samples.size() / channels;
     wav.pcm = pcm->data();
-    AudioSource source;
+    PlayerSource source;
     wavFileSource(&source, &wav);
     return source;
 }
@@ -35,7 +35,7 @@ AudioSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std
 TEST(WavWaveform, HighByteOfEachSampleInItsChannel) {
     std::vector<uint8_t> pcm;
     // left, right per frame
-    AudioSource source = wavSource({0x1234, -1, -256, 0x7FFF, -32768, 255, 0x00FF, -0x0101}, 2, &pcm);
+    PlayerSource source = wavSource({0x1234, -1, -256, 0x7FFF, -32768, 255, 0x00FF, -0x0101}, 2, &pcm);
     EXPECT_EQ(source.channels, 2);
     EXPECT_EQ(source.frameCount, 4);
     Waveform waveform;
@@ -63,7 +63,7 @@ TEST(WavWaveform, StartsAtTheGivenFrame) {
         samples.push_back((int16_t)(((frame + 1) % 128) << 8)); // right: one ahead
     }
     std::vector<uint8_t> pcm;
-    AudioSource source = wavSource(samples, 2, &pcm);
+    PlayerSource source = wavSource(samples, 2, &pcm);
     Waveform waveform;
     sourceWaveform(&source, 600, waveform);
     EXPECT_EQ(waveform[0][0], 600 % 128);
@@ -79,7 +79,7 @@ TEST(WavWaveform, StartsAtTheGivenFrame) {
 
 TEST(WavWaveform, MonoFillsBothSlots) {
     std::vector<uint8_t> pcm;
-    AudioSource source = wavSource({0x0500, -0x0600, 0x7F00}, 1, &pcm);
+    PlayerSource source = wavSource({0x0500, -0x0600, 0x7F00}, 1, &pcm);
     EXPECT_EQ(source.channels, 1);
     Waveform waveform;
     sourceWaveform(&source, 0, waveform);
@@ -92,14 +92,14 @@ TEST(WavWaveform, MonoFillsBothSlots) {
 
 TEST(WavPcm, InterleavedWithSilencePastTheEnd) {
     std::vector<uint8_t> pcm;
-    AudioSource stereo = wavSource({1, 2, 3, 4, 5, 6}, 2, &pcm);
+    PlayerSource stereo = wavSource({1, 2, 3, 4, 5, 6}, 2, &pcm);
     int16_t samples[8];
     sourcePcm(&stereo, 1, 4, samples);
     const int16_t expected[8] = {3, 4, 5, 6, 0, 0, 0, 0};
     EXPECT_EQ(memcmp(samples, expected, sizeof expected), 0);
 
     std::vector<uint8_t> monoPcm;
-    AudioSource mono = wavSource({-7, 8, -9}, 1, &monoPcm);
+    PlayerSource mono = wavSource({-7, 8, -9}, 1, &monoPcm);
     int16_t monoSamples[3];
     sourcePcm(&mono, 2, 3, monoSamples);
     EXPECT_EQ(monoSamples[0], -9);
@@ -108,7 +108,7 @@ TEST(WavPcm, InterleavedWithSilencePastTheEnd) {
 }
 
 TEST(DemoTuneSource, StereoEndlessAndLooping) {
-    AudioSource source;
+    PlayerSource source;
     demoTuneSource(&source);
     EXPECT_EQ(source.kind, SOURCE_DEMO_TUNE);
     EXPECT_EQ(source.sampleRate, 44100);
