@@ -80,6 +80,12 @@ inline bool anyLane(Floats mask) {
 inline Floats loadFloats(const float* v) {
     return _mm256_load_ps(v);
 }
+inline void storeFloats(float* out, Floats v) {
+    _mm256_store_ps(out, v);
+}
+inline void storeFloatsAt(float* out, Floats v) {
+    _mm256_storeu_ps(out, v);
+}
 inline void storeTruncated(int32_t* out, Floats v) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(v));
 }
@@ -123,8 +129,8 @@ Floats pow32(Floats x, Floats lanes) {
 
 } // namespace
 
-void traceSpanAvx2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
-    traceSpanPackets(view, rowStart, count, firstPixel, pixelBytes);
+void traceRowsAvx2(const ViewRays* view, const RayRows* rows) {
+    traceRowsPackets(view, rows);
 }
 
 void pow32Avx2(const float* x, float* out) {
@@ -142,8 +148,8 @@ bool avx2Available() {
 #else
 
 // No AVX2 in this build: never available, so never called.
-void traceSpanAvx2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
-    traceSpanSse2(view, rowStart, count, firstPixel, pixelBytes);
+void traceRowsAvx2(const ViewRays* view, const RayRows* rows) {
+    traceRowsSse2(view, rows);
 }
 
 void pow32Avx2(const float* x, float* out) {

@@ -1,6 +1,6 @@
 // The packet tracer with SSE2: every x86 processor the plug-in runs on has
 // it, so the 32-bit DLL uses it too. It traces 8 rays at a time as two
-// registers of 4, and a row's last few rays 4 at a time.
+// registers of 4.
 #include <emmintrin.h>
 
 #include <cmath>
@@ -45,83 +45,6 @@ __m128 pow32Quad(__m128 x, __m128 lanes) {
     }
     return _mm_load_ps(values);
 }
-
-// Packets of four rays in one register.
-namespace quad {
-
-constexpr int32_t LANES = 4;
-typedef __m128 Floats; // also masks: all bits set in a true lane
-
-inline Floats splat(float v) {
-    return _mm_set1_ps(v);
-}
-inline Floats negate(Floats a) {
-    return _mm_xor_ps(a, _mm_set1_ps(-0.0f));
-}
-inline Floats add(Floats a, Floats b) {
-    return _mm_add_ps(a, b);
-}
-inline Floats sub(Floats a, Floats b) {
-    return _mm_sub_ps(a, b);
-}
-inline Floats mul(Floats a, Floats b) {
-    return _mm_mul_ps(a, b);
-}
-inline Floats div(Floats a, Floats b) {
-    return _mm_div_ps(a, b);
-}
-inline Floats squareRoot(Floats a) {
-    return _mm_sqrt_ps(a);
-}
-inline Floats minimum(Floats a, Floats b) {
-    return _mm_min_ps(a, b);
-}
-inline Floats cmpLt(Floats a, Floats b) {
-    return _mm_cmplt_ps(a, b);
-}
-inline Floats cmpGt(Floats a, Floats b) {
-    return _mm_cmpgt_ps(a, b);
-}
-inline Floats cmpGe(Floats a, Floats b) {
-    return _mm_cmpge_ps(a, b);
-}
-inline Floats cmpEq(Floats a, Floats b) {
-    return _mm_cmpeq_ps(a, b);
-}
-inline Floats maskAnd(Floats a, Floats b) {
-    return _mm_and_ps(a, b);
-}
-inline Floats maskOr(Floats a, Floats b) {
-    return _mm_or_ps(a, b);
-}
-// Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return _mm_andnot_ps(drop, keep);
-}
-inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
-    return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
-}
-constexpr int32_t ALL_LANES = (1 << LANES) - 1;
-inline int32_t laneBits(Floats mask) {
-    return _mm_movemask_ps(mask);
-}
-inline bool anyLane(Floats mask) {
-    return _mm_movemask_ps(mask) != 0;
-}
-inline Floats loadFloats(const float* v) {
-    return _mm_load_ps(v);
-}
-inline void storeTruncated(int32_t* out, Floats v) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v));
-}
-
-inline Floats pow32(Floats x, Floats lanes) {
-    return pow32Quad(x, lanes);
-}
-
-#include "raytracer/packet_trace.inc"
-
-} // namespace quad
 
 // Packets of eight rays in two registers.
 namespace pair {
@@ -199,6 +122,14 @@ inline bool anyLane(Floats mask) {
 inline Floats loadFloats(const float* v) {
     return {_mm_load_ps(v), _mm_load_ps(v + 4)};
 }
+inline void storeFloats(float* out, Floats v) {
+    _mm_store_ps(out, v.low);
+    _mm_store_ps(out + 4, v.high);
+}
+inline void storeFloatsAt(float* out, Floats v) {
+    _mm_storeu_ps(out, v.low);
+    _mm_storeu_ps(out + 4, v.high);
+}
 inline void storeTruncated(int32_t* out, Floats v) {
     _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v.low));
     _mm_store_si128(reinterpret_cast<__m128i*>(out + 4), _mm_cvttps_epi32(v.high));
@@ -214,24 +145,8 @@ inline Floats pow32(Floats x, Floats lanes) {
 
 } // namespace
 
-// Eight rays at a time, then the rest (a row of 161 samples leaves one) in a
-// packet of four rather than eight copies of it. The rest starts where the
-// running sum of steps has got to, one step at a time as ever.
-void traceSpanSse2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes) {
-    int32_t rest = count % pair::LANES;
-    if (rest == 0 || rest > quad::LANES) {
-        pair::traceSpanPackets(view, rowStart, count, firstPixel, pixelBytes);
-        return;
-    }
-    int32_t paired = count - rest;
-    Vector3 offset = rowStart;
-    if (paired > 0) {
-        pair::traceSpanPackets(view, rowStart, paired, firstPixel, pixelBytes);
-        for (int32_t j = 0; j < paired; j++) {
-            offset = offset + view->step;
-        }
-    }
-    quad::traceSpanPackets(view, offset, rest, firstPixel + paired * pixelBytes, pixelBytes);
+void traceRowsSse2(const ViewRays* view, const RayRows* rows) {
+    pair::traceRowsPackets(view, rows);
 }
 
 // x^32 of four floats, for the test that holds it to powf over all inputs.

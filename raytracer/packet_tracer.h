@@ -1,10 +1,11 @@
-// The packet tracers: the fixed scene traced 4 or 8 primary rays at a time,
-// each ray with the float operations of the reference in the same order.
+// The packet tracers: the fixed scene traced 8 rays at a time (SSE2 as two
+// registers of 4, AVX2 in one), each ray with the float operations of the
+// reference in the same order.
 #pragma once
 #include <cstdint>
 #include "raytracer/tracer.h"
 
-void traceSpanSse2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes);
+void traceRowsSse2(const ViewRays* view, const RayRows* rows);
 // Only where avx2Available(): 64-bit and native builds on a processor with AVX2.
-void traceSpanAvx2(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes);
+void traceRowsAvx2(const ViewRays* view, const RayRows* rows);
 bool avx2Available();

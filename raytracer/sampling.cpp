@@ -45,32 +45,42 @@ void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
     U = (camera->zoom / (grid.verticalBase * 1.6f)) * U;
     Vector3 rowStart = V - static_cast<float>(grid.columnHalfExtent) * R - static_cast<float>(grid.rowHalfExtent) * U;
 
-    // One primary ray per sample, written every other pixel of every other row
-    ViewRays view = {camera->eye, V, R, light->position};
-    SpanRoutine traceSpan = frameSpanRoutine();
-    uint8_t* pixel = frame;
-    for (int32_t i = 0; i < grid.rows; i++) {
-        traceSpan(&view, rowStart, grid.columns, pixel, grid.columnStep);
-        // The 161st sample has landed on the first pixel of the next row
-        pixel += grid.columns * grid.columnStep + grid.rowSkip;
+    // One primary ray per sample, written every other pixel of every other
+    // row; a row's 161st sample lands on the first pixel of the next row
+    static Vector3 rowStarts[MAX_GRID_ROWS];
+    int32_t rows = grid.rows < MAX_GRID_ROWS ? grid.rows : MAX_GRID_ROWS;
+    for (int32_t i = 0; i < rows; i++) {
+        rowStarts[i] = rowStart;
         rowStart = rowStart + U;
     }
+    ViewRays view = {camera->eye, V, R, light->position};
+    RayRows sampled = {rowStarts, rows, grid.columns, frame, grid.columns * grid.columnStep + grid.rowSkip,
+                         grid.columnStep};
+    frameRowsRoutine()(&view, &sampled);
 }
 
 // What the rows of an any-resolution frame share while the pool traces them.
 struct ImageJob {
     ViewRays view;                     // eye, forward, column step, light
-    SpanRoutine traceSpan;             // the frame's tracer
+    RowsRoutine traceRows;             // the frame's tracer
     const FrameImage* image;           // where the rows go
+    int32_t bandRows;                  // rows handed out together
     Vector3 rowStarts[MAX_IMAGE_SIDE]; // view-plane offset of each row's first pixel
 };
 
-static ImageJob imageJob; // written by traceImage before the rows are handed out
+static ImageJob imageJob; // written by traceImage before the bands are handed out
 
-static void traceImageRow(const void* context, int32_t row) {
+// Rays a band of rows holds at least, where the image is narrower: the
+// packet tracers pack the rays still going at each depth across a band.
+constexpr int32_t BAND_RAYS = 512;
+
+static void traceImageBand(const void* context, int32_t band) {
     const ImageJob* job = static_cast<const ImageJob*>(context);
-    uint8_t* firstPixel = job->image->pixels + static_cast<ptrdiff_t>(row) * job->image->pitch;
-    job->traceSpan(&job->view, job->rowStarts[row], job->image->width, firstPixel, 4);
+    int32_t first = band * job->bandRows;
+    int32_t rows = job->image->height - first < job->bandRows ? job->image->height - first : job->bandRows;
+    RayRows span = {&job->rowStarts[first], rows, job->image->width,
+                    job->image->pixels + static_cast<ptrdiff_t>(first) * job->image->pitch, job->image->pitch, 4};
+    job->traceRows(&job->view, &span);
 }
 
 void traceImage(const FrameImage* image, const Camera* camera, const Light* light) {
@@ -94,14 +104,15 @@ void traceImage(const FrameImage* image, const Camera* camera, const Light* ligh
     // Row offsets as running sums, the same whichever thread traces a row
     ImageJob& job = imageJob;
     job.view = {camera->eye, V, R, light->position};
-    job.traceSpan = frameSpanRoutine();
+    job.traceRows = frameRowsRoutine();
     job.image = image;
+    job.bandRows = image->width < BAND_RAYS ? (BAND_RAYS + image->width - 1) / image->width : 1;
     job.rowStarts[0] = V - columnHalfExtent * R - rowHalfExtent * U;
     for (int32_t i = 1; i < image->height; i++) {
         job.rowStarts[i] = job.rowStarts[i - 1] + U;
     }
-    RowJob rows = {traceImageRow, &job, image->height};
-    runRows(&rows);
+    RowJob bands = {traceImageBand, &job, (image->height + job.bandRows - 1) / job.bandRows};
+    runRows(&bands);
 }
 
 // Per byte, the sum of a and b shifted right by one: SSE2's average rounds

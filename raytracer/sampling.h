@@ -17,6 +17,8 @@ struct SampleGrid {
     int32_t rowHalfExtent;    // 45 steps from the top edge to the centre
 };
 
+constexpr int32_t MAX_GRID_ROWS = 128; // sampled rows renderView has room for
+
 extern SampleGrid sampleGrid; // set by setSampleGrid in every Init
 
 void setSampleGrid();

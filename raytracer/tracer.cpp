@@ -5,12 +5,12 @@
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
 
-const SpanRoutine spanTable[TRACER_KIND_COUNT] = {
-    traceSpanReference, // TRACER_REFERENCE
-    traceSpanSse2,      // TRACER_SSE2
-    traceSpanAvx2,      // TRACER_AVX2
+const RowsRoutine rowsTable[TRACER_KIND_COUNT] = {
+    traceRowsReference, // TRACER_REFERENCE
+    traceRowsSse2,      // TRACER_SSE2
+    traceRowsAvx2,      // TRACER_AVX2
 };
-static_assert(sizeof(spanTable) / sizeof(spanTable[0]) == TRACER_KIND_COUNT, "one span routine per tracer");
+static_assert(sizeof(rowsTable) / sizeof(rowsTable[0]) == TRACER_KIND_COUNT, "one rows routine per tracer");
 
 const char* const tracerNames[TRACER_KIND_COUNT] = {
     "reference", // TRACER_REFERENCE
@@ -67,11 +67,11 @@ static bool sceneIsTheFixedOne() {
     return true;
 }
 
-SpanRoutine frameSpanRoutine() {
+RowsRoutine frameRowsRoutine() {
     if (activeTracer != TRACER_REFERENCE && !sceneIsTheFixedOne()) {
-        return traceSpanReference;
+        return traceRowsReference;
     }
-    return spanTable[activeTracer];
+    return rowsTable[activeTracer];
 }
 
 uint8_t channelByte(float value) {
@@ -84,24 +84,25 @@ uint8_t channelByte(float value) {
     return static_cast<uint8_t>(value);
 }
 
-void traceSpanReference(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel,
-                        int32_t pixelBytes) {
-    uint8_t* pixel = firstPixel;
-    Vector3 offset = rowStart;
-    for (int32_t j = 0; j < count; j++) {
-        Ray ray = {view->eye, offset};
-        normalize(ray.direction);
-        refractInside = 0;
-        float red = 0.0f;
-        float green = 0.0f;
-        float blue = 0.0f;
-        HitRecord hit = {};
-        hit.t = NO_HIT;
-        traceRay(0, &ray, &hit, &view->light, &view->view, &red, &green, &blue);
-        pixel[0] = channelByte(blue);
-        pixel[1] = channelByte(green);
-        pixel[2] = channelByte(red);
-        pixel += pixelBytes;
-        offset = offset + view->step;
+void traceRowsReference(const ViewRays* view, const RayRows* rows) {
+    for (int32_t r = 0; r < rows->rows; r++) {
+        uint8_t* pixel = rows->firstPixel + r * rows->rowBytes;
+        Vector3 offset = rows->starts[r];
+        for (int32_t j = 0; j < rows->count; j++) {
+            Ray ray = {view->eye, offset};
+            normalize(ray.direction);
+            refractInside = 0;
+            float red = 0.0f;
+            float green = 0.0f;
+            float blue = 0.0f;
+            HitRecord hit = {};
+            hit.t = NO_HIT;
+            traceRay(0, &ray, &hit, &view->light, &view->view, &red, &green, &blue);
+            pixel[0] = channelByte(blue);
+            pixel[1] = channelByte(green);
+            pixel[2] = channelByte(red);
+            pixel += rows->pixelBytes;
+            offset = offset + view->step;
+        }
     }
 }

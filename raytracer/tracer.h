@@ -1,7 +1,8 @@
 // The primary-ray tracers behind renderView and traceImage: the reference,
 // one ray at a time through traceRay, and the packet tracers, which trace
-// 4 (SSE2) or 8 (AVX2) rays at once into the very same bytes.
+// 8 rays at once into the very same bytes.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "raytracer/geometry.h"
 
@@ -13,16 +14,24 @@ struct ViewRays {
     Vector3 light; // the light's position
 };
 
-// Traces the `count` rays of one row. Ray j looks along rowStart plus j
-// steps, summed one step at a time, and its colour goes into bytes 0..2 of
-// the pixel at firstPixel + j * pixelBytes.
-typedef void (*SpanRoutine)(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel,
-                            int32_t pixelBytes);
+// Rows of primary rays and where their pixels go. Ray j of row r looks
+// along starts[r] plus j steps, summed one step at a time, and its colour
+// goes into bytes 0..2 of the pixel at firstPixel + r * rowBytes + j * pixelBytes.
+struct RayRows {
+    const Vector3* starts; // view-plane offset of each row's first ray
+    int32_t rows;
+    int32_t count; // rays in a row
+    uint8_t* firstPixel;
+    ptrdiff_t rowBytes;
+    int32_t pixelBytes;
+};
 
-// A new kind needs a row in spanTable and in tracerNames.
+typedef void (*RowsRoutine)(const ViewRays* view, const RayRows* rows);
+
+// A new kind needs a row in rowsTable and in tracerNames.
 enum TracerKind : uint8_t { TRACER_REFERENCE, TRACER_SSE2, TRACER_AVX2, TRACER_KIND_COUNT };
 
-extern const SpanRoutine spanTable[TRACER_KIND_COUNT];
+extern const RowsRoutine rowsTable[TRACER_KIND_COUNT];
 extern const char* const tracerNames[TRACER_KIND_COUNT]; // "reference", "sse2", "avx2"
 extern TracerKind activeTracer; // used by every frame; TRACER_SSE2 at load, changed by selectTracer
 
@@ -34,9 +43,9 @@ TracerKind fastestTracer();
 bool selectTracer(TracerKind kind);
 // The tracer for the frame about to be traced: the active one, or the
 // reference when the scene is not the one the packet tracers know.
-SpanRoutine frameSpanRoutine();
+RowsRoutine frameRowsRoutine();
 
 // The reference: traceRay once per pixel.
-void traceSpanReference(const ViewRays* view, Vector3 rowStart, int32_t count, uint8_t* firstPixel, int32_t pixelBytes);
+void traceRowsReference(const ViewRays* view, const RayRows* rows);
 // A traced channel as a pixel byte: 255 above 255, otherwise truncated toward zero.
 uint8_t channelByte(float value);

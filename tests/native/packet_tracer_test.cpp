@@ -95,7 +95,7 @@ class PacketTracerTest : public ::testing::Test {
             scene = sceneBefore;
             std::vector<uint8_t> frame(FRAME_BYTES, 0x5A);
             selectTracer(kind);
-            ASSERT_EQ(frameSpanRoutine(), spanTable[kind]) << "the packet tracer does not know the scene";
+            ASSERT_EQ(frameRowsRoutine(), rowsTable[kind]) << "the packet tracer does not know the scene";
             composeFrame(frame.data(), &module);
             if (kind == TRACER_REFERENCE) {
                 reference = frame;
