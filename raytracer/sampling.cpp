@@ -54,8 +54,8 @@ void renderView(FrameBuffer frame, const Camera* camera, const Light* light) {
         rowStart = rowStart + U;
     }
     ViewRays view = {camera->eye, V, R, light->position};
-    RayRows sampled = {rowStarts, rows, grid.columns, frame, grid.columns * grid.columnStep + grid.rowSkip,
-                         grid.columnStep};
+    RayRows sampled = {rowStarts,      rows, grid.columns, frame, grid.columns * grid.columnStep + grid.rowSkip,
+                       grid.columnStep};
     frameRowsRoutine()(&view, &sampled);
 }
 
@@ -78,8 +78,9 @@ static void traceImageBand(const void* context, int32_t band) {
     const ImageJob* job = static_cast<const ImageJob*>(context);
     int32_t first = band * job->bandRows;
     int32_t rows = job->image->height - first < job->bandRows ? job->image->height - first : job->bandRows;
-    RayRows span = {&job->rowStarts[first], rows, job->image->width,
-                    job->image->pixels + static_cast<ptrdiff_t>(first) * job->image->pitch, job->image->pitch, 4};
+    RayRows span = {&job->rowStarts[first], rows,
+                    job->image->width,      job->image->pixels + static_cast<ptrdiff_t>(first) * job->image->pitch,
+                    job->image->pitch,      4};
     job->traceRows(&job->view, &span);
 }
 

@@ -131,10 +131,12 @@ TEST_F(PacketTracerTest, SameFramesAsTheReference) {
 }
 
 TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
-    // Sizes whose rows end inside a packet of 4 or 8, and images narrower
-    // than one packet; the frames include packets whose rays hit different
-    // entries and rays that meet the floor in the fog and beyond it.
-    const int32_t sizes[][2] = {{37, 23}, {3, 2}, {161, 91}, {250, 141}};
+    // Sizes whose rows end inside a packet of 8, images narrower than one
+    // packet, several rows to a batch with rows left over, and rows wider
+    // than half a batch, traced four at a time in pieces, rows left over
+    // too; the frames include packets whose rays hit different entries and
+    // rays that meet the floor in the fog and beyond it.
+    const int32_t sizes[][2] = {{37, 23}, {3, 2}, {161, 91}, {250, 141}, {257, 5}, {1000, 7}};
     int32_t mixedPackets = 0;
     int32_t fogFloor = 0;
     int32_t farFloor = 0;
