@@ -183,7 +183,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
                     intersectTable[scene.objects[e].kind](&ray, &scene.objects[e], &hit);
                 }
                 int32_t entry = hit.t == NO_HIT ? -1 : static_cast<int32_t>(hit.object - scene.objects);
-                mixedPackets += (x % 4 != 0 && entry != previous) ? 1 : 0;
+                mixedPackets += (x % 8 != 0 && entry != previous) ? 1 : 0;
                 fogFloor += (entry == 0 && hit.t > 300.0f && hit.t < 400.0f) ? 1 : 0;
                 farFloor += (entry == 0 && hit.t >= 400.0f) ? 1 : 0;
                 previous = entry;
