@@ -195,6 +195,39 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
     EXPECT_GT(farFloor, 0);
 }
 
+TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
+    // The packet tracers skip the shadow test of a sphere that a line to
+    // the light passes well clear of: the light inside a sphere, on one,
+    // just above one, far away and under the floor must not change a pixel.
+    motion.angle = angleAfter(500);
+    fillWaveform(&module, SWEEP, 500);
+    animateScene(&module);
+    const SphereData& centre = scene.spheres[0];
+    const SphereData& side = scene.spheres[1];
+    const Vector3 lights[] = {centre.center,
+                              centre.center + Vector3{0.0f, centre.radius, 0.0f},
+                              side.center + Vector3{0.0f, side.radius * 1.005f, 0.0f},
+                              {0.0f, 10000.0f, 0.0f},
+                              {3000.0f, 40.0f, -2000.0f},
+                              {20.0f, -scene.floor.offset - 30.0f, 10.0f}};
+    for (const Vector3& position : lights) {
+        Light light = {position};
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            std::vector<uint8_t> bytes(240 * 135 * 4, 0);
+            FrameImage image = {bytes.data(), 240, 135, 240 * 4};
+            selectTracer(kind);
+            traceImage(&image, &motion.camera, &light);
+            if (kind == TRACER_REFERENCE) {
+                reference = bytes;
+            } else {
+                ASSERT_TRUE(bytes == reference)
+                    << tracerNames[kind] << ", light at " << position.x << ", " << position.y << ", " << position.z;
+            }
+        }
+    }
+}
+
 TEST_F(PacketTracerTest, RecordedFrameBytes) {
     // The third frame from load of a fixed waveform, at 320 x 200 and at
     // 400 x 225, hashed: the same in every build and with every tracer.
