@@ -14,18 +14,8 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# Runs an export with the given arguments; keeps its exit code in $status
-# and its messages in out.txt and err.txt.
-run() {
-    "$raysphere" "$@" >out.txt 2>err.txt
-    status=$?
-}
+program=$raysphere
+. "$here/../program_checks.sh"
 
 # No file under the name asked for, and no temporary file beside it.
 expect_nothing_written() {
@@ -36,14 +26,10 @@ expect_nothing_written() {
     [ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
 }
 
-# expect_error CODE TEXT ARGS...: the export fails with exit code CODE, says
-# TEXT on stderr and writes nothing.
-expect_error() {
-    local code=$1 text=$2
-    shift 2
-    run "$@"
-    [ "$status" -eq "$code" ] || fail "'$*' exited with $status, expected $code"
-    grep -qF -- "$text" err.txt || fail "'$*' did not report \"$text\"; stderr was: $(cat err.txt)"
+# expect_export_error CODE TEXT ARGS...: the export fails with exit code
+# CODE, says TEXT on stderr and writes nothing.
+expect_export_error() {
+    expect_error "$@"
     expect_nothing_written out.mp4
 }
 
@@ -72,39 +58,39 @@ sox -V1 -n -r 44100 -c 2 -b 16 untagged.flac synth 2 sine 110-880 sine 330 gain 
 run --video --help
 [ "$status" -eq 0 ] || fail "--help exited with $status"
 grep -q "usage: raysphere --video OUT SONG" out.txt || fail "--help does not print the usage"
-expect_error 2 "--video needs the video file to write" --video
-expect_error 2 "expected the SONG to render after --video OUT" --video out.mp4
-expect_error 2 "--fps must be a whole number from 1 to 240, not 0" --video out.mp4 song.flac --fps 0
-expect_error 2 "--scale must be a whole number from 1 to 8, not 9" --video out.mp4 song.flac --scale 9
-expect_error 2 "--size must be WIDTHxHEIGHT, each from 2 to 8192, like 1920x1080, not 1920" \
+expect_export_error 2 "--video needs the video file to write" --video
+expect_export_error 2 "expected the SONG to render after --video OUT" --video out.mp4
+expect_export_error 2 "--fps must be a whole number from 1 to 240, not 0" --video out.mp4 song.flac --fps 0
+expect_export_error 2 "--scale must be a whole number from 1 to 8, not 9" --video out.mp4 song.flac --scale 9
+expect_export_error 2 "--size must be WIDTHxHEIGHT, each from 2 to 8192, like 1920x1080, not 1920" \
     --video out.mp4 song.flac --size 1920
-expect_error 2 "--scale and --size exclude each other" --video out.mp4 song.flac --scale 2 --size 640x400
-expect_error 2 "--title-at needs seconds from 0 on, like 12.5 or 3,40.2, not 1,x" \
+expect_export_error 2 "--scale and --size exclude each other" --video out.mp4 song.flac --scale 2 --size 640x400
+expect_export_error 2 "--title-at needs seconds from 0 on, like 12.5 or 3,40.2, not 1,x" \
     --video out.mp4 song.flac --title-at 1,x
-expect_error 2 "unknown option --colour" --video out.mp4 song.flac --colour
-expect_error 2 "would replace the song" --video song.flac song.flac
-expect_error 2 "--write-waveform 'song.flac' is the song" --video out.mp4 song.flac --write-waveform song.flac
+expect_export_error 2 "unknown option --colour" --video out.mp4 song.flac --colour
+expect_export_error 2 "would replace the song" --video song.flac song.flac
+expect_export_error 2 "--write-waveform 'song.flac' is the song" --video out.mp4 song.flac --write-waveform song.flac
 [ -s song.flac ] || fail "the song was emptied"
 
 # ---- Unreadable songs, unusable outputs, unknown formats and codecs
-expect_error 1 "cannot play missing.flac" --video out.mp4 missing.flac
+expect_export_error 1 "cannot play missing.flac" --video out.mp4 missing.flac
 head -c 5000 /dev/urandom >noise.wav
-expect_error 1 "cannot play noise.wav" --video out.mp4 noise.wav
-expect_error 1 "cannot write 'no/such/folder/out.mp4': No such file or directory" \
+expect_export_error 1 "cannot play noise.wav" --video out.mp4 noise.wav
+expect_export_error 1 "cannot write 'no/such/folder/out.mp4': No such file or directory" \
     --video no/such/folder/out.mp4 song.flac
 mkdir -p folder.mp4
-expect_error 1 "cannot write 'folder.mp4': it is a folder" --video folder.mp4 song.flac
-expect_error 1 "cannot tell a video format from the name 'out.xyz'; end it in .mp4, .mkv or .webm" \
+expect_export_error 1 "cannot write 'folder.mp4': it is a folder" --video folder.mp4 song.flac
+expect_export_error 1 "cannot tell a video format from the name 'out.xyz'; end it in .mp4, .mkv or .webm" \
     --video out.xyz song.flac
 expect_nothing_written out.xyz
-expect_error 1 "the wav format of 'out.wav' cannot hold a video with sound" --video out.wav song.flac
+expect_export_error 1 "the wav format of 'out.wav' cannot hold a video with sound" --video out.wav song.flac
 expect_nothing_written out.wav
-expect_error 1 "unknown video codec 'nonesuch'" --video out.mp4 song.flac --video-codec nonesuch
-expect_error 1 "'aac' is not a video codec" --video out.mp4 song.flac --video-codec aac
-expect_error 1 "the webm format cannot hold h264 (codec 'libx264')" --video out.webm song.flac --video-codec libx264
+expect_export_error 1 "unknown video codec 'nonesuch'" --video out.mp4 song.flac --video-codec nonesuch
+expect_export_error 1 "'aac' is not a video codec" --video out.mp4 song.flac --video-codec aac
+expect_export_error 1 "the webm format cannot hold h264 (codec 'libx264')" --video out.webm song.flac --video-codec libx264
 expect_nothing_written out.webm
-expect_error 1 "the video encoder 'libx264' refuses --preset nonesuch" --video out.mp4 song.flac --preset nonesuch
-expect_error 1 "the video codec 'libvpx-vp9' has no --preset speed setting" --video out.webm song.flac --preset fast
+expect_export_error 1 "the video encoder 'libx264' refuses --preset nonesuch" --video out.mp4 song.flac --preset nonesuch
+expect_export_error 1 "the video codec 'libvpx-vp9' has no --preset speed setting" --video out.webm song.flac --preset fast
 expect_nothing_written out.webm
 
 # ---- A whole export to MP4, with its blocks written out and the title asked for at 0.5 s
@@ -216,8 +202,4 @@ grep -qF "interrupted; 'kept.mp4' was not written" err.txt || fail "no message o
 leftovers=$(find . -name '*.part')
 [ -z "$leftovers" ] || fail "temporary files left after the interrupt: $leftovers"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all checks passed"
+finish_checks "raysphere --video"

@@ -6,35 +6,13 @@ set -uo pipefail
 
 renderer=$1
 work=$2
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# Runs the renderer with the given arguments; keeps its exit code in $status
-# and its messages in out.txt and err.txt.
-run() {
-    "$renderer" "$@" >out.txt 2>err.txt
-    status=$?
-}
-
-# expect_error CODE TEXT ARGS...: the run fails with exit code CODE and says TEXT on stderr.
-expect_error() {
-    local code=$1 text=$2
-    shift 2
-    run "$@"
-    if [ "$status" -ne "$code" ]; then
-        fail "'$*' exited with $status, expected $code"
-    fi
-    if ! grep -qF -- "$text" err.txt; then
-        fail "'$*' did not report \"$text\"; stderr was: $(cat err.txt)"
-    fi
-}
+program=$renderer
+. "$here/../program_checks.sh"
 
 # One waveform block: channel 0 a ramp, channel 1 its mirror.
 make_block() {
@@ -174,8 +152,4 @@ leftovers=$(find . -name '*.tmp*' | head -3)
 cmp -s limited/frame_0001.png images/frame_0001.png || fail "the PNG written before the failure is not complete"
 [ -e limited/frame_0002.png ] && fail "frames went on after a failed write"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "render_frames: all checks passed"
+finish_checks render_frames
