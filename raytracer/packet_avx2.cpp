@@ -117,11 +117,7 @@ Floats pow32(Floats x, Floats lanes) {
     alignas(32) float inputs[LANES];
     _mm256_store_ps(values, result);
     _mm256_store_ps(inputs, x);
-    for (int32_t lane = 0; lane < LANES; lane++) {
-        if (unsure & (1 << lane)) {
-            values[lane] = std::pow(inputs[lane], 32.0f);
-        }
-    }
+    powfUnsureLanes(inputs, values, LANES, unsure);
     return _mm256_load_ps(values);
 }
 

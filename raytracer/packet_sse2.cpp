@@ -38,11 +38,7 @@ __m128 pow32Quad(__m128 x, __m128 lanes) {
     alignas(16) float inputs[4];
     _mm_store_ps(values, result);
     _mm_store_ps(inputs, x);
-    for (int32_t lane = 0; lane < 4; lane++) {
-        if (unsure & (1 << lane)) {
-            values[lane] = std::pow(inputs[lane], 32.0f);
-        }
-    }
+    powfUnsureLanes(inputs, values, 4, unsure);
     return _mm_load_ps(values);
 }
 

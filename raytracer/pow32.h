@@ -1,13 +1,25 @@
 // x^32 in packets, exactly as the platform's powf(x, 32) rounds it, for the
 // specular term (x is a cosine: in (0, 2] with rounding).
 #pragma once
+#include <cmath>
+#include <cstdint>
 
 // Relative distance from the middle between two floats within which a
 // packet lane asks powf itself. glibc's powf (2.36) rounds x^32 otherwise
 // than to nearest on (0, 2] only where x^32 lies within 2^-30.5 of that
 // middle; the margin leaves room above that, and the exhaustive test holds
-// each C library to it (glibc here, mingw-w64's under wine64).
+// each C library to it (glibc here, mingw-w64's under wine64 and 32-bit Wine).
 constexpr double POW32_MARGIN = 1.0 / (1 << 29);
+
+// powf itself for the lanes set in `unsure` of `count`: the lanes too near
+// the middle between two floats.
+inline void powfUnsureLanes(const float* x, float* values, int32_t count, int32_t unsure) {
+    for (int32_t lane = 0; lane < count; lane++) {
+        if (unsure & (1 << lane)) {
+            values[lane] = std::pow(x[lane], 32.0f);
+        }
+    }
+}
 
 // Four or eight values at once, for that test.
 void pow32Sse2(const float* x, float* out);
