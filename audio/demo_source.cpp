@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include "audio/audio_source.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

@@ -9,4 +9,4 @@ add_library(player_core STATIC
     player/file_bytes.cpp
     player/run_log.cpp)
 target_include_directories(player_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(player_core PUBLIC demo_tune audio_block number_arg)
+target_link_libraries(player_core PUBLIC audio_block cli)

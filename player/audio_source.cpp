@@ -2,7 +2,7 @@
 #include "player/audio_source.h"
 
 #include <cstring>
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

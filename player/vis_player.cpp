@@ -17,7 +17,7 @@
 #include "player/same_file.h"
 #include "player/sound_output.h"
 #include "player/virtual_desktop.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 #include "audio/audio_source.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 #include "player/audio_source.h"
 #include "audio/raw_waveform.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 
