@@ -7,7 +7,7 @@
 #include <cstring>
 #include "frame/frame_image.h"
 #include "raytracer/tracer_pool.h"
-#include "tools/number_arg.h"
+#include "cli/number_arg.h"
 
 const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "Shows the ray-traced visualisation in a window, live, from the music playing:\n"

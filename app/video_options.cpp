@@ -9,7 +9,7 @@
 #include "app/video_encoder.h"
 #include "frame/frame_image.h"
 #include "raytracer/tracer_pool.h"
-#include "tools/number_arg.h"
+#include "cli/number_arg.h"
 
 static const char* const PROGRAM = "raysphere";
 static constexpr int32_t MAX_FPS = 240;

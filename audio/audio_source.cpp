@@ -5,15 +5,28 @@
 
 namespace {
 
+// The Windows builds have neither libsndfile nor PulseAudio: no file or
+// capture source can be opened there, and those rows stay empty.
+#ifdef _WIN32
+const AudioRoutines* const routineTable[] = {
+    &demoTuneRoutines, // AUDIO_DEMO_TUNE
+    nullptr,           // AUDIO_FILE
+    nullptr,           // AUDIO_CAPTURE
+    &memoryRoutines,   // AUDIO_MEMORY
+};
+#else
 const AudioRoutines* const routineTable[] = {
     &demoTuneRoutines,  // AUDIO_DEMO_TUNE
     &audioFileRoutines, // AUDIO_FILE
     &captureRoutines,   // AUDIO_CAPTURE
+    &memoryRoutines,    // AUDIO_MEMORY
 };
+#endif
 static_assert(sizeof routineTable / sizeof routineTable[0] == AUDIO_KIND_COUNT, "one row of routines per kind");
 
 bool isOpen(const AudioSource* source) {
-    return source->kind >= 0 && source->kind < AUDIO_KIND_COUNT && source->state != nullptr;
+    return source->kind >= 0 && source->kind < AUDIO_KIND_COUNT && routineTable[source->kind] != nullptr &&
+           source->state != nullptr;
 }
 
 } // namespace
@@ -23,6 +36,13 @@ int32_t readAudio(AudioSource* source, int16_t* samples, int32_t frames) {
         return 0;
     }
     return routineTable[source->kind]->read(source, samples, frames);
+}
+
+bool readAudioAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples) {
+    if (!isOpen(source) || frames < 0) {
+        return false;
+    }
+    return routineTable[source->kind]->readAt(source, firstFrame, frames, samples);
 }
 
 bool seekAudio(AudioSource* source, int64_t frame) {
@@ -68,5 +88,15 @@ bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block) {
         frames += got;
     }
     blockFromPcm16(samples, source->channels, frames, block);
+    return true;
+}
+
+// The block is made from the same samples a sound output plays.
+bool blockAtFrame(const AudioSource* source, int64_t firstFrame, WaveformBlock block) {
+    int16_t samples[BLOCK_FRAMES * AUDIO_MAX_CHANNELS];
+    if (!readAudioAt(source, firstFrame, BLOCK_FRAMES, samples)) {
+        return false;
+    }
+    blockFromPcm16(samples, source->channels, BLOCK_FRAMES, block);
     return true;
 }

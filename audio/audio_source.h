@@ -1,13 +1,15 @@
-// Where the sound comes from: the built-in demo tune, a sound file or what
-// the desktop plays. Each kind is opened by its own routine and then read
+// Where the sound comes from: the built-in demo tune, a sound file, what the
+// desktop plays, or 16-bit samples already in memory (a WAV file the Windows
+// host has read). Each kind is opened by its own routine and then read
 // through one table of routines; a new kind needs a row in that table.
-// The header is portable; the kinds' files use libsndfile and PulseAudio.
+// The header is portable; the file and capture kinds use libsndfile and
+// PulseAudio, which the Windows builds do not have.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include "audio/waveform_block.h"
 
-enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_CAPTURE, AUDIO_KIND_COUNT };
+enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_CAPTURE, AUDIO_MEMORY, AUDIO_KIND_COUNT };
 
 constexpr int64_t AUDIO_ENDLESS = -1;       // frameCount of a source that never ends
 constexpr int32_t AUDIO_MAX_CHANNELS = 2;   // a source with more gives its first two
@@ -22,10 +24,17 @@ struct AudioSource {
     int64_t position;              // the frame readAudio gives next
     char title[AUDIO_TITLE_CHARS]; // "artist - title", the file's name, or the device's
     void* state;                   // the kind's own record: made on open, freed by closeAudio
+    const uint8_t* pcm;            // AUDIO_MEMORY: little-endian 16-bit samples, channels interleaved
 };
 
 // The demo tune, endless, 44.1 kHz stereo. Cannot fail.
 void openDemoTune(AudioSource* source);
+
+// `frameCount` frames of little-endian 16-bit samples at `pcm`, `channels`
+// (1 or 2) interleaved, held by the caller for as long as the source is
+// read; the title stays empty. Cannot fail.
+void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels, int32_t sampleRate,
+                       int64_t frameCount);
 
 // A sound file through libsndfile: WAV (16/24/32-bit, float), FLAC, Ogg
 // Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
@@ -76,15 +85,29 @@ void closeAudio(AudioSource* source);
 // False where the source cannot seek.
 bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block);
 
+// Reads `frames` frames from `firstFrame` on as interleaved 16-bit samples of
+// the source's channels without moving its position, so that readers at
+// different frames (a sound output, a plug-in's feed) share one source;
+// outside the audio, silence. False, with nothing written, where the kind
+// cannot (a streamed file, capture).
+bool readAudioAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
+
+// The block the player would hand over for the audio from `firstFrame` on,
+// read as readAudioAt reads; mono fills both channel slots. False where the
+// kind cannot.
+bool blockAtFrame(const AudioSource* source, int64_t firstFrame, WaveformBlock block);
+
 // Every kind's routines, one row per kind (audio_source.cpp).
 struct AudioRoutines {
     int32_t (*read)(AudioSource* source, int16_t* samples, int32_t frames);
     bool (*seek)(AudioSource* source, int64_t frame);
     bool (*takeNotice)(AudioSource* source, char* text, size_t textSize);
     void (*close)(AudioSource* source);
+    bool (*readAt)(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 };
 
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;
 extern const AudioRoutines audioFileRoutines;
 extern const AudioRoutines captureRoutines;
+extern const AudioRoutines memoryRoutines;

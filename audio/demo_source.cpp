@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include "audio/audio_source.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 
@@ -21,6 +21,21 @@ int32_t readDemoTune(AudioSource* source, int16_t* samples, int32_t frames) {
     return frames;
 }
 
+// The tune repeats, so its sample index is taken within one loop.
+uint32_t demoTuneIndex(int64_t frame) {
+    int64_t index = frame % DEMO_LOOP_SAMPLES;
+    return (uint32_t)(index < 0 ? index + DEMO_LOOP_SAMPLES : index);
+}
+
+bool readDemoTuneAt(const AudioSource*, int64_t firstFrame, int32_t frames, int16_t* samples) {
+    for (int32_t i = 0; i < frames; i++) {
+        for (int32_t channel = 0; channel < DEMO_CHANNELS; channel++) {
+            samples[i * DEMO_CHANNELS + channel] = demoTuneSample(channel, demoTuneIndex(firstFrame + i));
+        }
+    }
+    return true;
+}
+
 bool seekDemoTune(AudioSource* source, int64_t frame) {
     source->position = frame;
     return true;
@@ -34,7 +49,7 @@ void closeDemoTune(AudioSource*) {}
 
 } // namespace
 
-const AudioRoutines demoTuneRoutines = {readDemoTune, seekDemoTune, noDemoTuneNotice, closeDemoTune};
+const AudioRoutines demoTuneRoutines = {readDemoTune, seekDemoTune, noDemoTuneNotice, closeDemoTune, readDemoTuneAt};
 
 void openDemoTune(AudioSource* source) {
     memset(source, 0, sizeof *source);

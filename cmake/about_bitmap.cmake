@@ -1,14 +1,13 @@
 # Linux: the renderer of the about box's picture, its tests, and the check
 # that resources/about.bmp is still what the renderer makes.
-add_library(about_bitmap STATIC tools/about_bitmap.cpp)
+add_library(about_bitmap STATIC about/about_bitmap.cpp)
 target_include_directories(about_bitmap PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(about_bitmap PUBLIC output_file)
 
 add_executable(make_about_bitmap tools/make_about_bitmap.cpp)
-target_link_libraries(make_about_bitmap PRIVATE about_bitmap core demo_tune)
+target_link_libraries(make_about_bitmap PRIVATE about_bitmap core audio_block cli)
 
 add_native_test(about_bitmap_test about_bitmap tests/native/about_bitmap_test.cpp)
-target_link_libraries(about_bitmap_test PRIVATE core)
+target_link_libraries(about_bitmap_test PRIVATE core cli)
 
 # The committed picture must be the renderer's output, byte for byte. When a
 # change to the tracer, the scene or the demo tune changes the picture, this

@@ -3,7 +3,7 @@ find_package(SDL2 REQUIRED)
 
 add_library(app_options STATIC app/options.cpp)
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(app_options PUBLIC number_arg)
+target_link_libraries(app_options PUBLIC cli)
 
 add_executable(raysphere
     app/main.cpp

@@ -1,12 +1,11 @@
-# The host program's portable part: WAV files, raw waveforms, the playlist and
+# The host program's portable part: WAV files, the playlist and
 # its clock, the command line and the run log. Built for Linux (tested there)
 # and for Windows (linked into vis_player).
 add_library(player_core STATIC
     player/wav_file.cpp
-    player/audio_source.cpp
     player/playlist.cpp
     player/options.cpp
     player/file_bytes.cpp
     player/run_log.cpp)
 target_include_directories(player_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(player_core PUBLIC demo_tune audio_block number_arg)
+target_link_libraries(player_core PUBLIC audio cli)

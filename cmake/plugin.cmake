@@ -5,6 +5,7 @@ enable_language(RC)
 # The plug-in's objects, linked into the DLL and into every Windows test.
 add_library(plugin STATIC
     display/platform.cpp
+    display/display_state.cpp
     display/display.cpp
     display/presentation.cpp
     display/fallback.cpp

@@ -29,7 +29,7 @@ add_test(NAME dll_check_test
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_CROSSCOMPILING_EMULATOR)
     add_executable(smoke tests/smoke/smoke_main.cpp)
     target_include_directories(smoke PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    target_link_libraries(smoke PRIVATE demo_tune user32 gdi32)
+    target_link_libraries(smoke PRIVATE audio_block user32 gdi32)
     add_dependencies(smoke vis_raysphere)
     add_test(NAME smoke
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/smoke/run_smoke.sh $<TARGET_FILE:smoke>

@@ -5,15 +5,12 @@
 #endif
 #include "display/display.h"
 
-#include <cassert>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include "display/fallback.h"
 #include "display/platform.h"
 #include "overlays/title.h"
-
-DisplayState display = {};
 
 namespace {
 
@@ -27,24 +24,6 @@ constexpr int32_t LOCK_RETRY_SPIN = 1000;
 // Where the frame is composed when the locked surface is not laid out in
 // 1280-byte rows of 200 rows or more; copied into the surface at unlock.
 uint8_t stagingFrame[FRAME_BYTES];
-
-// Releases one surface if it exists and forgets it.
-void releaseSurface(IDirectDrawSurface** surface) {
-    if (*surface == NULL) {
-        return;
-    }
-    (*surface)->Release();
-    *surface = NULL;
-}
-
-// Releases the clipper if it exists and forgets it.
-void releaseClipper() {
-    if (display.clipper == NULL) {
-        return;
-    }
-    display.clipper->Release();
-    display.clipper = NULL;
-}
 
 // The end of every successful set-up: no cursor, the window shown.
 int32_t showDisplay() {
@@ -201,34 +180,6 @@ void shutdownDisplay(winampVisModule* module) {
     platform.SendNotifyMessageA(module->hwndParent, WM_SIZE, SIZE_MAXIMIZED, 0);
 }
 
-void releaseSurfaces() {
-    releaseSurface(&display.renderSurface);
-    releaseSurface(&display.spareSurface);
-    releaseSurface(&display.primarySurface);
-    releaseClipper();
-    // The back buffer belongs to the primary's chain and went with it.
-    display.backBuffer = NULL;
-}
-
-void describeFlipChain(DDSURFACEDESC* description) {
-    memset(description, 0, sizeof(*description));
-    description->dwSize = sizeof(*description);
-    description->dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    description->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    description->dwBackBufferCount = BACK_BUFFER_COUNT;
-}
-
-// One description serves both offscreen surfaces, in system memory.
-void describeOffscreenSurface(DDSURFACEDESC* description) {
-    memset(description, 0, sizeof(*description));
-    description->dwSize = sizeof(*description);
-    description->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
-    description->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    description->dwWidth = DISPLAY_WIDTH;
-    description->dwHeight = DISPLAY_HEIGHT;
-    description->lPitch = 320;
-}
-
 // Locks the whole render surface, waiting out a busy blitter for as long as
 // it lasts. Fails at once when there is no render surface.
 HRESULT lockRenderSurface(FrameBuffer* frame) {
@@ -265,16 +216,6 @@ void unlockRenderSurface() {
         copyStagedFrame();
     }
     display.renderSurface->Unlock(NULL);
-}
-
-void presentFrame() {
-    assert(display.layout.kind < PRESENTATION_COUNT);
-    presentationTable[display.layout.kind].present();
-}
-
-HRESULT restoreSurfaces() {
-    assert(display.layout.kind < PRESENTATION_COUNT);
-    return presentationTable[display.layout.kind].restore();
 }
 
 // SPACE asks for the song title, releasing ESC or losing the window ends the

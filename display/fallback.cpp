@@ -6,7 +6,7 @@
 #include "display/fallback.h"
 
 #include <cstring>
-#include "display/display.h"
+#include "display/display_state.h"
 #include "display/platform.h"
 
 namespace {

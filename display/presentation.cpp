@@ -5,8 +5,9 @@
 #endif
 #include "display/presentation.h"
 
+#include <cassert>
 #include <cstring>
-#include "display/display.h"
+#include "display/display_state.h"
 
 namespace {
 
@@ -220,4 +221,14 @@ HRESULT clearFlipChain() {
         }
     }
     return DD_OK;
+}
+
+void presentFrame() {
+    assert(display.layout.kind < PRESENTATION_COUNT);
+    presentationTable[display.layout.kind].present();
+}
+
+HRESULT restoreSurfaces() {
+    assert(display.layout.kind < PRESENTATION_COUNT);
+    return presentationTable[display.layout.kind].restore();
 }

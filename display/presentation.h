@@ -51,3 +51,7 @@ void scaleFrame(const uint8_t* source, LONG sourcePitch, LONG columns, LONG rows
                 LONG scale);
 // Fills every buffer of the flipping chain black; ends with the chain as it began.
 HRESULT clearFlipChain();
+// Shows the frame in the way the set-up chose.
+void presentFrame();
+// Restores lost surfaces in the way the set-up chose; the last Restore's result.
+HRESULT restoreSurfaces();

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include "tools/number_arg.h"
+#include "cli/number_arg.h"
 
 const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.wav ...]\n"
                                  "Runs a visualisation plug-in as the player does: Init, Render once per frame\n"

@@ -8,7 +8,7 @@ void clearPlaylist(Playlist* playlist) {
     memset(playlist, 0, sizeof *playlist);
 }
 
-bool addPlaylistEntry(Playlist* playlist, const char* title, const PlayerSource* source) {
+bool addPlaylistEntry(Playlist* playlist, const char* title, const AudioSource* source) {
     if (playlist->count >= PLAYLIST_MAX_ENTRIES) {
         return false;
     }
@@ -49,9 +49,9 @@ void followPlayback(Playback* playback, Playlist* playlist, int64_t now) {
         return;
     }
     for (;;) {
-        const PlayerSource* source = &playlist->entries[playback->entry].source;
+        const AudioSource* source = &playlist->entries[playback->entry].source;
         playback->frame = (now - playback->entryStart) * source->sampleRate / playback->ticksPerSecond;
-        if (source->frameCount == SOURCE_ENDLESS || playback->frame < source->frameCount) {
+        if (source->frameCount == AUDIO_ENDLESS || playback->frame < source->frameCount) {
             break;
         }
         // The entry is over: the next starts where it ended. At least a

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include "audio/file_title.h"
-#include "player/audio_source.h"
+#include "audio/audio_source.h"
 
 constexpr int32_t PLAYLIST_MAX_ENTRIES = 32;
 constexpr size_t PLAYLIST_TITLE_CHARS = 260;
@@ -17,7 +17,7 @@ constexpr intptr_t QUERY_PLAYLIST_TITLE = 212;    // wParam a position; answer: 
 
 struct PlaylistEntry {
     char title[PLAYLIST_TITLE_CHARS]; // handed to the plug-in by the title query
-    PlayerSource source;              // what plays
+    AudioSource source;               // what plays: the demo tune or a WAV file in memory
 };
 
 struct Playlist {
@@ -38,7 +38,7 @@ struct Playback {
 
 void clearPlaylist(Playlist* playlist);
 // Appends an entry; false when the list is full.
-bool addPlaylistEntry(Playlist* playlist, const char* title, const PlayerSource* source);
+bool addPlaylistEntry(Playlist* playlist, const char* title, const AudioSource* source);
 // The title of the entry at `position`, or null for a position the list does not have.
 const char* playlistTitle(const Playlist* playlist, int64_t position);
 

@@ -14,7 +14,7 @@ int16_t soundSamples[SOUND_BUFFERS][SOUND_BUFFER_FRAMES * VIS_CHANNEL_SLOTS];
 
 } // namespace
 
-bool openSound(SoundOutput* sound, const PlayerSource* source, int32_t entry, int64_t startFrame, char* error,
+bool openSound(SoundOutput* sound, const AudioSource* source, int32_t entry, int64_t startFrame, char* error,
                size_t errorSize) {
     memset(sound, 0, sizeof *sound);
     sound->entry = -1;
@@ -57,7 +57,7 @@ void feedSound(SoundOutput* sound) {
         if ((header->dwFlags & WHDR_PREPARED) == 0 || (header->dwFlags & WHDR_INQUEUE) != 0) {
             continue;
         }
-        sourcePcm(sound->source, sound->nextFrame, SOUND_BUFFER_FRAMES, soundSamples[i]);
+        readAudioAt(sound->source, sound->nextFrame, SOUND_BUFFER_FRAMES, soundSamples[i]);
         sound->nextFrame += SOUND_BUFFER_FRAMES;
         waveOutWrite(sound->device, header, sizeof *header);
     }

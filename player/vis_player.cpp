@@ -17,7 +17,8 @@
 #include "player/same_file.h"
 #include "player/sound_output.h"
 #include "player/virtual_desktop.h"
-#include "tools/demo_tune.h"
+#include "player/wav_file.h"
+#include "audio/demo_tune.h"
 
 namespace {
 
@@ -122,15 +123,15 @@ int buildPlaylist() {
             formatWavError(error, sizeof error, path, status, &wav);
             return fail(EXIT_FAILED, "%s", error);
         }
-        PlayerSource source;
-        wavFileSource(&source, &wav);
+        AudioSource source;
+        openAudioInMemory(&source, wav.pcm, wav.channels, wav.sampleRate, wav.frameCount);
         char title[PLAYLIST_TITLE_CHARS];
         titleFromPath(path, title, sizeof title);
         addPlaylistEntry(&player.playlist, title, &source);
     }
     if (options.audioCount == 0) {
-        PlayerSource demo;
-        demoTuneSource(&demo);
+        AudioSource demo;
+        openDemoTune(&demo);
         addPlaylistEntry(&player.playlist, DEMO_TUNE_TITLE, &demo);
     }
     return 0;
@@ -166,7 +167,7 @@ void followSound() {
     if (run.sound.entry != player.playback.entry) {
         closeSound(&run.sound);
         char error[ERROR_CHARS];
-        const PlayerSource* source = &player.playlist.entries[player.playback.entry].source;
+        const AudioSource* source = &player.playlist.entries[player.playback.entry].source;
         if (!openSound(&run.sound, source, player.playback.entry, player.playback.frame, error, sizeof error)) {
             fprintf(stderr, "vis_player: %s; going on without sound\n", error);
             logLine(&player.log, "Sound off: %s", error);
@@ -186,13 +187,13 @@ void fillWaveform(winampVisModule* module, int64_t index) {
     if (player.playback.entry != previousEntry) {
         showPlayingTitle();
     }
-    const PlayerSource* source = &player.playlist.entries[player.playback.entry].source;
+    const AudioSource* source = &player.playlist.entries[player.playback.entry].source;
     module->sRate = source->sampleRate;
     if (inputs.useRaw) {
         rawWaveformBlock(&inputs.raw, index, module->waveformData);
         module->nCh = VIS_CHANNEL_SLOTS;
     } else {
-        sourceWaveform(source, player.playback.frame, module->waveformData);
+        blockAtFrame(source, player.playback.frame, module->waveformData);
         module->nCh = source->channels;
     }
 }
@@ -241,7 +242,7 @@ void holdLastFrame() {
 int runPlugin(winampVisModule* module) {
     module->hwndParent = player.window;
     module->hDllInstance = (HINSTANCE)run.plugin.library;
-    const PlayerSource* first = &player.playlist.entries[0].source;
+    const AudioSource* first = &player.playlist.entries[0].source;
     module->sRate = first->sampleRate;
     module->nCh = inputs.useRaw ? VIS_CHANNEL_SLOTS : first->channels;
 

@@ -16,7 +16,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per plug-in frame
 static constexpr int32_t NAMED_FRAME_COUNT = 4;

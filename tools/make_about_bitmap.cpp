@@ -11,9 +11,9 @@
 #include "frame/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
-#include "tools/about_bitmap.h"
-#include "tools/demo_tune.h"
-#include "tools/output_file.h"
+#include "about/about_bitmap.h"
+#include "audio/demo_tune.h"
+#include "cli/output_file.h"
 
 namespace {
 

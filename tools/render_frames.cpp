@@ -15,8 +15,8 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
-#include "tools/demo_tune.h"
-#include "tools/output_file.h"
+#include "audio/demo_tune.h"
+#include "cli/output_file.h"
 
 static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;

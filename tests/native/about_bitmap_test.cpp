@@ -4,7 +4,8 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include "tools/about_bitmap.h"
+#include "about/about_bitmap.h"
+#include "cli/output_file.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 #include "audio/audio_source.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 
@@ -156,6 +156,11 @@ TEST(AudioFile, AnyRateAndChannelCountGivesTheFirstTwoChannels) {
     ASSERT_TRUE(readBlockAt(&source, 1000, got));
     expectedBlock(three, 3, 1000, want);
     EXPECT_EQ(memcmp(got, want, sizeof got), 0);
+    // A streamed file is read where its position stands, never at another frame.
+    int64_t position = source.position;
+    int16_t elsewhere[2];
+    EXPECT_FALSE(readAudioAt(&source, 0, 1, elsewhere));
+    EXPECT_EQ(source.position, position);
     closeAudio(&source);
 
     // Mono at 22.05 kHz fills both slots with its one channel.

@@ -9,7 +9,7 @@
 #include <random>
 #include <set>
 
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

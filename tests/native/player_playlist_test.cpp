@@ -9,9 +9,9 @@
 namespace {
 
 // A WAV entry of `frames` frames at `rate`; the samples are never read here.
-PlayerSource fileOf(int64_t frames, int32_t rate) {
-    PlayerSource source = {};
-    source.kind = SOURCE_WAV_FILE;
+AudioSource fileOf(int64_t frames, int32_t rate) {
+    AudioSource source = {};
+    source.kind = AUDIO_MEMORY;
     source.sampleRate = rate;
     source.channels = 2;
     source.frameCount = frames;
@@ -25,10 +25,10 @@ Playlist playlist;
 
 TEST(PlaylistTitles, KnownPositionsHaveTitlesOthersNull) {
     clearPlaylist(&playlist);
-    PlayerSource demo;
-    demoTuneSource(&demo);
+    AudioSource demo;
+    openDemoTune(&demo);
     ASSERT_TRUE(addPlaylistEntry(&playlist, DEMO_TUNE_TITLE, &demo));
-    PlayerSource song = fileOf(100, 8000);
+    AudioSource song = fileOf(100, 8000);
     ASSERT_TRUE(addPlaylistEntry(&playlist, "Second song", &song));
     EXPECT_EQ(playlist.count, 2);
     EXPECT_STREQ(playlistTitle(&playlist, 0), "Demo tune");
@@ -41,7 +41,7 @@ TEST(PlaylistTitles, KnownPositionsHaveTitlesOthersNull) {
 
 TEST(PlaylistTitles, PlayerWindowQueries) {
     clearPlaylist(&playlist);
-    PlayerSource song = fileOf(100, 8000);
+    AudioSource song = fileOf(100, 8000);
     addPlaylistEntry(&playlist, "zero", &song);
     addPlaylistEntry(&playlist, "one", &song);
     addPlaylistEntry(&playlist, "two", &song);
@@ -58,7 +58,7 @@ TEST(PlaylistTitles, PlayerWindowQueries) {
 
 TEST(PlaylistTitles, FullListAndLongTitles) {
     clearPlaylist(&playlist);
-    PlayerSource song = fileOf(10, 8000);
+    AudioSource song = fileOf(10, 8000);
     for (int i = 0; i < PLAYLIST_MAX_ENTRIES; i++) {
         ASSERT_TRUE(addPlaylistEntry(&playlist, "x", &song));
     }
@@ -96,8 +96,8 @@ TEST(PlaylistTitles, TitleFromPath) {
 
 TEST(PlaybackClock, MovesThroughTheEntriesAndWraps) {
     clearPlaylist(&playlist);
-    PlayerSource first = fileOf(500, 1000);   // 500 ms
-    PlayerSource second = fileOf(3000, 2000); // 1500 ms
+    AudioSource first = fileOf(500, 1000);   // 500 ms
+    AudioSource second = fileOf(3000, 2000); // 1500 ms
     addPlaylistEntry(&playlist, "first", &first);
     addPlaylistEntry(&playlist, "second", &second);
     Playback playback;
@@ -122,10 +122,10 @@ TEST(PlaybackClock, MovesThroughTheEntriesAndWraps) {
 
 TEST(PlaybackClock, EndlessEntryNeverGivesWay) {
     clearPlaylist(&playlist);
-    PlayerSource demo;
-    demoTuneSource(&demo);
+    AudioSource demo;
+    openDemoTune(&demo);
     addPlaylistEntry(&playlist, DEMO_TUNE_TITLE, &demo);
-    PlayerSource song = fileOf(10, 1000);
+    AudioSource song = fileOf(10, 1000);
     addPlaylistEntry(&playlist, "never reached", &song);
     Playback playback;
     startPlayback(&playback, &playlist, 0, 1000);
@@ -140,8 +140,8 @@ TEST(PlaybackClock, EndlessEntryNeverGivesWay) {
 // 44.1 kHz entry starts at sample 1470 k, exactly.
 TEST(PlaybackClock, SteppedInFrames) {
     clearPlaylist(&playlist);
-    PlayerSource demo;
-    demoTuneSource(&demo);
+    AudioSource demo;
+    openDemoTune(&demo);
     addPlaylistEntry(&playlist, DEMO_TUNE_TITLE, &demo);
     Playback playback;
     startPlayback(&playback, &playlist, 0, 30);
@@ -151,8 +151,8 @@ TEST(PlaybackClock, SteppedInFrames) {
     }
 
     clearPlaylist(&playlist);
-    PlayerSource first = fileOf(2205, 22050); // a tenth of a second: 3 frames
-    PlayerSource second = fileOf(48000, 48000);
+    AudioSource first = fileOf(2205, 22050); // a tenth of a second: 3 frames
+    AudioSource second = fileOf(48000, 48000);
     addPlaylistEntry(&playlist, "first", &first);
     addPlaylistEntry(&playlist, "second", &second);
     startPlayback(&playback, &playlist, 0, 30);
@@ -170,7 +170,7 @@ TEST(PlaybackClock, SteppedInFrames) {
 
 TEST(PlaybackClock, EntriesShorterThanAMillisecond) {
     clearPlaylist(&playlist);
-    PlayerSource tiny = fileOf(1, 44100);
+    AudioSource tiny = fileOf(1, 44100);
     addPlaylistEntry(&playlist, "tiny", &tiny);
     addPlaylistEntry(&playlist, "tiny too", &tiny);
     Playback playback;
@@ -193,7 +193,7 @@ TEST(PlaybackClock, RandomTimesMatchADirectCount) {
         for (int e = 0; e < entries; e++) {
             lengthsMs[e] = 1 + random() % 3000;
             int32_t rate = (int32_t)(1000 * (1 + random() % 48));
-            PlayerSource source = fileOf(lengthsMs[e] * rate / 1000, rate);
+            AudioSource source = fileOf(lengthsMs[e] * rate / 1000, rate);
             addPlaylistEntry(&playlist, "e", &source);
             cycleMs += lengthsMs[e];
         }

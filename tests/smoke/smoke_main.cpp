@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include "host/winamp_vis.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 

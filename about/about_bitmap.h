@@ -17,7 +17,3 @@ constexpr int32_t ABOUT_PIXELS_PER_METRE = 3779;                                
 // Fills `file` (ABOUT_BITMAP_FILE_BYTES long) with the headers and the blue,
 // green and red bytes of rows 0..180 of `frame`, bottom row first.
 void encodeAboutBitmap(const uint8_t* frame, uint8_t* file);
-
-// Writes `size` bytes to `path`, under a temporary name until they are all
-// written; false, with errno set and `path` untouched, when it cannot.
-bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size);

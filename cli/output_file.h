@@ -1,8 +1,9 @@
-// Files the tools write: each is written under a temporary name beside its
+// Files the programs write: each is written under a temporary name beside its
 // final one and renamed over it only when complete, so that a failed run (a
 // full disk, a size limit) never leaves a truncated file under the final name.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 constexpr size_t OUTPUT_PATH_CAPACITY = 4096 + 32; // a final name and the temporary suffix
@@ -18,6 +19,9 @@ bool openOutputFile(OutputFile* file, const char* path);
 // Closes the temporary file and renames it to the final name; on failure the
 // temporary file is removed and errno says why.
 bool commitOutputFile(OutputFile* file);
+// Writes `size` bytes to `path`, under a temporary name until they are all
+// written; false, with errno set and `path` untouched, when it cannot.
+bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size);
 // Closes and removes the temporary file, if one is open.
 void discardOutputFile(OutputFile* file);
 

@@ -1,5 +1,5 @@
 // Numbers on the programs' command lines.
-#include "tools/number_arg.h"
+#include "cli/number_arg.h"
 
 #include <cerrno>
 #include <cstdlib>

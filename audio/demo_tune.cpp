@@ -1,7 +1,7 @@
 // The demo tune: A minor, F, C, G at 120 beats per minute, a plucked bass and
 // an arpeggiated lead in eighth notes, a kick on every beat and a hi-hat
 // between the beats. Bass and kick sit mostly left, lead and hi-hat right.
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 static constexpr uint32_t STEP_SAMPLES = 11025; // an eighth note at 120 beats per minute
 static constexpr uint32_t PATTERN_STEPS = 16;

@@ -1,7 +1,5 @@
 // The about box's picture as a bitmap file; see about_bitmap.h.
-#include "tools/about_bitmap.h"
-#include <cstdio>
-#include "tools/output_file.h"
+#include "about/about_bitmap.h"
 
 namespace {
 
@@ -51,16 +49,4 @@ void encodeAboutBitmap(const uint8_t* frame, uint8_t* file) {
             target[x * 3 + 2] = source[x * 4 + 2];
         }
     }
-}
-
-bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size) {
-    OutputFile file;
-    if (!openOutputFile(&file, path)) {
-        return false;
-    }
-    if (fwrite(bytes, 1, static_cast<size_t>(size), file.stream) != static_cast<size_t>(size)) {
-        discardOutputFile(&file);
-        return false;
-    }
-    return commitOutputFile(&file);
 }

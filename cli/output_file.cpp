@@ -1,5 +1,5 @@
-// Files the tools write, complete or not at all.
-#include "tools/output_file.h"
+// Files the programs write, complete or not at all.
+#include "cli/output_file.h"
 
 #include <unistd.h>
 
@@ -42,6 +42,18 @@ bool commitOutputFile(OutputFile* file) {
     std::remove(file->temporaryPath);
     errno = error;
     return false;
+}
+
+bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size) {
+    OutputFile file;
+    if (!openOutputFile(&file, path)) {
+        return false;
+    }
+    if (fwrite(bytes, 1, static_cast<size_t>(size), file.stream) != static_cast<size_t>(size)) {
+        discardOutputFile(&file);
+        return false;
+    }
+    return commitOutputFile(&file);
 }
 
 void discardOutputFile(OutputFile* file) {

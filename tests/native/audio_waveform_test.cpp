@@ -1,32 +1,25 @@
-// The waveform handed to Render: from WAV audio, from the demo tune and from
-// raw waveform files; and the samples handed to the sound output.
+// The waveform handed to Render: from WAV audio held in memory, from the demo
+// tune and from raw waveform files; and the samples handed to the sound output.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
-#include "player/audio_source.h"
+#include "audio/audio_source.h"
 #include "audio/raw_waveform.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 namespace {
 
-// A WAV source over little-endian samples held by the test.
-PlayerSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std::vector<uint8_t>* pcm) {
+// A WAV file's samples held in memory: little-endian, held by the test.
+AudioSource wavSource(const std::vector<int16_t>& samples, int32_t channels, std::vector<uint8_t>* pcm) {
     pcm->clear();
     for (int16_t sample : samples) {
         pcm->push_back((uint8_t)((uint16_t)sample & 0xFF));
         pcm->push_back((uint8_t)((uint16_t)sample >> 8));
     }
-    WavAudio wav = {};
-    wav.formatTag = 1;
-    wav.channels = channels;
-    wav.sampleRate = 44100;
-    wav.bitsPerSample = 16;
-    wav.frameCount = (int64_t)samples.size() / channels;
-    wav.pcm = pcm->data();
-    PlayerSource source;
-    wavFileSource(&source, &wav);
+    AudioSource source;
+    openAudioInMemory(&source, pcm->data(), channels, 44100, (int64_t)samples.size() / channels);
     return source;
 }
 
@@ -35,12 +28,12 @@ PlayerSource wavSource(const std::vector<int16_t>& samples, int32_t channels, st
 TEST(WavWaveform, HighByteOfEachSampleInItsChannel) {
     std::vector<uint8_t> pcm;
     // left, right per frame
-    PlayerSource source = wavSource({0x1234, -1, -256, 0x7FFF, -32768, 255, 0x00FF, -0x0101}, 2, &pcm);
+    AudioSource source = wavSource({0x1234, -1, -256, 0x7FFF, -32768, 255, 0x00FF, -0x0101}, 2, &pcm);
     EXPECT_EQ(source.channels, 2);
     EXPECT_EQ(source.frameCount, 4);
-    Waveform waveform;
+    WaveformBlock waveform;
     memset(waveform, 0xAA, sizeof waveform);
-    sourceWaveform(&source, 0, waveform);
+    ASSERT_TRUE(blockAtFrame(&source, 0, waveform));
     EXPECT_EQ(waveform[0][0], 0x12);
     EXPECT_EQ(waveform[1][0], 0xFF); // -1 is 0xFFFF
     EXPECT_EQ(waveform[0][1], 0xFF); // -256 is 0xFF00
@@ -63,15 +56,15 @@ TEST(WavWaveform, StartsAtTheGivenFrame) {
         samples.push_back((int16_t)(((frame + 1) % 128) << 8)); // right: one ahead
     }
     std::vector<uint8_t> pcm;
-    PlayerSource source = wavSource(samples, 2, &pcm);
-    Waveform waveform;
-    sourceWaveform(&source, 600, waveform);
+    AudioSource source = wavSource(samples, 2, &pcm);
+    WaveformBlock waveform;
+    ASSERT_TRUE(blockAtFrame(&source, 600, waveform));
     EXPECT_EQ(waveform[0][0], 600 % 128);
     EXPECT_EQ(waveform[1][0], 601 % 128);
     EXPECT_EQ(waveform[0][399], 999 % 128);
     EXPECT_EQ(waveform[0][400], 0); // frame 1000 is past the end
     EXPECT_EQ(waveform[1][575], 0);
-    sourceWaveform(&source, 5000, waveform);
+    ASSERT_TRUE(blockAtFrame(&source, 5000, waveform));
     for (int i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
         ASSERT_EQ(waveform[0][i], 0);
     }
@@ -79,10 +72,10 @@ TEST(WavWaveform, StartsAtTheGivenFrame) {
 
 TEST(WavWaveform, MonoFillsBothSlots) {
     std::vector<uint8_t> pcm;
-    PlayerSource source = wavSource({0x0500, -0x0600, 0x7F00}, 1, &pcm);
+    AudioSource source = wavSource({0x0500, -0x0600, 0x7F00}, 1, &pcm);
     EXPECT_EQ(source.channels, 1);
-    Waveform waveform;
-    sourceWaveform(&source, 0, waveform);
+    WaveformBlock waveform;
+    ASSERT_TRUE(blockAtFrame(&source, 0, waveform));
     EXPECT_EQ(waveform[0][0], 0x05);
     EXPECT_EQ(waveform[1][0], 0x05);
     EXPECT_EQ(waveform[0][1], 0xFA); // -0x0600 is 0xFA00
@@ -92,32 +85,32 @@ TEST(WavWaveform, MonoFillsBothSlots) {
 
 TEST(WavPcm, InterleavedWithSilencePastTheEnd) {
     std::vector<uint8_t> pcm;
-    PlayerSource stereo = wavSource({1, 2, 3, 4, 5, 6}, 2, &pcm);
+    AudioSource stereo = wavSource({1, 2, 3, 4, 5, 6}, 2, &pcm);
     int16_t samples[8];
-    sourcePcm(&stereo, 1, 4, samples);
+    ASSERT_TRUE(readAudioAt(&stereo, 1, 4, samples));
     const int16_t expected[8] = {3, 4, 5, 6, 0, 0, 0, 0};
     EXPECT_EQ(memcmp(samples, expected, sizeof expected), 0);
 
     std::vector<uint8_t> monoPcm;
-    PlayerSource mono = wavSource({-7, 8, -9}, 1, &monoPcm);
+    AudioSource mono = wavSource({-7, 8, -9}, 1, &monoPcm);
     int16_t monoSamples[3];
-    sourcePcm(&mono, 2, 3, monoSamples);
+    ASSERT_TRUE(readAudioAt(&mono, 2, 3, monoSamples));
     EXPECT_EQ(monoSamples[0], -9);
     EXPECT_EQ(monoSamples[1], 0);
     EXPECT_EQ(monoSamples[2], 0);
 }
 
 TEST(DemoTuneSource, StereoEndlessAndLooping) {
-    PlayerSource source;
-    demoTuneSource(&source);
-    EXPECT_EQ(source.kind, SOURCE_DEMO_TUNE);
+    AudioSource source;
+    openDemoTune(&source);
+    EXPECT_EQ(source.kind, AUDIO_DEMO_TUNE);
     EXPECT_EQ(source.sampleRate, 44100);
     EXPECT_EQ(source.channels, 2);
-    EXPECT_EQ(source.frameCount, SOURCE_ENDLESS);
+    EXPECT_EQ(source.frameCount, AUDIO_ENDLESS);
 
     // Each byte is the high byte of the tune's 16-bit sample.
-    Waveform waveform;
-    sourceWaveform(&source, 2 * 44100, waveform);
+    WaveformBlock waveform;
+    ASSERT_TRUE(blockAtFrame(&source, 2 * 44100, waveform));
     for (int c = 0; c < 2; c++) {
         for (int i = 0; i < VIS_SAMPLES_PER_CHANNEL; i += 25) {
             uint16_t sample = (uint16_t)demoTuneSample(c, 2 * 44100 + i);
@@ -126,17 +119,56 @@ TEST(DemoTuneSource, StereoEndlessAndLooping) {
     }
 
     // A frame far past a 32-bit sample count still plays the tune.
-    Waveform far;
+    WaveformBlock far;
     int64_t loops = ((int64_t)1 << 32) / DEMO_LOOP_SAMPLES + 3;
-    sourceWaveform(&source, loops * DEMO_LOOP_SAMPLES + 2 * 44100, far);
+    ASSERT_TRUE(blockAtFrame(&source, loops * DEMO_LOOP_SAMPLES + 2 * 44100, far));
     EXPECT_EQ(memcmp(far, waveform, sizeof far), 0);
 
     int16_t samples[4];
-    sourcePcm(&source, DEMO_LOOP_SAMPLES + 10, 2, samples);
+    ASSERT_TRUE(readAudioAt(&source, DEMO_LOOP_SAMPLES + 10, 2, samples));
     EXPECT_EQ(samples[0], demoTuneSample(0, 10));
     EXPECT_EQ(samples[1], demoTuneSample(1, 10));
     EXPECT_EQ(samples[2], demoTuneSample(0, 11));
     EXPECT_EQ(samples[3], demoTuneSample(1, 11));
+}
+
+// Seeded: a source in memory and the demo tune read block by block as the
+// Linux programs stream them and at any frame as the Windows host reads
+// them give the same blocks; reading at a frame leaves the position alone,
+// and the stream of a source in memory ends where its frames do.
+TEST(AudioSourceAtAnyFrame, StreamedAndPositionalReadsAgree) {
+    std::mt19937 random(18);
+    std::vector<int16_t> samples(2 * 3000);
+    for (int16_t& sample : samples) {
+        sample = (int16_t)random();
+    }
+    std::vector<uint8_t> pcm;
+    AudioSource memory = wavSource(samples, 2, &pcm);
+    AudioSource demo;
+    openDemoTune(&demo);
+    for (AudioSource* source : {&memory, &demo}) {
+        for (int round = 0; round < 20; round++) {
+            int64_t frame = (int64_t)(random() % 3500);
+            WaveformBlock streamed;
+            WaveformBlock positional;
+            ASSERT_TRUE(readBlockAt(source, frame, streamed));
+            int64_t position = source->position;
+            ASSERT_TRUE(blockAtFrame(source, (int64_t)(random() % 3500), positional));
+            ASSERT_TRUE(blockAtFrame(source, frame, positional));
+            ASSERT_EQ(source->position, position);
+            ASSERT_EQ(memcmp(streamed, positional, sizeof streamed), 0) << source->kind << " " << frame;
+        }
+    }
+
+    ASSERT_TRUE(seekAudio(&memory, 2990));
+    int16_t tail[2 * 20];
+    EXPECT_EQ(readAudio(&memory, tail, 20), 10);
+    EXPECT_EQ(memcmp(tail, samples.data() + 2 * 2990, 2 * 10 * sizeof(int16_t)), 0);
+    EXPECT_TRUE(audioEnded(&memory));
+    EXPECT_EQ(readAudio(&memory, tail, 20), 0);
+    EXPECT_FALSE(audioEnded(&demo));
+    closeAudio(&memory);
+    EXPECT_FALSE(readAudioAt(&memory, 0, 1, tail));
 }
 
 namespace {
@@ -161,7 +193,7 @@ TEST(RawWaveform, FrameKGetsBlockKAndTheLastRepeats) {
     ASSERT_EQ(parseRawWaveform(bytes.data(), bytes.size(), &raw), RAW_OK);
     EXPECT_EQ(raw.blockCount, 3);
 
-    Waveform waveform;
+    WaveformBlock waveform;
     rawWaveformBlock(&raw, 0, waveform);
     EXPECT_EQ(waveform[0][0], 0);
     EXPECT_EQ(waveform[1][0], 1);
@@ -201,7 +233,7 @@ TEST(RawWaveform, RandomFramesReadTheirBlock) {
         ASSERT_EQ(parseRawWaveform(bytes.data(), bytes.size(), &raw), RAW_OK);
         int64_t frame = random() % 40;
         int64_t block = frame < blocks ? frame : blocks - 1;
-        Waveform waveform;
+        WaveformBlock waveform;
         rawWaveformBlock(&raw, frame, waveform);
         ASSERT_EQ(memcmp(waveform, bytes.data() + block * RAW_BLOCK_BYTES, RAW_BLOCK_BYTES), 0);
     }
