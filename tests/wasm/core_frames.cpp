@@ -241,7 +241,6 @@ int main(int argc, char** argv) {
                     static_cast<int>(mathCalls.differing));
     }
     written = std::fclose(out) == 0 && written;
-    stopTracerPool();
     if (!written) {
         std::fprintf(stderr, "core_frames: cannot write %s\n", outPath);
         return 1;
@@ -254,6 +253,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s: %zu frames with the %s tracer on %d threads\n", outPath, frames.size(), tracerNames[activeTracer],
-                static_cast<int>(threads));
+                static_cast<int>(tracerThreadCount()));
+    stopTracerPool();
     return 0;
 }

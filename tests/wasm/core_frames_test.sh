@@ -38,7 +38,10 @@ compare() {
     fi
     local expected=wasm128 frames
     [[ " $* " != *" --tracer "* ]] || expected=$(awk '{ for (i = 1; i < NF; i++) if ($i == "--tracer") print $(i + 1) }' <<<"$*")
-    grep -q "with the $expected tracer" "$dir/wasm.txt" || fail "$name: the WebAssembly frames were not traced by $expected"
+    local threads=1
+    [[ " $* " != *" --threads 2 "* ]] || threads=2
+    grep -q "with the $expected tracer on $threads threads" "$dir/wasm.txt" ||
+        fail "$name: the WebAssembly frames were not traced by $expected on $threads threads"
     frames=$(grep -c '^frame ' "$dir/wasm.txt")
     if [ "$(stat -c %s "$dir/wasm.raw")" -ne $((frames * frame_bytes)) ] || [ "$frames" -eq 0 ]; then
         fail "$name: $frames frames but $(stat -c %s "$dir/wasm.raw") bytes"
@@ -75,6 +78,7 @@ for waveform in silence noise sweep square demo; do
     compare "plugin-$waveform" 256000 --waveform "$waveform" --frames "$long"
 done
 compare "plugin-demo-sse2" 256000 --waveform demo --frames "1-40,194" --tracer sse2
+compare "plugin-demo-reference" 256000 --waveform demo --frames "1-3,13,194" --tracer reference
 for threads in 1 2; do
     compare "640x360-noise-$threads" $((640 * 360 * 4)) --waveform noise --frames "1-3,13,194,wrap" --size 640x360 \
         --threads $threads
