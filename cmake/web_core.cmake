@@ -41,5 +41,6 @@ add_test(NAME pow32_wasm_test COMMAND ${NODE_RUN} $<TARGET_FILE:pow32_wasm_test>
 # Against the native program of the optimised native build
 set(NATIVE_CORE_FRAMES ${CMAKE_SOURCE_DIR}/build/native-release/core_frames)
 add_test(NAME core_frames_test
-         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wasm/core_frames_test.sh "${NODE_RUN}" $<TARGET_FILE:core_frames>
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wasm/core_frames_test.sh "${NODE_EXECUTABLE} --no-experimental-fetch"
+                 $<TARGET_FILE:core_frames>
                  ${NATIVE_CORE_FRAMES} ${CMAKE_CURRENT_BINARY_DIR}/core_frames_test)
