@@ -29,6 +29,12 @@ target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(core_frames PRIVATE $<TARGET_PROPERTY:core,INTERFACE_COMPILE_OPTIONS> -pthread)
 target_link_options(core_frames PRIVATE -pthread -sPTHREAD_POOL_SIZE=2 ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
+# The same with neither SIMD nor SSE2: the reference tracer and the
+# byte-at-a-time upsampling, which must give the same bytes
+add_executable(core_frames_scalar ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} tools/demo_tune.cpp)
+target_include_directories(core_frames_scalar PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_options(core_frames_scalar PRIVATE ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
+
 add_executable(pow32_wasm_test tests/wasm/pow32_wasm_test.cpp)
 target_link_libraries(pow32_wasm_test PRIVATE core)
 target_link_options(pow32_wasm_test PRIVATE ${NODE_PROGRAM_OPTIONS})
@@ -42,5 +48,5 @@ add_test(NAME pow32_wasm_test COMMAND ${NODE_RUN} $<TARGET_FILE:pow32_wasm_test>
 set(NATIVE_CORE_FRAMES ${CMAKE_SOURCE_DIR}/build/native-release/core_frames)
 add_test(NAME core_frames_test
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wasm/core_frames_test.sh "${NODE_EXECUTABLE} --no-experimental-fetch"
-                 $<TARGET_FILE:core_frames>
-                 ${NATIVE_CORE_FRAMES} ${CMAKE_CURRENT_BINARY_DIR}/core_frames_test)
+                 $<TARGET_FILE:core_frames> ${NATIVE_CORE_FRAMES} ${CMAKE_CURRENT_BINARY_DIR}/core_frames_test
+                 $<TARGET_FILE:core_frames_scalar>)

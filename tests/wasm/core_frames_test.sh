@@ -6,12 +6,14 @@
 # calls from that record must give the WebAssembly bytes exactly, so where
 # the two builds' frames differ, only the C libraries' sinf/cosf differ,
 # and then only in frames where some call's result does.
-# Usage: core_frames_test.sh "NODE [FLAGS]" CORE_FRAMES.js NATIVE_CORE_FRAMES WORK_DIR
+# The WebAssembly core built without SIMD and SSE2 must give the same bytes.
+# Usage: core_frames_test.sh "NODE [FLAGS]" CORE_FRAMES.js NATIVE_CORE_FRAMES WORK_DIR CORE_FRAMES_SCALAR.js
 set -euo pipefail
 read -r -a node <<<"$1"
 wasm_program=$2
 native_program=$3
 work=$4
+scalar_program=$5
 if [ ! -x "$native_program" ]; then
     echo "FAILED: no native program at $native_program (build the native-release preset first)"
     exit 1
@@ -88,6 +90,16 @@ compare "1280x720-demo-2" $((1280 * 720 * 4)) --waveform demo --frames "194,1000
 # The threads change nothing: the WebAssembly frames on one and two threads
 cmp -s "$work/640x360-noise-1/wasm.raw" "$work/640x360-noise-2/wasm.raw" ||
     fail "the WebAssembly frames on one thread and on two differ"
+
+# Without SIMD or SSE2: the reference tracer and byte-at-a-time upsampling
+if ! "${node[@]}" "$scalar_program" --waveform demo --frames "1-40,194" --out "$work/scalar.raw" >"$work/scalar.txt"; then
+    fail "the WebAssembly core without SIMD failed"
+elif ! grep -q "with the reference tracer" "$work/scalar.txt" ||
+    ! cmp -s "$work/scalar.raw" "$work/plugin-demo-sse2/wasm.raw"; then
+    fail "the WebAssembly core without SIMD gives other frames, or another tracer"
+else
+    echo "without SIMD or SSE2 (reference tracer): the same bytes as with them"
+fi
 
 if [ $failures -ne 0 ]; then
     echo "$failures FAILED"
