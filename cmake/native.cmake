@@ -22,6 +22,7 @@ target_compile_options(pow32_test PRIVATE -O2)
 add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
+include(cmake/web_core.cmake)
 include(cmake/audio.cmake)
 include(cmake/app.cmake)
 include(cmake/about_bitmap.cmake OPTIONAL)

@@ -2,8 +2,6 @@
 // processor that has it; 64-bit and native builds only. AVX2 is switched on
 // below the includes, for this file's own routines alone, all of them
 // internal, so no shared inline routine is ever compiled for it.
-#include <immintrin.h>
-
 #include <cmath>
 
 #include "raytracer/packet_tracer.h"
@@ -12,6 +10,8 @@
 #include "raytracer/shading.h"
 
 #if defined(__x86_64__)
+
+#include <immintrin.h>
 
 #pragma GCC push_options
 #pragma GCC target("avx2")

@@ -1,7 +1,9 @@
 // Primary rays on the half-resolution grid, and the averaging between samples.
 #include "raytracer/sampling.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <cmath>
 
@@ -116,6 +118,35 @@ void traceImage(const FrameImage* image, const Camera* camera, const Light* ligh
     runRows(&bands);
 }
 
+// The colour bytes of the pixel at `pixel`: the average of those `before`
+// and `after` bytes away, rounded down; byte 3 is left alone.
+static void averageColours(uint8_t* pixel, ptrdiff_t before, ptrdiff_t after) {
+    for (int32_t c = 0; c < 3; c++) {
+        pixel[c] = static_cast<uint8_t>((pixel[c - before] + pixel[c + after]) >> 1);
+    }
+}
+
+void upsampleFrameBytewise(FrameBuffer frame) {
+    // Horizontal pass over the sampled rows: each odd pixel from its two
+    // neighbours; that of x = 319 on the right is the next row's first pixel
+    for (int32_t y = 0; y < TRACED_ROWS; y += 2) {
+        uint8_t* row = frame + y * FRAME_ROW_BYTES;
+        for (int32_t x = 1; x < FRAME_WIDTH; x += 2) {
+            averageColours(row + x * 4, 4, 4);
+        }
+    }
+
+    // Vertical pass over the rows in between
+    for (int32_t y = 1; y < TRACED_ROWS - 1; y += 2) {
+        uint8_t* row = frame + y * FRAME_ROW_BYTES;
+        for (int32_t x = 0; x < FRAME_WIDTH; x++) {
+            averageColours(row + x * 4, FRAME_ROW_BYTES, FRAME_ROW_BYTES);
+        }
+    }
+}
+
+#if defined(__SSE2__)
+
 // Per byte, the sum of a and b shifted right by one: SSE2's average rounds
 // up, so the lowest bit of the sum is taken back off.
 static __m128i averageDown(__m128i a, __m128i b) {
@@ -166,3 +197,11 @@ void upsampleFrame(FrameBuffer frame) {
         }
     }
 }
+
+#else
+
+void upsampleFrame(FrameBuffer frame) {
+    upsampleFrameBytewise(frame);
+}
+
+#endif

@@ -23,7 +23,10 @@ extern SampleGrid sampleGrid; // set by setSampleGrid in every Init
 
 void setSampleGrid();
 void renderView(FrameBuffer frame, const Camera* camera, const Light* light);
+// Fills the pixels between the samples with their neighbours' averages.
 void upsampleFrame(FrameBuffer frame);
+// The same bytes a byte at a time, for builds without SSE2.
+void upsampleFrameBytewise(FrameBuffer frame);
 // Traces every pixel of the image, one primary ray each, over the tracer
 // pool when it is started. The view spans the half-resolution grid's field
 // across the image's width with the grid's spacing ratio between rows and

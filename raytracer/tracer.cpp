@@ -9,6 +9,7 @@ const RowsRoutine rowsTable[TRACER_KIND_COUNT] = {
     traceRowsReference, // TRACER_REFERENCE
     traceRowsSse2,      // TRACER_SSE2
     traceRowsAvx2,      // TRACER_AVX2
+    traceRowsWasm128,   // TRACER_WASM128
 };
 static_assert(sizeof(rowsTable) / sizeof(rowsTable[0]) == TRACER_KIND_COUNT, "one rows routine per tracer");
 
@@ -16,25 +17,41 @@ const char* const tracerNames[TRACER_KIND_COUNT] = {
     "reference", // TRACER_REFERENCE
     "sse2",      // TRACER_SSE2
     "avx2",      // TRACER_AVX2
+    "wasm128",   // TRACER_WASM128
 };
 static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
 
+#if defined(__wasm_simd128__) && defined(__SSE2__)
+TracerKind activeTracer = TRACER_WASM128;
+#elif defined(__SSE2__)
 TracerKind activeTracer = TRACER_SSE2;
+#else
+TracerKind activeTracer = TRACER_REFERENCE;
+#endif
 
 bool tracerAvailable(TracerKind kind) {
     switch (kind) {
     case TRACER_REFERENCE:
-    case TRACER_SSE2:
         return true;
+    case TRACER_SSE2:
+        return sse2Available();
     case TRACER_AVX2:
         return avx2Available();
+    case TRACER_WASM128:
+        return wasm128Available();
     default:
         return false;
     }
 }
 
 TracerKind fastestTracer() {
-    return tracerAvailable(TRACER_AVX2) ? TRACER_AVX2 : TRACER_SSE2;
+    const TracerKind fastestFirst[] = {TRACER_AVX2, TRACER_WASM128, TRACER_SSE2};
+    for (TracerKind kind : fastestFirst) {
+        if (tracerAvailable(kind)) {
+            return kind;
+        }
+    }
+    return TRACER_REFERENCE;
 }
 
 bool selectTracer(TracerKind kind) {

@@ -38,3 +38,8 @@ cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
 ctest --preset mingw32
 wine32_usable || wine32_note
+
+step "WebAssembly core, under node: frames against the native ones, x^32 against powf"
+cmake --preset web >/dev/null
+cmake --build --preset web --target core_frames core_frames_scalar pow32_wasm_test
+ctest --preset web -R '^(core_frames_test|pow32_wasm_test)$'

@@ -378,10 +378,13 @@ TEST(Upsample, AveragesRoundDownPerChannel) {
     EXPECT_EQ(frame[pixelOffset(2, 1) + 2], 255);
 }
 
-TEST(Upsample, RandomFrameMatchesPairwiseAverages) {
+// Both routines: the SSE2 one and the byte-at-a-time one of builds without SSE2.
+class UpsampleRoutine : public testing::TestWithParam<void (*)(FrameBuffer)> {};
+
+TEST_P(UpsampleRoutine, RandomFrameMatchesPairwiseAverages) {
     std::mt19937 rng(77);
     fillFrame([&rng](int32_t, int32_t, int32_t) -> uint8_t { return uint8_t(rng()); });
-    upsampleFrame(frame);
+    GetParam()(frame);
     // Worked from the untouched copy: first along rows, then down columns.
     auto original = [](int32_t x, int32_t y, int32_t c) { return int32_t(before[pixelOffset(x, y) + c]); };
     auto across = [&](int32_t x, int32_t y, int32_t c) {
@@ -402,3 +405,5 @@ TEST(Upsample, RandomFrameMatchesPairwiseAverages) {
     }
     EXPECT_EQ(wrong, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Upsample, UpsampleRoutine, testing::Values(upsampleFrame, upsampleFrameBytewise));
