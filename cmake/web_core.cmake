@@ -8,10 +8,10 @@ set(MATH_WRAP_OPTIONS -Wl,--wrap=sinf -Wl,--wrap=cosf -Wl,--wrap=sincosf)
 
 if(NOT EMSCRIPTEN)
     add_executable(core_frames ${CORE_FRAMES_SOURCES})
-    target_link_libraries(core_frames PRIVATE core demo_tune)
+    target_link_libraries(core_frames PRIVATE core audio_block)
     target_link_options(core_frames PRIVATE ${MATH_WRAP_OPTIONS})
     add_executable(bench_core tools/bench_core.cpp)
-    target_link_libraries(bench_core PRIVATE core demo_tune)
+    target_link_libraries(bench_core PRIVATE core audio_block)
     return()
 endif()
 
@@ -24,14 +24,14 @@ set(NODE_RUN ${NODE_EXECUTABLE} --no-experimental-fetch)
 # sources compiled again with threads, which every object of a program with
 # shared memory needs
 get_target_property(CORE_SOURCES core SOURCES)
-add_executable(core_frames ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} tools/demo_tune.cpp)
+add_executable(core_frames ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
 target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(core_frames PRIVATE $<TARGET_PROPERTY:core,INTERFACE_COMPILE_OPTIONS> -pthread)
 target_link_options(core_frames PRIVATE -pthread -sPTHREAD_POOL_SIZE=2 ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
 # The same with neither SIMD nor SSE2: the reference tracer and the
 # byte-at-a-time upsampling, which must give the same bytes
-add_executable(core_frames_scalar ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} tools/demo_tune.cpp)
+add_executable(core_frames_scalar ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
 target_include_directories(core_frames_scalar PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_options(core_frames_scalar PRIVATE ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
@@ -40,7 +40,7 @@ target_link_libraries(pow32_wasm_test PRIVATE core)
 target_link_options(pow32_wasm_test PRIVATE ${NODE_PROGRAM_OPTIONS})
 
 add_executable(bench_core tools/bench_core.cpp)
-target_link_libraries(bench_core PRIVATE core demo_tune)
+target_link_libraries(bench_core PRIVATE core audio_block)
 target_link_options(bench_core PRIVATE ${NODE_PROGRAM_OPTIONS})
 
 add_test(NAME pow32_wasm_test COMMAND ${NODE_RUN} $<TARGET_FILE:pow32_wasm_test>)

@@ -15,7 +15,7 @@
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 static constexpr int32_t FRAME_NUMBER = 300;
 static constexpr int32_t ROUNDS = 5; // the best round counts

@@ -19,7 +19,7 @@
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "tests/wasm/math_calls.h"
-#include "tools/demo_tune.h"
+#include "audio/demo_tune.h"
 
 typedef void (*WaveformRoutine)(int32_t frame, winampVisModule* module);
 
