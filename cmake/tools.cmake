@@ -7,7 +7,7 @@ add_library(output_file STATIC tools/output_file.cpp)
 target_include_directories(output_file PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 add_executable(render_frames tools/render_frames.cpp)
-target_link_libraries(render_frames PRIVATE core demo_tune output_file PNG::PNG)
+target_link_libraries(render_frames PRIVATE core demo_tune output_file version PNG::PNG)
 
 add_executable(bench_frame tools/bench_frame.cpp)
 target_link_libraries(bench_frame PRIVATE core demo_tune)
