@@ -11,6 +11,7 @@ packages=(
     libsdl2-dev libsndfile1-dev libpulse-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
 )
 
 as_root=()
