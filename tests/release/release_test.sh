@@ -21,6 +21,7 @@ as_root=()
 
 version=$(sed -n 's/^project(raysphere VERSION \([0-9][0-9.]*\) .*/\1/p' "$root/CMakeLists.txt")
 deb=raysphere_${version}-1_amd64.deb
+grep -q "^## $version " "$root/CHANGELOG.md" || fail "CHANGELOG.md has no entry for $version"
 zip=raysphere-$version-windows.zip
 
 # ---- Two release builds, byte for byte
