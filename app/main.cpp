@@ -19,6 +19,7 @@
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer_pool.h"
+#include "version.h"
 
 namespace {
 
@@ -293,6 +294,10 @@ int main(int argc, char** argv) {
     AppOptionsStatus status = parseAppOptions(argc, argv, &run.options, error, sizeof error);
     if (status == APP_OPTIONS_HELP) {
         fputs(APP_USAGE, stdout);
+        return EXIT_OK;
+    }
+    if (status == APP_OPTIONS_VERSION) {
+        fputs("raysphere " RAYSPHERE_VERSION "\n", stdout);
         return EXIT_OK;
     }
     if (status == APP_OPTIONS_ERROR) {

@@ -37,6 +37,7 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "  --video OUT SONG     render SONG into the video file OUT with its sound, no\n"
                               "                       window (raysphere --video --help tells more)\n"
                               "  --help               show this text\n"
+                              "  --version            show the program's version\n"
                               "\n"
                               "Keys: SPACE shows the title, F, Alt+Enter or a double-click toggles full\n"
                               "screen, N and P play the next and previous file, I shows the frame rate,\n"
@@ -72,6 +73,8 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
             optionsEnded = true;
         } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
             return APP_OPTIONS_HELP;
+        } else if (strcmp(arg, "--version") == 0) {
+            return APP_OPTIONS_VERSION;
         } else if (strcmp(arg, "--capture") == 0) {
             options->capture = true;
         } else if (strncmp(arg, "--capture=", 10) == 0) {

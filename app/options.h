@@ -6,7 +6,7 @@
 constexpr int32_t APP_MAX_FILES = 4096;
 constexpr int32_t APP_DEFAULT_FPS = 60;
 
-enum AppOptionsStatus { APP_OPTIONS_RUN, APP_OPTIONS_HELP, APP_OPTIONS_ERROR };
+enum AppOptionsStatus { APP_OPTIONS_RUN, APP_OPTIONS_HELP, APP_OPTIONS_VERSION, APP_OPTIONS_ERROR };
 
 struct AppOptions {
     const char* files[APP_MAX_FILES]; // sound files to play in turn; none plays the demo tune

@@ -11,7 +11,7 @@ add_executable(raysphere
     app/window.cpp
     app/png_file.cpp
     app/report.cpp)
-target_link_libraries(raysphere PRIVATE app_options core audio title_box SDL2::SDL2 PNG::PNG)
+target_link_libraries(raysphere PRIVATE app_options core audio title_box version SDL2::SDL2 PNG::PNG)
 install(TARGETS raysphere RUNTIME DESTINATION bin)
 
 add_native_test(app_options_test app_options tests/native/app_options_test.cpp)

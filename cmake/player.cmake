@@ -11,6 +11,8 @@ add_executable(vis_player
     player/same_file.cpp
     player/virtual_desktop.cpp)
 target_link_libraries(vis_player PRIVATE player_core winmm user32 gdi32 advapi32)
+target_link_options(vis_player PRIVATE -Wl,--no-insert-timestamp)
+add_version_resource(vis_player "vis_player: runs a Winamp visualisation plug-in without Winamp")
 
 # The end-to-end tests run the host and the DLL of this build, 32-bit or
 # 64-bit, under the Wine loader of the same width. Where the 32-bit loader

@@ -24,6 +24,10 @@ target_include_directories(vis_raysphere PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/res
 target_link_libraries(vis_raysphere PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,plugin>" core ddraw gdi32 user32)
 set_target_properties(vis_raysphere PROPERTIES PREFIX "" OUTPUT_NAME vis_raysphere)
 target_link_options(vis_raysphere PRIVATE -s) # no symbols or debug sections in the shipped DLL
+# Release builds give the same bytes each time: no link time in the PE header.
+target_link_options(vis_raysphere PRIVATE -Wl,--no-insert-timestamp)
+include(cmake/version_resource.cmake)
+add_version_resource(vis_raysphere "raysphere: ray-traced spheres, a visualisation plug-in for Winamp")
 
 # GoogleTest from the Debian sources, built for this target.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -18,7 +18,7 @@ set_property(SOURCE resources/plugin.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_C
 add_test(NAME dll_check
     COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/dll/check_dll.py $<TARGET_FILE:vis_raysphere>
         --machine ${PLUGIN_MACHINE} --objdump ${CMAKE_OBJDUMP}
-        --bitmap ${CMAKE_CURRENT_SOURCE_DIR}/resources/about.bmp)
+        --bitmap ${CMAKE_CURRENT_SOURCE_DIR}/resources/about.bmp --version ${PROJECT_VERSION})
 # The check itself rejects altered copies of the DLL.
 add_test(NAME dll_check_test
     COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/dll/check_dll_test.py $<TARGET_FILE:vis_raysphere>

@@ -3,7 +3,7 @@
 find_package(PNG REQUIRED)
 
 add_executable(render_frames tools/render_frames.cpp)
-target_link_libraries(render_frames PRIVATE core audio_block cli PNG::PNG)
+target_link_libraries(render_frames PRIVATE core audio_block cli version PNG::PNG)
 
 add_executable(bench_frame tools/bench_frame.cpp)
 target_link_libraries(bench_frame PRIVATE core audio_block)

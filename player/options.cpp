@@ -28,7 +28,8 @@ const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.
                                  "                    plug-in's 320 x 200 mode needs one); the exit status is\n"
                                  "                    the run's own\n"
                                  "  --config          show the plug-in's configuration box instead of running\n"
-                                 "  --help            show this text\n";
+                                 "  --help            show this text\n"
+                                 "  --version         show the program's version\n";
 
 namespace {
 
@@ -135,6 +136,9 @@ OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* opt
         // Flags
         if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
             return OPTIONS_HELP;
+        }
+        if (strcmp(arg, "--version") == 0) {
+            return OPTIONS_VERSION;
         }
         if (strcmp(arg, "--config") == 0) {
             options->config = true;

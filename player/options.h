@@ -21,7 +21,7 @@ struct PlayerOptions {
     bool sound;                                   // play the audio through the wave output
 };
 
-enum OptionsStatus { OPTIONS_RUN, OPTIONS_HELP, OPTIONS_ERROR };
+enum OptionsStatus { OPTIONS_RUN, OPTIONS_HELP, OPTIONS_VERSION, OPTIONS_ERROR };
 
 extern const char* const PLAYER_USAGE;
 

@@ -19,6 +19,7 @@
 #include "player/virtual_desktop.h"
 #include "player/wav_file.h"
 #include "audio/demo_tune.h"
+#include "version.h"
 
 namespace {
 
@@ -319,8 +320,8 @@ int main(int argc, char** argv) {
     // Command line
     char error[ERROR_CHARS];
     OptionsStatus status = parseOptions(argc, argv, &options, error, sizeof error);
-    if (status == OPTIONS_HELP) {
-        fputs(PLAYER_USAGE, stdout);
+    if (status == OPTIONS_HELP || status == OPTIONS_VERSION) {
+        fputs(status == OPTIONS_HELP ? PLAYER_USAGE : "vis_player " RAYSPHERE_VERSION "\n", stdout);
         if (fflush(stdout) != 0 || ferror(stdout)) {
             fprintf(stderr, "vis_player: cannot write the standard output\n");
             return EXIT_FAILED;

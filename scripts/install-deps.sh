@@ -12,6 +12,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
     emscripten nodejs
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
 )
 
 as_root=()

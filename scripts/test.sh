@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: formatting, the portable core under
-# sanitizers, the Windows plug-in and host under wine64, and the shipped
+# sanitizers, the release files (scripts/release.sh) built twice and checked,
+# the Windows plug-in and host under wine64, and the shipped
 # 32-bit DLL with the 32-bit host under 32-bit Wine (skipped, and said so,
 # where this machine cannot execute 32-bit code).
 set -euo pipefail
@@ -21,6 +22,9 @@ ctest --preset native-test -j2
 step "Renderer and benchmark (optimised)"
 cmake --preset native-release >/dev/null
 cmake --build --preset native-release
+
+step "Releases: built twice and compared, the Debian package installed and purged, the Windows zip"
+tests/release/release_test.sh build/native-release/raysphere build/native-release/render_frames build/release-test
 
 step "Windows 64-bit plug-in and host, under wine64"
 cmake --preset mingw64 >/dev/null

@@ -17,6 +17,7 @@
 #include "raytracer/tracer_pool.h"
 #include "audio/demo_tune.h"
 #include "cli/output_file.h"
+#include "version.h"
 
 static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;
@@ -35,6 +36,7 @@ struct Options {
     const char* writeWaveformPath; // where to copy the blocks fed, or null
     bool writeRaw;                 // also write each frame's bytes
     bool help;                     // print the usage and stop
+    bool version;                  // print the version and stop
     int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
     int32_t height;                // --size
     int32_t threads;               // --threads: tracer threads, 0 for one per core
@@ -77,7 +79,8 @@ static void printUsage(FILE* out) {
                  "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
-                 "  --help                 show this text\n",
+                 "  --help                 show this text\n"
+                 "  --version              show the program's version\n",
                  PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL, FRAME_BYTES,
                  MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
 }
@@ -133,7 +136,7 @@ static bool parseSize(const char* text, Options* options) {
 }
 
 static bool parseArguments(int argc, char** argv, Options* options) {
-    *options = Options{0, nullptr, nullptr, nullptr, false, false, 0, 0, 0};
+    *options = Options{0, nullptr, nullptr, nullptr, false, false, false, 0, 0, 0};
     const char* positional[2] = {nullptr, nullptr};
     int32_t positionalCount = 0;
     bool optionsEnded = false; // after "--" every argument is positional
@@ -151,6 +154,9 @@ static bool parseArguments(int argc, char** argv, Options* options) {
             optionsEnded = true;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             options->help = true;
+            return true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            options->version = true;
             return true;
         } else if (std::strcmp(arg, "--raw") == 0) {
             options->writeRaw = true;
@@ -399,8 +405,12 @@ int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, &options)) {
         return EXIT_BAD_ARGUMENTS;
     }
-    if (options.help) {
-        printUsage(stdout);
+    if (options.help || options.version) {
+        if (options.help) {
+            printUsage(stdout);
+        } else {
+            std::printf("%s %s\n", PROGRAM, RAYSPHERE_VERSION);
+        }
         return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 

@@ -8,12 +8,15 @@
 - the about box's resources: dialog 101 in the classic (not extended)
   template form with its style, size, caption, font and five controls, and
   bitmap 103, a 320 x 181 24-bit device-independent bitmap, the same pixels
-  as resources/about.bmp.
+  as resources/about.bmp;
+- with --version, the version resource: file and product version, product
+  name and a file description (check_version_resource, also used for the
+  host program by tests/release).
 
 Exports and imports are read from objdump's report; the resources with the
 small reader below.
 
-Usage: check_dll.py DLL --machine i386|x86-64 --objdump OBJDUMP [--bitmap BMP]
+Usage: check_dll.py DLL --machine i386|x86-64 --objdump OBJDUMP [--bitmap BMP] [--version X.Y.Z]
 """
 
 import argparse
@@ -29,6 +32,9 @@ MACHINES = {"i386": (0x014C, 0x10B), "x86-64": (0x8664, 0x20B)}  # COFF machine,
 IMAGE_FILE_DLL = 0x2000
 RT_BITMAP = 2
 RT_DIALOG = 5
+RT_VERSION = 16
+VERSION_SIGNATURE = 0xFEEF04BD
+PRODUCT_NAME = "raysphere"
 
 # Predefined window classes, as ordinals in a dialog template.
 BUTTON = 0x80
@@ -234,6 +240,55 @@ def check_bitmap(data, committed):
         require(data == committed[14:], "bitmap 103 differs from resources/about.bmp")
 
 
+def version_node(data, at):
+    """One node of a version resource: key, value bytes, children, end."""
+    length, value_length, kind = struct.unpack_from("<HHH", data, at)
+    require(length >= 6 and at + length <= len(data), "version resource node at %d runs past its end" % at)
+    key, value_at = read_text(data, at + 6)
+    value_at = (value_at + 3) & ~3
+    value_bytes = value_length * 2 if kind == 1 else value_length
+    value = data[value_at : value_at + value_bytes]
+    children = []
+    child = (value_at + value_bytes + 3) & ~3
+    while child < at + length:
+        node = version_node(data, child)
+        children.append(node)
+        child = (node["end"] + 3) & ~3
+    return {"key": key, "value": value, "text": kind == 1, "children": children, "end": at + length}
+
+
+def read_version_resource(data):
+    """The fixed file and product versions as texts, and the first string table."""
+    root = version_node(data, 0)
+    require(root["key"] == "VS_VERSION_INFO", "version resource key %r" % root["key"])
+    require(len(root["value"]) == 52, "version resource holds no fixed file information")
+    fixed = struct.unpack_from("<13I", root["value"])
+    require(fixed[0] == VERSION_SIGNATURE, "version resource signature 0x%08x" % fixed[0])
+
+    def dotted(high, low):
+        return "%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF)
+
+    strings = {}
+    for block in root["children"]:
+        if block["key"] == "StringFileInfo" and block["children"]:
+            for entry in block["children"][0]["children"]:
+                strings[entry["key"]] = entry["value"].decode("utf-16-le").rstrip("\0")
+    return {"file": dotted(fixed[2], fixed[3]), "product": dotted(fixed[4], fixed[5]), "strings": strings}
+
+
+def check_version_resource(image, headers, version):
+    """Resource 1 of type RT_VERSION: `version` throughout, the product's name, a description."""
+    found = read_version_resource(find_resource(image, headers, RT_VERSION, 1))
+    require(found["file"] == version + ".0", "file version %s, not %s" % (found["file"], version))
+    require(found["product"] == version + ".0", "product version %s, not %s" % (found["product"], version))
+    strings = found["strings"]
+    for key in ("FileVersion", "ProductVersion"):
+        require(strings.get(key) == version, "%s %r, not %r" % (key, strings.get(key), version))
+    require(strings.get("ProductName") == PRODUCT_NAME, "ProductName %r" % strings.get("ProductName"))
+    require(len(strings.get("FileDescription", "")) > 0, "no FileDescription")
+    return found
+
+
 # ---- Exports and imports, from objdump --------------------------------------
 
 
@@ -279,6 +334,7 @@ def main():
     parser.add_argument("--machine", choices=sorted(MACHINES), required=True)
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--bitmap", help="the committed about.bmp that bitmap 103 must equal")
+    parser.add_argument("--version", help="the version the version resource must give, X.Y.Z")
     arguments = parser.parse_args()
 
     with open(arguments.dll, "rb") as file:
@@ -292,6 +348,7 @@ def main():
         linked = read_objdump(arguments.objdump, arguments.dll)
         check_links(linked)
         dialog, bitmap = check_resources(image, headers, committed)
+        version = check_version_resource(image, headers, arguments.version) if arguments.version else None
     except CheckFailed as failure:
         print("%s: FAILED: %s" % (arguments.dll, failure))
         return 1
@@ -300,6 +357,8 @@ def main():
     print("  imports: %s" % ", ".join(linked["imports"]))
     print("  sections: %s" % ", ".join("%s %d" % (name, size) for name, _, size, _ in headers["sections"]))
     print("  dialog 101: %r, %d controls; bitmap 103: %d bytes" % (dialog["caption"], len(dialog["controls"]), len(bitmap)))
+    if version:
+        print("  version %s: %s" % (version["file"], version["strings"].get("FileDescription")))
     return 0
 
 

@@ -78,6 +78,22 @@ class BuiltLibrary(unittest.TestCase):
         pixel = self.image[self.bitmap_at + 40 + 5000]
         self.assert_resources_rejected(self.altered(self.bitmap_at + 40 + 5000, "<B", pixel ^ 1), "differs")
 
+    def test_the_version_resource_is_read_and_checked(self):
+        found = check_dll.check_version_resource(self.image, self.headers, self.built_version())
+        self.assertEqual(found["strings"]["ProductName"], "raysphere")
+        self.assertTrue(found["strings"]["OriginalFilename"].endswith(".dll"))
+        with self.assertRaisesRegex(check_dll.CheckFailed, "file version"):
+            check_dll.check_version_resource(self.image, self.headers, "0.9.0")
+        # The fixed information's file version, just after the root's key, changed alone
+        version_at, _ = check_dll.locate_resource(self.image, self.headers, check_dll.RT_VERSION, 1)
+        altered = self.altered(version_at + 40 + 8, "<I", 0x00020000)
+        with self.assertRaisesRegex(check_dll.CheckFailed, "file version 2.0"):
+            check_dll.check_version_resource(altered, self.headers, self.built_version())
+
+    def built_version(self):
+        data = check_dll.find_resource(self.image, self.headers, check_dll.RT_VERSION, 1)
+        return check_dll.read_version_resource(data)["strings"]["ProductVersion"]
+
 
 class DialogParts(unittest.TestCase):
     """Controls and the information text, on records built by hand."""

@@ -77,6 +77,9 @@ TEST(AppOptions, EachOptionSetsItsField) {
     EXPECT_EQ(parse({"--list-sources"}, &options, &error), APP_OPTIONS_RUN);
     EXPECT_TRUE(options.listSources);
     EXPECT_EQ(parse({"a.wav", "--help"}, &options, &error), APP_OPTIONS_HELP);
+    EXPECT_EQ(parse({"--fps", "30", "--version", "a.wav"}, &options, &error), APP_OPTIONS_VERSION);
+    EXPECT_EQ(parse({"--", "--version"}, &options, &error), APP_OPTIONS_RUN); // a file of that name
+    EXPECT_NE(std::string(APP_USAGE).find("--version"), std::string::npos);
 }
 
 TEST(AppOptions, RefusesWhatCannotWork) {

@@ -63,6 +63,8 @@ TEST(PlayerOptions, EveryOptionInAnyOrder) {
 TEST(PlayerOptions, HelpWinsAnywhere) {
     EXPECT_EQ(parse({"--help"}).status, OPTIONS_HELP);
     EXPECT_EQ(parse({"p.dll", "--frames", "3", "-h"}).status, OPTIONS_HELP);
+    EXPECT_EQ(parse({"p.dll", "--version"}).status, OPTIONS_VERSION);
+    EXPECT_EQ(parse({"--version"}).status, OPTIONS_VERSION); // no plug-in needed
     EXPECT_NE(std::string(PLAYER_USAGE).find("--waveform FILE"), std::string::npos);
 }
 

@@ -34,6 +34,10 @@ file_size() { stat -c %s "$1"; }
 run --help
 [ "$status" -eq 0 ] || fail "--help exited with $status"
 grep -q "usage: render_frames FRAMES OUTPUT_DIR" out.txt || fail "--help does not print the usage"
+run 3 out --version
+[ "$status" -eq 0 ] || fail "--version exited with $status"
+grep -qxE "render_frames [0-9]+\.[0-9]+\.[0-9]+" out.txt || fail "--version printed: $(cat out.txt)"
+[ ! -e out ] || fail "--version rendered frames"
 
 expect_error 2 "expected FRAMES and OUTPUT_DIR"
 expect_error 2 "expected FRAMES and OUTPUT_DIR" 3
