@@ -1,0 +1,59 @@
+# The web front end: the core compiled to WebAssembly twice, with tracer
+# threads on Web Workers (for pages served cross-origin isolated) and on one
+# thread (for any static host), and the page's files, all in build/web/site.
+set(WEB_SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site)
+file(MAKE_DIRECTORY ${WEB_SITE_DIR})
+
+# The threaded build needs every object compiled for shared memory.
+get_target_property(WEB_CORE_SOURCES core SOURCES)
+get_target_property(WEB_DEMO_SOURCES demo_tune SOURCES)
+get_target_property(WEB_BLOCK_SOURCES audio_block SOURCES)
+set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp ${WEB_CORE_SOURCES}
+                ${WEB_DEMO_SOURCES} ${WEB_BLOCK_SOURCES})
+
+set(WEB_EXPORTS
+    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webRequestTitle','_webFrame','_webCentreRadius','_webDemoTune','_webFree','_malloc','_free']"
+)
+set(WEB_LINK_OPTIONS
+    -sMODULARIZE=1
+    -sEXPORT_NAME=createRaysphereCore
+    -sENVIRONMENT=web,worker,node
+    -sALLOW_MEMORY_GROWTH=1
+    -sINITIAL_MEMORY=67108864
+    -sMAXIMUM_MEMORY=1073741824
+    -sEXPORTED_FUNCTIONS=${WEB_EXPORTS}
+    "-sEXPORTED_RUNTIME_METHODS=['stringToUTF8','lengthBytesUTF8']"
+    -sFILESYSTEM=0)
+
+# Tracer threads: the pool's workers are made when the module loads.
+set(WEB_MAX_THREADS 8)
+add_executable(raysphere_core_mt ${WEB_SOURCES})
+target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(raysphere_core_mt PRIVATE -msimd128 -msse2 -pthread)
+target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=${WEB_MAX_THREADS})
+
+# One thread: loads where SharedArrayBuffer is not offered.
+add_executable(raysphere_core_st ${WEB_SOURCES})
+target_include_directories(raysphere_core_st PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_options(raysphere_core_st PRIVATE -msimd128 -msse2)
+target_link_options(raysphere_core_st PRIVATE ${WEB_LINK_OPTIONS})
+set_target_properties(raysphere_core_mt raysphere_core_st PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WEB_SITE_DIR} SUFFIX
+                                                                                                        ".js")
+
+# The page's own files; the version shows in its about line.
+if(PROJECT_VERSION)
+    set(WEB_VERSION ${PROJECT_VERSION})
+else()
+    set(WEB_VERSION development)
+endif()
+set(WEB_PAGE_FILES main.js audio.js playlist.js tags.js trace_client.js trace_worker.js tap_worklet.js style.css)
+set(WEB_PAGE_OUTPUTS ${WEB_SITE_DIR}/index.html)
+configure_file(web/index.html.in ${WEB_SITE_DIR}/index.html @ONLY)
+foreach(file ${WEB_PAGE_FILES})
+    add_custom_command(OUTPUT ${WEB_SITE_DIR}/${file}
+                       COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/web/${file} ${WEB_SITE_DIR}/${file}
+                       DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/web/${file})
+    list(APPEND WEB_PAGE_OUTPUTS ${WEB_SITE_DIR}/${file})
+endforeach()
+add_custom_target(web_page ALL DEPENDS ${WEB_PAGE_OUTPUTS})
+add_dependencies(web_page raysphere_core_mt raysphere_core_st)
