@@ -57,3 +57,10 @@ foreach(file ${WEB_PAGE_FILES})
 endforeach()
 add_custom_target(web_page ALL DEPENDS ${WEB_PAGE_OUTPUTS})
 add_dependencies(web_page raysphere_core_mt raysphere_core_st)
+
+# The page in Chromium against the native renderer's frames, which the
+# native-release build makes (scripts/test.sh builds it first).
+add_test(NAME web_page_test
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/web/run.sh ${WEB_SITE_DIR}
+                 ${CMAKE_CURRENT_SOURCE_DIR}/build/native-release/render_frames ${CMAKE_CURRENT_BINARY_DIR}/web_page_test)
+set_tests_properties(web_page_test PROPERTIES TIMEOUT 600)

@@ -22,6 +22,11 @@ step "Renderer and benchmark (optimised)"
 cmake --preset native-release >/dev/null
 cmake --build --preset native-release
 
+step "Web page: the core in WebAssembly, in Chromium against the native frames"
+cmake --preset web >/dev/null
+cmake --build --preset web
+ctest --preset web
+
 step "Windows 64-bit plug-in and host, under wine64"
 cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64

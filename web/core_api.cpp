@@ -19,16 +19,16 @@ namespace {
 constexpr int32_t TITLE_BYTES = 1024;
 
 struct WebCore {
-    winampVisModule module;            // what the player would hand the plug-in
-    uint8_t frame[FRAME_BYTES];        // the render surface; its bottom rows persist
-    FrameImage image;                  // the frame traced last: the render surface or the sharp image
-    uint8_t* sharpPixels;              // the sharp image's memory, made anew when its size changes
-    uint8_t* rgba;                     // what the canvas gets, sized with the largest frame made
-    size_t rgbaBytes;                  // bytes of rgba
-    int16_t pcm[BLOCK_FRAMES * 2];     // the page's samples of the next block, interleaved stereo
-    char title[TITLE_BYTES];           // UTF-8, shown while a request lasts
-    TitleRequest titleRequest;         // SPACE
-    bool poolStarted;                  // the tracer threads run
+    winampVisModule module;        // what the player would hand the plug-in
+    uint8_t frame[FRAME_BYTES];    // the render surface; its bottom rows persist
+    FrameImage image;              // the frame traced last: the render surface or the sharp image
+    uint8_t* sharpPixels;          // the sharp image's memory, made anew when its size changes
+    uint8_t* rgba;                 // what the canvas gets, sized with the largest frame made
+    size_t rgbaBytes;              // bytes of rgba
+    int16_t pcm[BLOCK_FRAMES * 2]; // the page's samples of the next block, interleaved stereo
+    char title[TITLE_BYTES];       // UTF-8, shown while a request lasts
+    TitleRequest titleRequest;     // SPACE
+    bool poolStarted;              // the tracer threads run
 };
 
 WebCore web;

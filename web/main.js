@@ -197,7 +197,7 @@ async function playFile(direction) {
     stopSource(page.audio);
     page.source = "none";
     page.title = "";
-    nowPlaying("Nothing playable left in the playlist; the spheres move on in silence.");
+    nowPlaying(`No playable file ${direction > 0 ? "after" : "before"} it in the playlist; the spheres move on in silence.`);
     return false;
 }
 
@@ -400,6 +400,15 @@ function installTestHook(ready) {
             return { width: width, height: height, radii: radii };
         },
         trace: (input, width, height) => traceFrame(page.tracer, input, width, height),
+        // Holds the live frames (the last one stays shown); the sound goes on.
+        pause() {
+            page.live = false;
+            return page.audio.context ? page.audio.context.sampleRate : 0;
+        },
+        resume() {
+            page.live = true;
+            page.due = performance.now();
+        },
         frameLog: () => page.frameLog,
         status: () => ({ source: page.source, title: page.title, live: page.live, shown: page.shown, fps: page.fps,
                          threads: page.tracer.threads, isolated: self.crossOriginIsolated,
