@@ -30,7 +30,8 @@ set(WEB_MAX_THREADS 8)
 add_executable(raysphere_core_mt ${WEB_SOURCES})
 target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(raysphere_core_mt PRIVATE -msimd128 -msse2 -pthread)
-target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=${WEB_MAX_THREADS})
+target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=${WEB_MAX_THREADS}
+                                                  -Wno-pthreads-mem-growth)
 
 # One thread: loads where SharedArrayBuffer is not offered.
 add_executable(raysphere_core_st ${WEB_SOURCES})
