@@ -431,8 +431,18 @@ async function boot() {
     }
     const threads = chooseThreads(parseInt(params.get("threads") || "0", 10));
     page.tracer = createTracer(threads);
-    page.tracer.onError = (text) => say(`The tracer failed: ${text}`, true);
-    const ready = page.tracer.ready.then((started) => {
+    // Threads that cannot start leave one thread, which any page can load.
+    const started = page.tracer.ready.catch((error) => {
+        if (threads === 1) {
+            throw error;
+        }
+        page.tracer.worker.terminate();
+        page.tracer = createTracer(1);
+        say(`Tracing on one thread: the threads did not start (${error.message}).`, true);
+        return page.tracer.ready;
+    });
+    const ready = started.then((started) => {
+        page.tracer.onError = (text) => say(`The tracer failed: ${text}`, true);
         element("threads-note").textContent = started.threads > 1
             ? `traced on ${started.threads} threads`
             : "traced on one thread (threads need the page served cross-origin isolated)";

@@ -26,15 +26,18 @@ async function launch(extra = []) {
 
 // A fresh page at `url`, its viewport `width` x `height` at one device pixel a
 // CSS pixel, once the tracer has started.
-async function openPage(browser, url, width, height) {
+// `before` runs in the page before its own scripts.
+async function openPage(browser, url, width, height, before = null) {
     const page = await browser.newPage();
     const problems = [];
     page.on("pageerror", (error) => problems.push(error.message));
     await page.setViewport({ width: width, height: height, deviceScaleFactor: 1 });
+    if (before) {
+        await page.evaluateOnNewDocument(before);
+    }
     await page.goto(url);
-    const ready = await page.evaluate(() => window.raysphere.ready);
     page.problems = problems;
-    page.ready = ready;
+    page.ready = await page.evaluate(() => window.raysphere.ready.catch((error) => ({ error: error.message })));
     return page;
 }
 
@@ -148,6 +151,27 @@ async function framesRun() {
         assert.ok(free.ticks >= 3 && free.longest < free.ms, "the page's thread stays free while a frame traces");
         await page.close();
 
+        // A browser without WebAssembly SIMD is told so and offered no start.
+        page = await openPage(browser, isolatedUrl, 640, 400, () => {
+            WebAssembly.validate = () => false;
+        });
+        assert.match(await page.$eval("#start-note", (note) => note.textContent), /needs WebAssembly with 128-bit SIMD/);
+        assert.ok(await page.$eval("#start-button", (button) => button.disabled));
+        await page.close();
+
+        // A 144 Hz display: the motion still takes 60 steps a second, no more.
+        page = await openPage(browser, isolatedUrl, 640, 400, () => {
+            window.requestAnimationFrame = (routine) => setTimeout(() => routine(performance.now()), 1000 / 144);
+        });
+        await page.click("#start-button");
+        await waitFor(page, "the demo tune at 144 Hz", (s) => s.shown > 10);
+        const first = await status(page);
+        await sleep(3000);
+        const steps = ((await status(page)).shown - first.shown) / 3;
+        console.log(`at 144 Hz: ${steps.toFixed(1)} animation steps a second`);
+        assert.ok(steps <= 61 && steps >= 30, `${steps} steps a second at 144 Hz`);
+        await page.close();
+
         page = await openPage(browser, plainUrl, SHARP.width, SHARP.height);
         assert.equal(page.ready.build, "raysphere_core_st.js", "a plain page loads the one-thread build");
         assert.equal(page.ready.threads, 1);
@@ -236,11 +260,17 @@ function titleShown(rgba, title) {
 // Files: a broken one named and skipped, a tagged one played with its title
 // centred on SPACE; full screen by F and double-click; the 60 fps pace.
 async function filesRun() {
-    const browser = await launch(["--autoplay-policy=no-user-gesture-required"]);
+    const browser = await launch(["--autoplay-policy=no-user-gesture-required", "--use-fake-device-for-media-stream",
+                                  "--deny-permission-prompts"]);
     try {
         const page = await openPage(browser, isolatedUrl, 320, 200);
         await page.click("#start-button");
         await waitFor(page, "the demo tune", (s) => s.source === "demo" && s.shown > 30);
+        // A refused microphone is said on the page; the sound goes on. (Headless
+        // Chromium's screen-share picker never answers: a tab's sound is not tested.)
+        await page.click("#source-microphone");
+        await waitFor(page, "the microphone refused", (s) => /^The microphone was refused/.test(s.message));
+        assert.equal((await status(page)).source, "demo");
         const input = await page.$("#file-input");
         await input.uploadFile(path.join(work, "broken.mp3"), path.join(work, "song.flac"));
         const playing = await waitFor(page, "the tagged file", (s) => s.source === "file");
