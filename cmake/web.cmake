@@ -12,7 +12,7 @@ set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp 
                 ${WEB_DEMO_SOURCES} ${WEB_BLOCK_SOURCES})
 
 set(WEB_EXPORTS
-    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webRequestTitle','_webFrame','_webCentreRadius','_webDemoTune','_webFree','_malloc','_free']"
+    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webDemoTune','_webFree','_malloc','_free']"
 )
 set(WEB_LINK_OPTIONS
     -sMODULARIZE=1

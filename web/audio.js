@@ -5,10 +5,10 @@ export const BLOCK_FRAMES = 576;
 const HISTORY_FRAMES = 1 << 16; // about 1.4 s of tapped samples
 const HISTORY_MASK = HISTORY_FRAMES - 1;
 
-// A float sample as the 16-bit sample it came from (decoded 16-bit files give
-// s / 32768 exactly).
+// A float sample as the 16-bit sample it came from: the browser's decoders
+// scale a 16-bit sample s by 1/32767 above zero and by 1/32768 below.
 function toPcm16(value) {
-    const sample = Math.round(value * 32768);
+    const sample = Math.round(value > 0 ? value * 32767 : value * 32768);
     return sample > 32767 ? 32767 : sample < -32768 ? -32768 : sample;
 }
 

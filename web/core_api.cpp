@@ -105,10 +105,14 @@ EMSCRIPTEN_KEEPALIVE void webBlockFromPcm(int32_t channels) {
     web.module.nCh = channels;
 }
 
-// SPACE: `text` on the next ten frames.
-EMSCRIPTEN_KEEPALIVE void webRequestTitle(const char* text) {
+// The title a request shows: the source's, changed as the playlist moves.
+EMSCRIPTEN_KEEPALIVE void webSetTitle(const char* text) {
     strncpy(web.title, text, TITLE_BYTES - 1);
     web.title[TITLE_BYTES - 1] = '\0';
+}
+
+// SPACE: the title on the next ten frames.
+EMSCRIPTEN_KEEPALIVE void webRequestTitle() {
     requestTitleBox(&web.titleRequest);
 }
 
@@ -144,7 +148,8 @@ EMSCRIPTEN_KEEPALIVE float webCentreRadius() {
 }
 
 // The demo tune's loop as two planes of DEMO_LOOP_SAMPLES floats, left then
-// right, each sample / 32768 so that the tapped sound gives the samples back.
+// right, scaled as the browsers' decoders scale 16-bit samples (by 1/32767
+// above zero, 1/32768 below), so that the tapped sound gives them back.
 EMSCRIPTEN_KEEPALIVE float* webDemoTune() {
     float* planes = (float*)malloc(sizeof(float) * DEMO_LOOP_SAMPLES * DEMO_CHANNELS);
     if (planes == nullptr) {
@@ -152,7 +157,8 @@ EMSCRIPTEN_KEEPALIVE float* webDemoTune() {
     }
     for (int32_t channel = 0; channel < DEMO_CHANNELS; channel++) {
         for (uint32_t i = 0; i < DEMO_LOOP_SAMPLES; i++) {
-            planes[channel * DEMO_LOOP_SAMPLES + i] = (float)demoTuneSample(channel, i) / 32768.0f;
+            int16_t sample = demoTuneSample(channel, i);
+            planes[channel * DEMO_LOOP_SAMPLES + i] = (float)sample / (sample > 0 ? 32767.0f : 32768.0f);
         }
     }
     return planes;

@@ -21,6 +21,7 @@ const page = {
     playlist: createPlaylist(),
     source: "none",    // "demo", "file", "microphone", "tab" or "none"
     title: "",         // what SPACE shows for the source
+    titleSent: "",     // the title the worker has
     titlePending: false,
     sharp: params.has("sharp"),
     live: false,       // frames follow the sound on the 60 fps clock
@@ -103,10 +104,11 @@ function frameSize() {
 async function liveFrame() {
     const pcm = new Int16Array(BLOCK_FRAMES * 2);
     fillBlock(page.audio, pcm);
-    const input = { pcm: pcm };
-    if (page.titlePending) {
-        input.title = page.title;
-        page.titlePending = false;
+    const input = { pcm: pcm, requestTitle: page.titlePending };
+    page.titlePending = false;
+    if (page.title !== page.titleSent) {
+        input.title = page.title; // a change shows from the next frame, as the plug-in asks every frame
+        page.titleSent = page.title;
     }
     const [width, height] = frameSize();
     const message = await traceFrame(page.tracer, input, width, height);

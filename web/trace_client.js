@@ -54,7 +54,7 @@ export function createTracer(threads) {
     return tracer;
 }
 
-// One frame from `input` ({pcm} or {block}, and a `title` to request), at
+// One frame from `input` ({pcm} or {block}; a new `title`, `requestTitle` for SPACE), at
 // `width` x `height`: resolves with the worker's reply.
 export function traceFrame(tracer, input, width, height) {
     const id = tracer.nextId++;

@@ -33,8 +33,11 @@ function frame(message) {
         const bytes = core.lengthBytesUTF8(message.title) + 1;
         const text = core._malloc(bytes);
         core.stringToUTF8(message.title, text, bytes);
-        core._webRequestTitle(text);
+        core._webSetTitle(text);
         core._free(text);
+    }
+    if (message.requestTitle) {
+        core._webRequestTitle();
     }
     const started = performance.now();
     const pointer = core._webFrame(message.width, message.height, 2);

@@ -24,14 +24,14 @@ async function launch(extra = []) {
     });
 }
 
-// A fresh page at `url`, its viewport `width` x `height` at one device pixel a
-// CSS pixel, once the tracer has started.
+// A fresh page at `url`, its viewport `width` x `height` CSS pixels of
+// `scale` device pixels each, once the tracer has started.
 // `before` runs in the page before its own scripts.
-async function openPage(browser, url, width, height, before = null) {
+async function openPage(browser, url, width, height, before = null, scale = 1) {
     const page = await browser.newPage();
     const problems = [];
     page.on("pageerror", (error) => problems.push(error.message));
-    await page.setViewport({ width: width, height: height, deviceScaleFactor: 1 });
+    await page.setViewport({ width: width, height: height, deviceScaleFactor: scale });
     if (before) {
         await page.evaluateOnNewDocument(before);
     }
@@ -120,7 +120,8 @@ async function framesRun() {
         await renderBlocks(page, blocks, false);
         assert.equal(differingPixels(await canvasPixels(page), nativePlain), 0, "320 x 200 frame against native");
 
-        page = await openPage(browser, isolatedUrl, SHARP.width, SHARP.height);
+        // Sharp frames at the canvas's device pixels: two a CSS pixel here.
+        page = await openPage(browser, isolatedUrl, SHARP.width / 2, SHARP.height / 2, null, 2);
         const sharp = await renderBlocks(page, blocks, true);
         assert.deepEqual([sharp.width, sharp.height], [SHARP.width, SHARP.height], "sharp frames at the device pixels");
         const threaded = await canvasPixels(page);
@@ -223,6 +224,9 @@ async function microphoneRun() {
         assert.ok(new Set(recent.map((f) => f.radius)).size > 3, "the centre sphere's size changes");
         const now = await status(page);
         assert.ok(now.title.length > 0, "the device's label is the title");
+        const devices = await page.$eval("#device-select", (select) => ({ hidden: select.hidden,
+            labels: Array.from(select.options).map((option) => option.textContent) }));
+        assert.ok(!devices.hidden && devices.labels.includes(now.title), `a choice of devices: ${devices.labels}`);
         console.log(`microphone: "${now.title}", ${recent.length} blocks of the tone checked, context at ${rate} Hz`);
         assert.deepEqual(page.problems, []);
     } finally {
@@ -257,6 +261,26 @@ function titleShown(rgba, title) {
     return black > width && black < (width * 13) / 2 && beside[0] !== 255 && beside[1] !== 255;
 }
 
+// Where `block` lies in song.flac's samples (song.raw: 16-bit stereo): both
+// channels' high bytes from that frame on; -1 when nowhere.
+let songSamples = null;
+function blockOffset(block) {
+    songSamples = songSamples || new Int16Array(fs.readFileSync(path.join(work, "song.raw")).buffer.slice(0));
+    const high = (sample) => (sample >> 8) & 0xff;
+    const frames = songSamples.length / 2;
+    for (let first = 0; first + 576 <= frames; first++) {
+        let i = 0;
+        while (i < 576 && high(songSamples[(first + i) * 2]) === block[i] &&
+               high(songSamples[(first + i) * 2 + 1]) === block[576 + i]) {
+            i++;
+        }
+        if (i === 576) {
+            return first;
+        }
+    }
+    return -1;
+}
+
 // Files: a broken one named and skipped, a tagged one played with its title
 // centred on SPACE; full screen by F and double-click; the 60 fps pace.
 async function filesRun() {
@@ -272,7 +296,8 @@ async function filesRun() {
         await waitFor(page, "the microphone refused", (s) => /^The microphone was refused/.test(s.message));
         assert.equal((await status(page)).source, "demo");
         const input = await page.$("#file-input");
-        await input.uploadFile(path.join(work, "broken.mp3"), path.join(work, "song.flac"));
+        await input.uploadFile(path.join(work, "broken.mp3"), path.join(work, "song.flac"),
+                               path.join(work, "tagged.mp3"));
         const playing = await waitFor(page, "the tagged file", (s) => s.source === "file");
         assert.equal(playing.index, 1);
         assert.match(playing.playlist[0].failed, /cannot decode/);
@@ -285,12 +310,57 @@ async function filesRun() {
         await sleep(200);
         const rgba = await canvasPixels(page);
         assert.ok(titleShown(rgba, playing.title), "SPACE shows the tags' title centred");
-        const log = await page.evaluate(() => window.raysphere.frameLog().slice(-10).map((f) => Array.from(f.block)));
-        assert.ok(log.every((block) => block.some((b) => b !== 0)), "the file's sound reaches the blocks");
+        const log = await page.evaluate(() => window.raysphere.frameLog().slice(-20).map((f) => Array.from(f.block)));
+        const offsets = log.map((block) => blockOffset(block));
+        assert.ok(offsets.every((offset) => offset >= 0), `every block is the file's, exactly: ${offsets}`);
+        const steps = offsets.slice(1).map((offset, i) => offset - offsets[i]).sort((a, b) => a - b);
+        const median = steps[steps.length >> 1];
+        assert.ok(median >= 600 && median <= 880, `blocks follow the sound, 735 frames a frame: ${steps}`);
         await page.evaluate(() => window.raysphere.resume());
 
+        // N: the MP3's ID3 title; past the end said; P back to the FLAC.
+        await page.keyboard.press("KeyN");
+        await waitFor(page, "N to the MP3", (s) => s.index === 2 && s.title === "Second Artist - Song Two");
         await page.keyboard.press("KeyN");
         await waitFor(page, "N past the end", (s) => s.message === "This is the last file.");
+        await page.keyboard.press("KeyP");
+        await waitFor(page, "P back to the FLAC", (s) => s.index === 1 && s.title === "Test Artist - Blue Sky");
+
+        // A WAV dropped on the page joins the playlist and plays: its RIFF INFO title.
+        await page.evaluate(() => {
+            const frames = 44100;
+            const name = new TextEncoder().encode("Dropped Title\0\0\0");
+            const info = 4 + 8 + name.length;
+            const bytes = new Uint8Array(44 + frames * 2 + 8 + info);
+            const view = new DataView(bytes.buffer);
+            const text = (at, value) => value.split("").forEach((c, i) => view.setUint8(at + i, c.charCodeAt(0)));
+            text(0, "RIFF");
+            view.setUint32(4, bytes.length - 8, true);
+            text(8, "WAVEfmt ");
+            view.setUint32(16, 16, true);
+            view.setUint16(20, 1, true);
+            view.setUint16(22, 1, true);
+            view.setUint32(24, 44100, true);
+            view.setUint32(28, 88200, true);
+            view.setUint16(32, 2, true);
+            view.setUint16(34, 16, true);
+            text(36, "data");
+            view.setUint32(40, frames * 2, true);
+            for (let i = 0; i < frames; i++) {
+                view.setInt16(44 + i * 2, Math.round(12000 * Math.sin(i / 20)), true);
+            }
+            const list = 44 + frames * 2;
+            text(list, "LIST");
+            view.setUint32(list + 4, info, true);
+            text(list + 8, "INFOINAM");
+            view.setUint32(list + 16, name.length, true);
+            bytes.set(name, list + 20);
+            const transfer = new DataTransfer();
+            transfer.items.add(new File([bytes], "dropped.wav", { type: "audio/wav" }));
+            window.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, cancelable: true }));
+        });
+        await waitFor(page, "the dropped WAV", (s) => s.index === 3 && s.title === "Dropped Title" &&
+                                                      s.source === "file");
         await page.keyboard.press("KeyF");
         await waitFor(page, "full screen on F", (s) => s.fullscreen);
         await page.keyboard.press("KeyF");

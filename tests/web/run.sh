@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The web page's tests in Chromium: makes the inputs (a known waveform and
-# the native renderer's frames of it, a tone, a tagged file, a broken one),
+# the native renderer's frames of it, a tone, tagged files, a broken one),
 # serves the built site isolated and plain, and runs page_test.js.
 # Usage: run.sh SITE_DIR RENDER_FRAMES WORK_DIR
 set -euo pipefail
@@ -27,6 +27,9 @@ PY
 sox -n -r 48000 -c 1 -b 16 "$work/tone.wav" synth 20 sine 441 vol 0.5
 sox -n -r 44100 -c 2 -b 16 --comment "ARTIST=Test Artist" --comment "TITLE=Blue Sky" "$work/song.flac" \
     synth 30 sine 330 sine 495 vol 0.7
+sox "$work/song.flac" -t raw -e signed -b 16 -L "$work/song.raw"
+sox -n -r 44100 -c 2 -b 16 "$work/tagged.wav" synth 30 sine 220 vol 0.6
+lame --quiet --tt "Song Two" --ta "Second Artist" --id3v2-only "$work/tagged.wav" "$work/tagged.mp3"
 printf 'ID3 this is not a sound file at all\n%.0s' {1..64} >"$work/broken.mp3"
 
 # puppeteer-core, pinned in package-lock.json, without a browser of its own
