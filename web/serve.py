@@ -40,7 +40,11 @@ def main():
     if not os.path.isfile(os.path.join(site, "index.html")):
         sys.exit(f"serve.py: no built site in {site}: run 'cmake --preset web && cmake --build --preset web' first")
     handler = type("Handler", (SiteHandler,), {"isolated": not options.plain})
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", options.port), functools.partial(handler, directory=site))
+    try:
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", options.port),
+                                                 functools.partial(handler, directory=site))
+    except OSError as error:
+        sys.exit(f"serve.py: cannot serve on port {options.port}: {error.strerror}; try --port N")
     server.verbose = options.verbose
     mode = "plain, one tracer thread" if options.plain else "cross-origin isolated, tracer threads on"
     print(f"Serving {site} at http://localhost:{server.server_port}/ ({mode}); Ctrl-C stops", flush=True)
