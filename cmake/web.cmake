@@ -4,12 +4,13 @@
 set(WEB_SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site)
 file(MAKE_DIRECTORY ${WEB_SITE_DIR})
 
-# The threaded build needs every object compiled for shared memory.
-get_target_property(WEB_CORE_SOURCES core SOURCES)
-get_target_property(WEB_DEMO_SOURCES demo_tune SOURCES)
-get_target_property(WEB_BLOCK_SOURCES audio_block SOURCES)
-set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp ${WEB_CORE_SOURCES}
-                ${WEB_DEMO_SOURCES} ${WEB_BLOCK_SOURCES})
+# The threaded build needs every object compiled for shared memory, so both
+# builds compile the core's sources themselves, with the core's options (read
+# when the build is generated, so that what the core gains later counts too).
+set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp $<TARGET_PROPERTY:core,SOURCES>
+                $<TARGET_PROPERTY:demo_tune,SOURCES> $<TARGET_PROPERTY:audio_block,SOURCES>)
+set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
+set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 
 set(WEB_EXPORTS
     "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webDemoTune','_webFree','_malloc','_free']"
@@ -29,14 +30,16 @@ set(WEB_LINK_OPTIONS
 set(WEB_MAX_THREADS 8)
 add_executable(raysphere_core_mt ${WEB_SOURCES})
 target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_options(raysphere_core_mt PRIVATE -msimd128 -msse2 -pthread)
+target_compile_options(raysphere_core_mt PRIVATE ${WEB_CORE_OPTIONS} -pthread)
+target_compile_definitions(raysphere_core_mt PRIVATE ${WEB_CORE_DEFINITIONS})
 target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=${WEB_MAX_THREADS}
                                                   -Wno-pthreads-mem-growth)
 
 # One thread: loads where SharedArrayBuffer is not offered.
 add_executable(raysphere_core_st ${WEB_SOURCES})
 target_include_directories(raysphere_core_st PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_options(raysphere_core_st PRIVATE -msimd128 -msse2)
+target_compile_options(raysphere_core_st PRIVATE ${WEB_CORE_OPTIONS})
+target_compile_definitions(raysphere_core_st PRIVATE ${WEB_CORE_DEFINITIONS})
 target_link_options(raysphere_core_st PRIVATE ${WEB_LINK_OPTIONS})
 set_target_properties(raysphere_core_mt raysphere_core_st PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WEB_SITE_DIR} SUFFIX
                                                                                                         ".js")

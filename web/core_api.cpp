@@ -11,6 +11,7 @@
 #include "overlays/title_box.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "tools/demo_tune.h"
 
@@ -81,6 +82,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int32_t webStart(int32_t threads) {
     setSampleGrid();
     buildScene(&textureStore);
+    selectTracer(fastestTracer());
     web.module.nCh = 2;
     web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
     if (threads > 1 && !web.poolStarted) {
