@@ -11,6 +11,7 @@ export const page = {
     frameCanvas: document.createElement("canvas"), // the 320 x 200 frame before scaling
     tracer: null,
     audio: createAudio(),
+    audioStarted: null, // the sound's start, under way or done
     playlist: createPlaylist(),
     source: "none",    // "demo", "file", "microphone", "tab" or "none"
     title: "",         // what SPACE shows for the source

@@ -8,9 +8,9 @@ import { demoTune } from "./trace_client.js";
 
 // Opens the sound on the first click, and starts the frames.
 export async function ensureAudio() {
-    if (!page.audio.context) {
-        await startAudio(page.audio);
-    }
+    // Clicks in quick succession wait for the one start.
+    page.audioStarted = page.audioStarted || startAudio(page.audio);
+    await page.audioStarted;
     await page.audio.context.resume();
     element("start").hidden = true;
     if (!page.live) {
@@ -20,7 +20,7 @@ export async function ensureAudio() {
     }
 }
 
-
+// The demo tune, looping, the tracer's own samples of it.
 export async function playDemo() {
     await ensureAudio();
     if (!page.demoBuffer) {
