@@ -113,6 +113,12 @@ frames=$(grep -Eo '^Render [0-9]+ calls' "$run_log" 2>/dev/null | grep -Eo '[0-9
 [ "$player_status" -eq 0 ] || { echo "the host exited $player_status; see $run_log" >&2; exit 1; }
 echo "Rendered $frames frames in $seconds s; screenshot of the last one: $PWD/$screenshot"
 
+step "The visualisation in a web browser"
+cmake --preset web >/dev/null
+cmake --build --preset web
+echo "The web site (any static host serves it): $PWD/build/web/site"
+echo "To open it here: web/serve.py, then http://localhost:8080/ in a browser"
+
 step "Installing the plug-in in Winamp"
 echo "The DLL for the player (32-bit): $PWD/build/mingw32/vis_raysphere.dll"
 echo "Copy it into Winamp's Plugins folder (e.g. C:\\Program Files (x86)\\Winamp\\Plugins), then choose"

@@ -11,9 +11,11 @@ packages=(
     libsdl2-dev libsndfile1-dev libpulse-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
-    emscripten nodejs
+    emscripten nodejs chromium
     debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
 )
+# npm: Debian's node comes without it, other builds of node (NodeSource's) with it.
+command -v npm >/dev/null || packages+=(npm)
 
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,0 +1,173 @@
+// The core as the web page's trace worker calls it: one module record, the
+// plug-in's 320 x 200 frame or a sharp frame of any size, the title box over
+// it, and the result as RGBA bytes for a canvas.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include "audio/waveform_block.h"
+#include "frame/compose.h"
+#include "overlays/title_box.h"
+#include "raytracer/sampling.h"
+#include "raytracer/scene.h"
+#include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
+#include "audio/demo_tune.h"
+
+namespace {
+
+constexpr int32_t TITLE_BYTES = 1024;
+
+struct WebCore {
+    winampVisModule module;        // what the player would hand the plug-in
+    uint8_t frame[FRAME_BYTES];    // the render surface; its bottom rows persist
+    FrameImage image;              // the frame traced last: the render surface or the sharp image
+    uint8_t* sharpPixels;          // the sharp image's memory, made anew when its size changes
+    uint8_t* rgba;                 // what the canvas gets, sized with the largest frame made
+    size_t rgbaBytes;              // bytes of rgba
+    int16_t pcm[BLOCK_FRAMES * 2]; // the page's samples of the next block, interleaved stereo
+    char title[TITLE_BYTES];       // UTF-8, shown while a request lasts
+    TitleRequest titleRequest;     // SPACE
+    bool poolStarted;              // the tracer threads run
+};
+
+WebCore web;
+
+// The sharp image's memory for `width` x `height`, kept while the size stays.
+bool sizeSharpImage(int32_t width, int32_t height) {
+    if (web.sharpPixels != nullptr && web.image.width == width && web.image.height == height &&
+        web.image.pixels == web.sharpPixels) {
+        return true;
+    }
+    free(web.sharpPixels);
+    web.sharpPixels = (uint8_t*)calloc((size_t)width * height, 4);
+    if (web.sharpPixels == nullptr) {
+        return false;
+    }
+    web.image = FrameImage{web.sharpPixels, width, height, width * 4};
+    return true;
+}
+
+// The canvas's RGBA bytes of the frame just made, opaque.
+uint8_t* toRgba(const FrameImage* image) {
+    size_t bytes = (size_t)image->width * image->height * 4;
+    if (bytes > web.rgbaBytes) {
+        free(web.rgba);
+        web.rgba = (uint8_t*)malloc(bytes);
+        web.rgbaBytes = web.rgba != nullptr ? bytes : 0;
+        if (web.rgba == nullptr) {
+            return nullptr;
+        }
+    }
+    uint8_t* out = web.rgba;
+    for (int32_t y = 0; y < image->height; y++) {
+        const uint8_t* in = image->pixels + (size_t)y * image->pitch;
+        for (int32_t x = 0; x < image->width; x++, in += 4, out += 4) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+            out[3] = 255;
+        }
+    }
+    return web.rgba;
+}
+
+} // namespace
+
+extern "C" {
+
+// What the plug-in's Init does before the first frame, and the tracer
+// threads; returns the threads tracing a sharp frame.
+EMSCRIPTEN_KEEPALIVE int32_t webStart(int32_t threads) {
+    setSampleGrid();
+    buildScene(&textureStore);
+    selectTracer(fastestTracer());
+    web.module.nCh = 2;
+    web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    if (threads > 1 && !web.poolStarted) {
+        web.poolStarted = startTracerPool(threads);
+    }
+    return tracerThreadCount();
+}
+
+// Where the page writes the next block's 576 interleaved stereo 16-bit samples.
+EMSCRIPTEN_KEEPALIVE int16_t* webPcm() {
+    return web.pcm;
+}
+
+// Where a ready-made block of 2 x 576 bytes goes (the test hook's waveforms).
+EMSCRIPTEN_KEEPALIVE uint8_t* webBlock() {
+    return &web.module.waveformData[0][0];
+}
+
+// The samples written at webPcm as the player's block.
+EMSCRIPTEN_KEEPALIVE void webBlockFromPcm(int32_t channels) {
+    blockFromPcm16(web.pcm, 2, BLOCK_FRAMES, web.module.waveformData);
+    web.module.nCh = channels;
+}
+
+// The title a request shows: the source's, changed as the playlist moves.
+EMSCRIPTEN_KEEPALIVE void webSetTitle(const char* text) {
+    strncpy(web.title, text, TITLE_BYTES - 1);
+    web.title[TITLE_BYTES - 1] = '\0';
+}
+
+// SPACE: the title on the next ten frames.
+EMSCRIPTEN_KEEPALIVE void webRequestTitle() {
+    requestTitleBox(&web.titleRequest);
+}
+
+// One frame from the block in the module record: the plug-in's at 320 x 200,
+// else every pixel traced at `width` x `height`. Returns its RGBA bytes, or
+// null when memory runs out.
+EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t channels) {
+    web.module.nCh = channels;
+    int32_t scale = 1;
+    if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
+        web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+        composeFrame(web.frame, &web.module);
+    } else {
+        if (width < MIN_IMAGE_SIDE || height < MIN_IMAGE_SIDE || width > MAX_IMAGE_SIDE || height > MAX_IMAGE_SIDE ||
+            !sizeSharpImage(width, height)) {
+            return nullptr;
+        }
+        composeFrameAt(&web.image, &web.module);
+        int32_t widthScale = width / FRAME_WIDTH;
+        int32_t heightScale = height / FRAME_HEIGHT;
+        scale = widthScale < heightScale ? widthScale : heightScale;
+        scale = scale > 1 ? scale : 1;
+    }
+    if (stepTitleBox(&web.titleRequest)) {
+        drawTitleBox(&web.image, web.title, scale);
+    }
+    return toRgba(&web.image);
+}
+
+// The centre sphere's radius in the frame made last.
+EMSCRIPTEN_KEEPALIVE float webCentreRadius() {
+    return scene.spheres[0].radius;
+}
+
+// The demo tune's loop as two planes of DEMO_LOOP_SAMPLES floats, left then
+// right, scaled as the browsers' decoders scale 16-bit samples (by 1/32767
+// above zero, 1/32768 below), so that the tapped sound gives them back.
+EMSCRIPTEN_KEEPALIVE float* webDemoTune() {
+    float* planes = (float*)malloc(sizeof(float) * DEMO_LOOP_SAMPLES * DEMO_CHANNELS);
+    if (planes == nullptr) {
+        return nullptr;
+    }
+    for (int32_t channel = 0; channel < DEMO_CHANNELS; channel++) {
+        for (uint32_t i = 0; i < DEMO_LOOP_SAMPLES; i++) {
+            int16_t sample = demoTuneSample(channel, i);
+            planes[channel * DEMO_LOOP_SAMPLES + i] = (float)sample / (sample > 0 ? 32767.0f : 32768.0f);
+        }
+    }
+    return planes;
+}
+
+EMSCRIPTEN_KEEPALIVE void webFree(void* memory) {
+    free(memory);
+}
+
+} // extern "C"

@@ -1,0 +1,82 @@
+// The trace worker: the core compiled to WebAssembly runs here, so the page's
+// own thread stays free while a frame, however large, is traced. The
+// threaded build spreads a sharp frame's rows over its own workers.
+"use strict";
+
+let core = null;  // the instantiated module
+let frames = 0;   // frames made, for the page's checks
+
+// Loads the build the page chose and starts the scene.
+async function start(message) {
+    const name = message.threads > 1 ? "raysphere_core_mt.js" : "raysphere_core_st.js";
+    importScripts(name);
+    core = await createRaysphereCore({ mainScriptUrlOrBlob: name });
+    const threads = core._webStart(message.threads);
+    postMessage({ type: "ready", threads: threads, build: name });
+}
+
+// Hands the page's block to the core: 576 interleaved stereo 16-bit samples,
+// or a ready-made block of 2 x 576 bytes.
+function takeBlock(message) {
+    if (message.pcm) {
+        core.HEAP16.set(message.pcm, core._webPcm() >> 1);
+        core._webBlockFromPcm(2);
+    } else {
+        core.HEAPU8.set(message.block, core._webBlock());
+    }
+}
+
+// One frame, returned as RGBA bytes the page owns.
+function frame(message) {
+    takeBlock(message);
+    if (message.title !== undefined) {
+        const bytes = core.lengthBytesUTF8(message.title) + 1;
+        const text = core._malloc(bytes);
+        core.stringToUTF8(message.title, text, bytes);
+        core._webSetTitle(text);
+        core._free(text);
+    }
+    if (message.requestTitle) {
+        core._webRequestTitle();
+    }
+    const started = performance.now();
+    const pointer = core._webFrame(message.width, message.height, 2);
+    const ms = performance.now() - started;
+    if (pointer === 0) {
+        postMessage({ type: "error", text: `no memory for a ${message.width} x ${message.height} frame` });
+        return;
+    }
+    const bytes = message.width * message.height * 4;
+    // A copy: the module's memory may be shared and may grow.
+    const pixels = new Uint8Array(bytes);
+    pixels.set(new Uint8Array(core.HEAPU8.buffer, pointer, bytes));
+    const block = new Uint8Array(core.HEAPU8.buffer, core._webBlock(), 1152).slice();
+    frames++;
+    postMessage({ type: "frame", id: message.id, width: message.width, height: message.height, pixels: pixels,
+                  block: block, radius: core._webCentreRadius(), ms: ms, frames: frames }, [pixels.buffer]);
+}
+
+// The demo tune's four-second loop as two planes of floats.
+function demoTune() {
+    const samples = 176400;
+    const pointer = core._webDemoTune();
+    const planes = new Float32Array(core.HEAPU8.buffer, pointer, samples * 2).slice();
+    core._webFree(pointer);
+    postMessage({ type: "demo", left: planes.subarray(0, samples), right: planes.subarray(samples), rate: 44100 },
+                [planes.buffer]);
+}
+
+onmessage = (event) => {
+    const message = event.data;
+    try {
+        if (message.type === "start") {
+            start(message).catch((error) => postMessage({ type: "error", text: String(error) }));
+        } else if (message.type === "frame") {
+            frame(message);
+        } else if (message.type === "demo") {
+            demoTune();
+        }
+    } catch (error) {
+        postMessage({ type: "error", text: String(error) });
+    }
+};
