@@ -10,6 +10,7 @@
 #include <cstring>
 #include "app/input.h"
 #include "app/options.h"
+#include "app/output_check.h"
 #include "app/report.h"
 #include "app/video_main.h"
 #include "app/window.h"
@@ -90,6 +91,42 @@ int listSources() {
         printf("  (none)\n");
     }
     return EXIT_OK;
+}
+
+// The files the run is to write, checked before it starts: none is one of
+// the inputs or the other output, each can be written, none replaces a file
+// of another kind unless --force. False, reported, when one is refused.
+bool checkOutputs(const AppOptions* options) {
+    char error[ERROR_CHARS];
+    const char* outputs[] = {options->screenshotPath, options->writeWaveformPath};
+    const OutputRule* rules[] = {&screenshotRule, &waveformRule};
+    for (int32_t i = 0; i < 2; i++) {
+        const char* output = outputs[i];
+        if (output == nullptr) {
+            continue;
+        }
+        for (int32_t f = 0; f < options->fileCount; f++) {
+            if (sameFile(output, options->files[f])) {
+                reportProblem("%s %s is the file %s, one of those to play; choose another name", rules[i]->option,
+                              output, options->files[f]);
+                return false;
+            }
+        }
+        const char* other = outputs[1 - i];
+        const char* waveform = options->waveformPath;
+        if ((waveform != nullptr && sameFile(output, waveform)) || (other != nullptr && sameFile(output, other)) ||
+            (other != nullptr && strcmp(output, other) == 0)) {
+            reportProblem("%s %s is also %s; choose another name", rules[i]->option, output,
+                          waveform != nullptr && sameFile(output, waveform) ? "the --waveform read"
+                                                                            : "the other file written");
+            return false;
+        }
+        if (!checkOutput(output, rules[i], options->force, error, sizeof error)) {
+            reportProblem("%s", error);
+            return false;
+        }
+    }
+    return true;
 }
 
 // Writes `text` white on black in the rows below the picture, or clears them.
@@ -302,6 +339,9 @@ int main(int argc, char** argv) {
     setVerbose(run.options.verbose);
     if (run.options.listSources) {
         return listSources();
+    }
+    if (!checkOutputs(&run.options)) {
+        return EXIT_BAD_ARGUMENTS;
     }
 
     // SDL: a display is needed, sound is not

@@ -11,6 +11,7 @@ packages=(
     libsdl2-dev libsndfile1-dev libpulse-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
+    pipewire pipewire-pulse wireplumber dbus-daemon dbus-bin
 )
 
 as_root=()

@@ -91,7 +91,7 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         {{"--size", "1x200"}, "--size needs WxH with W and H from 2 to 8192, not '1x200'"},
         {{"--size", "8193x2"}, "--size needs WxH with W and H from 2 to 8192, not '8193x2'"},
         {{"--size", "640x"}, "--size needs WxH with W and H from 2 to 8192, not '640x'"},
-        {{"--threads", "65", "--size", "64x64"}, "--threads needs a whole number from 1 to 64, not '65'"},
+        {{"--threads", "65", "--size", "64x64"}, "--threads needs a whole number from 0 to 64, not '65'"},
         {{"--threads", "2"}, "--threads works with --size only: the plug-in's frame is traced on one"},
         {{"--window", "0x0"}, "--window needs a size such as 640x400, not '0x0'"},
         {{"--capture="}, "--capture= needs a SOURCE after the '='"},
