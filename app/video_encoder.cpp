@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,16 +40,22 @@ static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8; // bit rate of codecs witho
 struct CodecDefaults {
     AVCodecID codec;     // video codec
     int32_t crf;         // default constant rate factor
+    int32_t highestCrf;  // the encoder's range ends there: 51 for x264 and x265, 63 for libvpx and libaom
     const char* options; // further encoder options, "key=value:key=value"
 };
 static const CodecDefaults codecDefaults[] = {
-    // codec          crf  options
-    {AV_CODEC_ID_H264, 18, "preset=veryfast"},                             // H.264: visually lossless
-    {AV_CODEC_ID_HEVC, 20, "preset=veryfast:x265-params=log-level=error"}, // H.265
-    {AV_CODEC_ID_VP9, 31, "b=0:deadline=good:cpu-used=4:row-mt=1"},        // VP9: b=0 is constant quality
-    {AV_CODEC_ID_VP8, 10, "b=20M:deadline=good:cpu-used=4"},               // VP8: b caps the quality mode
-    {AV_CODEC_ID_AV1, 30, "b=0:cpu-used=6:row-mt=1:usage=good"},           // AV1
+    // codec          crf  max options
+    {AV_CODEC_ID_H264, 18, 51, "preset=veryfast"},                             // H.264: visually lossless
+    {AV_CODEC_ID_HEVC, 20, 51, "preset=veryfast:x265-params=log-level=error"}, // H.265
+    {AV_CODEC_ID_VP9, 31, 63, "b=0:deadline=good:cpu-used=4:row-mt=1"},        // VP9: b=0 is constant quality
+    {AV_CODEC_ID_VP8, 10, 63, "b=20M:deadline=good:cpu-used=4"},               // VP8: b caps the quality mode
+    {AV_CODEC_ID_AV1, 30, 63, "b=0:cpu-used=6:row-mt=1:usage=good"},           // AV1
 };
+
+// Formats that carry sound alone, or sound with a cover picture, though libav
+// names a video codec for them: their names are those of songs, not videos.
+static const char* const soundFormats[] = {"ogg", "ipod", "asf", "flac", "mp3", "aiff", "oga", "opus", "spx"};
+static const char* const soundExtensions[] = {".m4a", ".m4b", ".wma", ".mka"};
 
 // Everything one export holds; set in openVideo, released by releaseVideo.
 struct VideoOutput {
@@ -239,6 +246,11 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
         }
         if (defaults != nullptr) {
             av_dict_parse_string(options, defaults->options, "=", ":", 0);
+        }
+        if (defaults != nullptr && settings->crf > defaults->highestCrf) {
+            std::snprintf(message, sizeof(message), "--crf %d is beyond the video codec '%s': it takes 0 to %d",
+                          static_cast<int>(settings->crf), encoder->name, static_cast<int>(defaults->highestCrf));
+            return failure(message);
         }
         output.crf = settings->crf != VIDEO_DEFAULT_CRF ? settings->crf : defaults != nullptr ? defaults->crf : 23;
         av_dict_set_int(options, "crf", output.crf, 0);
@@ -431,6 +443,52 @@ static bool openConverters(const VideoSettings* settings) {
     return true;
 }
 
+bool checkVideoName(const char* path) {
+    const AVOutputFormat* format = av_guess_format(nullptr, path, nullptr);
+    if (format == nullptr) {
+        std::fprintf(stderr, "%s: cannot tell a video format from the name '%s'; end it in .mp4, .mkv or .webm\n",
+                     PROGRAM, path);
+        return false;
+    }
+    bool soundOnly = format->video_codec == AV_CODEC_ID_NONE || format->video_codec == AV_CODEC_ID_PNG;
+    for (const char* name : soundFormats) {
+        soundOnly = soundOnly || std::strcmp(format->name, name) == 0;
+    }
+    const char* dot = std::strrchr(path, '.');
+    for (const char* extension : soundExtensions) {
+        soundOnly = soundOnly || (dot != nullptr && strcasecmp(dot, extension) == 0);
+    }
+    if (soundOnly && format->audio_codec != AV_CODEC_ID_NONE) {
+        std::fprintf(stderr, "%s: '%s' names a sound file (%s format), which holds no video; use .mp4, .mkv or .webm\n",
+                     PROGRAM, path, format->name);
+        return false;
+    }
+    if (format->video_codec == AV_CODEC_ID_NONE || format->audio_codec == AV_CODEC_ID_NONE ||
+        (format->flags & AVFMT_NOFILE) != 0) {
+        std::fprintf(stderr, "%s: the %s format of '%s' cannot hold a video with sound; use .mp4, .mkv or .webm\n",
+                     PROGRAM, format->name, path);
+        return false;
+    }
+    return true;
+}
+
+bool fileHoldsVideo(const char* path) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path, nullptr, nullptr) < 0) {
+        return false;
+    }
+    bool video = false;
+    if (avformat_find_stream_info(input, nullptr) >= 0) {
+        for (unsigned i = 0; i < input->nb_streams; i++) {
+            const AVStream* stream = input->streams[i];
+            video = video || (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                              (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0);
+        }
+    }
+    avformat_close_input(&input);
+    return video;
+}
+
 bool openVideo(const VideoSettings* settings) {
     releaseVideo();
     output = VideoOutput{};
@@ -450,18 +508,10 @@ bool openVideo(const VideoSettings* settings) {
     }
 
     // Container and codecs, from the name and the user's choices
+    if (!checkVideoName(settings->path)) {
+        return false;
+    }
     const AVOutputFormat* format = av_guess_format(nullptr, settings->path, nullptr);
-    if (format == nullptr) {
-        std::fprintf(stderr, "%s: cannot tell a video format from the name '%s'; end it in .mp4, .mkv or .webm\n",
-                     PROGRAM, settings->path);
-        return false;
-    }
-    if (format->video_codec == AV_CODEC_ID_NONE || format->audio_codec == AV_CODEC_ID_NONE ||
-        (format->flags & AVFMT_NOFILE) != 0) {
-        std::fprintf(stderr, "%s: the %s format of '%s' cannot hold a video with sound; use .mp4, .mkv or .webm\n",
-                     PROGRAM, format->name, settings->path);
-        return false;
-    }
     const AVCodec* videoEncoder = chooseEncoder(settings->videoCodec, format->video_codec, AVMEDIA_TYPE_VIDEO);
     if (videoEncoder == nullptr || !containerHolds(format, videoEncoder)) {
         return false;

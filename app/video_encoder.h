@@ -35,6 +35,14 @@ struct VideoFacts {
     double encodeSeconds; // time spent converting, encoding and writing
 };
 
+// Whether the name's extension picks a format that holds a video with its
+// sound; a sound file's (.flac, .mp3, .ogg, .m4a, ...) or a picture's does
+// not. Says why on stderr when it does not.
+bool checkVideoName(const char* path);
+
+// Whether an existing file holds a video stream (a cover picture is none).
+bool fileHoldsVideo(const char* path);
+
 // Checks the settings, chooses container and codecs, creates the temporary
 // file and writes the header. Reports its errors on stderr; false on failure,
 // with nothing left behind.

@@ -1,7 +1,9 @@
 // Sound files through libsndfile: any format it reads, any rate and channel
 // count; the first two channels are kept, samples come as 16-bit.
 #include <sndfile.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -41,7 +43,8 @@ void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
 // Records that the file broke off at the source's position: the source is
 // over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
-    bool lengthKnown = source->frameCount >= 0;
+    // A header that promised more gives no length worth telling.
+    bool lengthKnown = source->frameCount > source->position;
     if (!state->broken) {
         char at[32];
         char length[40] = "";
@@ -169,6 +172,29 @@ void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSiz
     }
 }
 
+// sf_open with the standard error closed for the while: the MP3 decoder
+// prints its own warnings there ("Xing stream size off by more than 1%"),
+// which are not for the user; what matters is reported in the user's terms.
+SNDFILE* openQuietly(const char* path, SF_INFO* info) {
+    fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int quiet = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && quiet >= 0) {
+        dup2(quiet, STDERR_FILENO);
+    }
+    SNDFILE* file = sf_open(path, SFM_READ, info);
+    if (saved >= 0 && quiet >= 0) {
+        dup2(saved, STDERR_FILENO);
+    }
+    if (quiet >= 0) {
+        close(quiet);
+    }
+    if (saved >= 0) {
+        close(saved);
+    }
+    return file;
+}
+
 // Whether libsndfile's log has the line of the data chunk `name` corrected,
 // "data : 2116800 (should be 1058360)": the file is shorter than its header.
 bool dataLineCorrected(const char* log, const char* name) {
@@ -216,7 +242,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     if (S_ISDIR(status.st_mode)) {
         return refuse(state, error, errorSize, path, "is a directory");
     }
-    state->file = sf_open(path, SFM_READ, &info);
+    state->file = openQuietly(path, &info);
     if (state->file == nullptr) {
         // libsndfile's own reasons speak of its insides ("possibly a pipe?")
         FILE* readable = fopen(path, "rb");
