@@ -3,13 +3,20 @@
 # PulseAudio, a known tone played into it with paplay, captured from its
 # monitor. The blocks carry the tone, the centre sphere follows them, the
 # scope goes flat when the tone stops, and frames go on while the source goes
-# away and comes back.
+# away and comes back. The same against PipeWire when the fourth argument
+# says "pipewire": there the stream must not move to another source when
+# its own goes, but stop and say so.
 set -euo pipefail
-raysphere="$1" render_frames="$2" work="$3"
+raysphere="$1" render_frames="$2" work="$3" server="${4:-pulseaudio}"
 . "$(dirname "$0")/app_lib.sh"
 rm -rf "$work"
 mkdir -p "$work"
-start_pulse "$work/pulse"
+if [ "$server" = pipewire ]; then
+    start_pipewire "$work/pipewire"
+else
+    start_pulse "$work/pulse"
+fi
+pactl info | grep -i '^Server Name'
 
 # The sources, with the default output's monitor marked
 sources=$("$raysphere" --list-sources)
@@ -26,7 +33,7 @@ sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.2
 
 # 10 s at 10 frames a second: the tone from about 1 s to 3.5 s, then silence,
 # then the sink goes away at 5 s and comes back at 7 s.
-"$raysphere" --headless --capture --fps 10 --frames 100 --verbose --write-waveform "$work/blocks.raw" \
+"$raysphere" --headless --capture=vis_test.monitor --fps 10 --frames 100 --verbose --write-waveform "$work/blocks.raw" \
     --screenshot "$work/capture.png" >"$work/run.out" 2>"$work/run.err" &
 app=$!
 sleep 1
@@ -43,6 +50,7 @@ grep -q "capturing from" "$work/run.out" || fail "no word of the source"
 grep -q "no sound from" "$work/run.err" || fail "silence not reported"
 grep -q "capture from vis_test.monitor stopped" "$work/run.err" || fail "the lost source not reported"
 grep -q "capture from vis_test.monitor running again" "$work/run.err" || fail "the source's return not reported"
+[ "$(grep -c "capture from vis_test.monitor stopped" "$work/run.err")" = 1 ] || fail "the loss reported more than once"
 
 # The blocks: the tone while it played, flat after it, all 100 frames shown
 python3 - "$work/blocks.raw" <<'PY'
