@@ -157,7 +157,9 @@ void closeFile(AudioSource* source) {
     free(state);
 }
 
-// "artist - title" from the tags, the title alone, or the file's name.
+// "artist - title" from the tags, the title alone, or the file's name; a
+// control character (ESC, BEL, a new line) becomes '?', so that printing the
+// title cannot drive the user's terminal.
 void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSize) {
     const char* artist = sf_get_string(file, SF_STR_ARTIST);
     const char* name = sf_get_string(file, SF_STR_TITLE);
@@ -169,6 +171,11 @@ void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSiz
         snprintf(title, titleSize, "%s", name);
     } else {
         titleFromPath(path, title, titleSize);
+    }
+    for (char* c = title; *c != '\0'; c++) {
+        if ((uint8_t)*c < 0x20 || *c == 0x7f) {
+            *c = '?';
+        }
     }
 }
 

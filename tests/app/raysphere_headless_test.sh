@@ -34,15 +34,59 @@ sox -n -r 48000 -b 24 -c 2 "$work/good.wav" synth 1 sine 440
 sox -n -r 44100 -b 16 -c 2 "$work/long.flac" synth 3 sine 220
 head -c 20000 "$work/long.flac" >"$work/cut.flac"
 head -c 3000 /dev/urandom >"$work/damaged.wav"
+sox -n -r 44100 -b 16 -c 2 "$work/whole.ogg" synth 4 pinknoise gain -6
+head -c $(($(stat -c %s "$work/whole.ogg") / 2)) "$work/whole.ogg" >"$work/cutogg.ogg"
+mkdir -p "$work/folder.wav"
+# A tag with control characters: printed, they would reach the terminal
+sox -n -r 44100 -b 16 -c 1 "$work/tone.wav" synth 0.3 sine 440
+ffmpeg -v error -y -i "$work/tone.wav" -metadata title="$(printf 'Bell\a Esc\033[31m Line\nTwo')" "$work/tagged.flac"
 status=0
-"$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/good.wav" \
-    "$work/cut.flac" >"$work/files.out" 2>"$work/files.err" || status=$?
+"$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/folder.wav" \
+    "$work/good.wav" "$work/cut.flac" "$work/cutogg.ogg" "$work/tagged.flac" >"$work/files.out" \
+    2>"$work/files.err" || status=$?
 [ "$status" -eq 0 ] || fail "playing the files failed ($status): $(cat "$work/files.err")"
-grep -q "^raysphere: cannot play $work/missing.ogg: System error" "$work/files.err" || fail "missing file: $(cat "$work/files.err")"
-grep -q "^raysphere: cannot play $work/damaged.wav: " "$work/files.err" || fail "damaged file: $(cat "$work/files.err")"
-grep -q "^raysphere: $work/cut.flac ends early, at 0:00 of 0:03" "$work/files.err" || fail "cut file: $(cat "$work/files.err")"
-played=$(grep -oE 'playing (good|cut) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
-[ "$played" = "playing good (48000 Hz|playing cut (44100 Hz" ] || fail "played: $played"
+grep -qx "raysphere: cannot play $work/missing.ogg: no such file" "$work/files.err" || fail "missing file: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/damaged.wav: not a sound file libsndfile can read" "$work/files.err" ||
+    fail "damaged file: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/folder.wav: is a directory" "$work/files.err" || fail "folder: $(cat "$work/files.err")"
+grep -qx "raysphere: $work/cut.flac ends early, at 0:00 of 0:03 (truncated or damaged)" "$work/files.err" ||
+    fail "cut file: $(cat "$work/files.err")"
+# Cut Ogg Vorbis has no length: it plays what it holds, and no nonsense length is told
+grep -q "cutogg" "$work/files.err" && fail "cut Ogg file: $(cat "$work/files.err")"
+played=$(grep -oE 'playing (good|cut|cutogg|Bell.*) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
+[ "$played" = "playing good (48000 Hz|playing cut (44100 Hz|playing cutogg (44100 Hz|playing Bell? Esc?[31m Line?Two (44100 Hz" ] ||
+    fail "played: $played"
+LC_ALL=C grep -q "$(printf '[\a\033]')" "$work/files.out" "$work/files.err" && fail "control characters printed"
+
+# --- Outputs: never an input (through a link too), never a file of another
+# kind unless --force, the folder and the extension checked before the run
+ln -sf good.wav "$work/link.png"
+cp "$work/good.wav" "$work/song.png"
+expect_refused() {
+    local text="$1"
+    shift
+    status=0
+    "$raysphere" --headless --frames 3 "$@" >/dev/null 2>"$work/refused.err" || status=$?
+    [ "$status" -eq 2 ] || fail "'$*' exited with $status, not 2"
+    grep -qF -- "$text" "$work/refused.err" || fail "'$*' did not say \"$text\": $(cat "$work/refused.err")"
+}
+expect_refused "--screenshot $work/link.png is the file $work/good.wav, one of those to play" \
+    --screenshot "$work/link.png" "$work/good.wav"
+expect_refused "--write-waveform $work/good.wav is the file $work/good.wav" --write-waveform "$work/good.wav" "$work/good.wav"
+expect_refused "--write-waveform $work/blocks.raw is also the --waveform read" \
+    --waveform "$work/blocks.raw" --write-waveform "$work/blocks.raw"
+expect_refused "--screenshot $work/song.png: the file exists and is not a PNG picture; choose another name, or add --force" \
+    --screenshot "$work/song.png"
+expect_refused "--write-waveform $work/long.flac: the file exists and is not waveform blocks" \
+    --write-waveform "$work/long.flac"
+expect_refused "--screenshot $work/shot.jpg: the extension .jpg names another format" --screenshot "$work/shot.jpg"
+expect_refused "--screenshot /nonexistent/x.png: the folder /nonexistent/ does not exist" --screenshot /nonexistent/x.png
+cmp -s "$work/good.wav" "$work/song.png" || fail "the song under song.png was changed"
+cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the --waveform file was changed"
+"$raysphere" --headless --frames 3 --screenshot "$work/song.png" --force || fail "--force did not replace"
+[ "$(head -c 4 "$work/song.png" | tail -c 3)" = PNG ] || fail "--force did not write a PNG over song.png"
+"$raysphere" --headless --frames 3 --write-waveform "$work/fed.raw" --threads 0 --size 64x40 ||
+    fail "an older waveform file is not replaced, or --threads 0 refused"
 
 # The picture follows what the sound device has played: at 10 frames a
 # second, a file silent for its first second shows its tone from about frame
