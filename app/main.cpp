@@ -30,6 +30,7 @@ constexpr size_t ERROR_CHARS = 1024;
 constexpr int32_t MAX_LISTED_SOURCES = 64;
 constexpr double BEHIND_SHARE = 0.9;     // below this share of the asked rate the machine does not keep up
 constexpr double RECOVERED_SHARE = 0.97; // at or above it again, it does
+constexpr double TRACING_SHARE = 0.8;    // making a frame takes this share of its time or more: tracing limits
 constexpr int32_t INFO_ROW = 184;        // the frame rate line, in rows the plug-in's tracer never paints
 
 // The frame rate, measured over each second.
@@ -41,8 +42,10 @@ struct FrameClock {
     uint64_t secondStart;    // start of the second being measured
     int64_t secondFrames;    // frames shown in it
     uint64_t workTicks;      // ticks spent making those frames
+    uint64_t showTicks;      // ticks spent handing them to the window and presenting them
     double measuredFps;      // over the last whole second
     double frameMs;          // average time to make a frame in that second
+    double showMs;           // average time to show one
     bool behind;             // said that the machine does not keep up
     int64_t secondsMeasured; // whole seconds so far
 };
@@ -206,27 +209,40 @@ void handleEvents() {
 }
 
 // Counts the frame shown and, once a second, measures the rate.
-void measureFrame(uint64_t workTicks) {
+void measureFrame(uint64_t workTicks, uint64_t showTicks) {
     FrameClock* clock = &run.clock;
     uint64_t now = SDL_GetPerformanceCounter();
     clock->secondFrames++;
     clock->workTicks += workTicks;
+    clock->showTicks += showTicks;
     if (now - clock->secondStart < clock->frequency) {
         return;
     }
     double seconds = (double)(now - clock->secondStart) / (double)clock->frequency;
     clock->measuredFps = (double)clock->secondFrames / seconds;
     clock->frameMs = 1000.0 * (double)clock->workTicks / (double)clock->frequency / (double)clock->secondFrames;
+    clock->showMs = 1000.0 * (double)clock->showTicks / (double)clock->frequency / (double)clock->secondFrames;
     clock->secondStart = now;
     clock->secondFrames = 0;
     clock->workTicks = 0;
+    clock->showTicks = 0;
     clock->secondsMeasured++;
     int32_t fps = run.options.fps;
     // The first second includes the window's and the libraries' warm-up.
     if (!clock->behind && clock->secondsMeasured > 1 && clock->measuredFps < BEHIND_SHARE * fps) {
-        reportProblem("this machine keeps up only %.1f of the %d frames per second asked for (a frame takes %.1f ms "
-                      "to make); the motion is slower than it should be",
-                      clock->measuredFps, (int)fps, clock->frameMs);
+        // What limits it: making the frames (tracing), or showing them (the
+        // window's size, the display, its refresh).
+        bool tracing = clock->frameMs >= TRACING_SHARE * 1000.0 / fps;
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(run.window.window, &width, &height);
+        const char* remedy = !tracing                     ? "a smaller window or a lower --fps helps"
+                             : run.sizedPixels != nullptr ? "a smaller --size or a lower --fps helps"
+                                                          : "a lower --fps helps";
+        reportProblem("only %.1f of the %d frames per second asked for are shown, the motion slower than it should be: "
+                      "a frame takes %.1f ms to make and %.1f ms to show in the %dx%d window, so %s is the limit (%s)",
+                      clock->measuredFps, (int)fps, clock->frameMs, clock->showMs, width, height,
+                      tracing ? "tracing" : "showing it", remedy);
         clock->behind = true;
     } else if (clock->behind && clock->measuredFps >= RECOVERED_SHARE * fps) {
         reportProblem("keeping up again: %.1f frames per second", clock->measuredFps);
@@ -287,11 +303,15 @@ bool showOneFrame() {
         }
         run.infoDrawn = false;
     }
+    uint64_t showStart = SDL_GetPerformanceCounter();
+    uint64_t workTicks = showStart - workStart;
     drawWindow(&run.window, &run.image);
-    uint64_t workTicks = SDL_GetPerformanceCounter() - workStart;
+    uint64_t showTicks = SDL_GetPerformanceCounter() - showStart;
     waitForDue();
+    uint64_t presentStart = SDL_GetPerformanceCounter();
     presentWindow(&run.window);
-    measureFrame(workTicks);
+    showTicks += SDL_GetPerformanceCounter() - presentStart;
+    measureFrame(workTicks, showTicks);
     run.frameIndex++;
     return true;
 }

@@ -157,4 +157,10 @@ check_refused "unknown option --bogus" --bogus
 check_refused "--size needs WxH with W and H from 2 to 8192, not '1x5'" --size 1x5
 check_refused "--threads works with --size only" --threads 2
 "$raysphere" --help | grep -q "^usage: raysphere" || fail "--help"
+
+# A rate no machine keeps at 320 x 200 (a frame a millisecond): said once,
+# naming what limits it and the window's size
+"$raysphere" --headless --fps 1000 --frames 80 2>"$work/behind.err" || fail "the fast run failed"
+grep -q "frames per second asked for are shown.* to show in the 640x400 window, so tracing is the limit" \
+    "$work/behind.err" || fail "not keeping up: $(cat "$work/behind.err")"
 echo "PASS"
