@@ -31,7 +31,10 @@ static constexpr int32_t SCRATCH_SECONDS = 1;           // resampled sound held 
 static constexpr int32_t SOUND_CHUNK_DIVISOR = 4;       // input handed to the resampler at most 1/4 s at a time
 static constexpr int32_t VARIABLE_FRAME_SAMPLES = 1024; // frame length for encoders that take any
 static constexpr int64_t AUDIO_BITS_PER_CHANNEL = 96000;
-static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8; // bit rate of codecs without a quality setting: 1/8 bit a pixel
+static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8;  // bit rate of codecs without a quality setting: 1/8 bit a pixel
+static constexpr int64_t LOOKAHEAD_BYTES = 512 << 20; // pictures an encoder holds to look ahead, at most
+static constexpr int32_t USUAL_LOOKAHEAD = 25;        // libvpx's and libaom's frames of look-ahead (x264: 10 to 60)
+static constexpr int32_t HELD_PICTURES = 12;          // references, the picture in hand and the encoders' copies
 
 // Quality defaults per video codec: constant rate factor and the options that
 // make the encoder honour it at a reasonable speed. H.264's veryfast is three
@@ -215,6 +218,23 @@ static AVPixelFormat choosePixelFormat(const AVCodec* encoder) {
     return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR0, 0, nullptr);
 }
 
+// Bytes of one picture as the encoders hold it: 4:2:0, 1.5 bytes a pixel.
+static int64_t encodedPictureBytes(int32_t width, int32_t height) {
+    return static_cast<int64_t>(width) * height * 3 / 2;
+}
+
+// Frames of look-ahead that fit LOOKAHEAD_BYTES, at most the usual.
+static int32_t lookaheadFrames(int32_t width, int32_t height) {
+    int64_t fitting = LOOKAHEAD_BYTES / encodedPictureBytes(width, height);
+    return fitting < USUAL_LOOKAHEAD ? static_cast<int32_t>(fitting) : USUAL_LOOKAHEAD;
+}
+
+int64_t videoMemoryNeeded(int32_t width, int32_t height) {
+    int64_t picture = encodedPictureBytes(width, height);
+    int64_t frame = static_cast<int64_t>(width) * height * 4; // the traced picture handed in
+    return frame + picture * (lookaheadFrames(width, height) + HELD_PICTURES);
+}
+
 // Whether the encoder has an option of its own called `name`.
 static bool encoderHasOption(const AVCodec* encoder, const char* name) {
     // libav looks the option up through a pointer to the class, never changing it
@@ -260,6 +280,18 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
     }
     const AVDictionaryEntry* preset = av_dict_get(*options, "preset", nullptr, 0);
     std::snprintf(output.preset, sizeof(output.preset), "%s", preset != nullptr ? preset->value : "");
+
+    // Huge pictures: the look-ahead shortened so that its pictures stay
+    // within LOOKAHEAD_BYTES (an 8192 x 8192 VP9 export held 7 GB with 25)
+    int32_t lookahead = lookaheadFrames(settings->width, settings->height);
+    if (lookahead < USUAL_LOOKAHEAD) {
+        if (encoderHasOption(encoder, "lag-in-frames")) {
+            av_dict_set_int(options, "lag-in-frames", lookahead, 0);
+        }
+        if (encoderHasOption(encoder, "rc-lookahead")) {
+            av_dict_set_int(options, "rc-lookahead", lookahead, 0);
+        }
+    }
     return true;
 }
 

@@ -43,6 +43,11 @@ bool checkVideoName(const char* path);
 // Whether an existing file holds a video stream (a cover picture is none).
 bool fileHoldsVideo(const char* path);
 
+// About how many bytes an export of `width` x `height` pictures holds at
+// once: the picture handed in and the pictures the encoders keep. Their
+// look-ahead is shortened for huge pictures, which bounds it.
+int64_t videoMemoryNeeded(int32_t width, int32_t height);
+
 // Checks the settings, chooses container and codecs, creates the temporary
 // file and writes the header. Reports its errors on stderr; false on failure,
 // with nothing left behind.

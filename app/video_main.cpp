@@ -333,6 +333,44 @@ static void printSummary(const VideoOptions& options, const VideoFacts& facts, c
                 facts.videoFrames / timings.encoding);
 }
 
+// Bytes of memory the system can give without swapping, or -1 when unknown.
+static int64_t availableMemory() {
+    FILE* info = std::fopen("/proc/meminfo", "r");
+    if (info == nullptr) {
+        return -1;
+    }
+    char line[256];
+    long long kilobytes = -1;
+    while (std::fgets(line, sizeof(line), info) != nullptr) {
+        if (std::sscanf(line, "MemAvailable: %lld kB", &kilobytes) == 1) {
+            break;
+        }
+    }
+    std::fclose(info);
+    return kilobytes >= 0 ? static_cast<int64_t>(kilobytes) * 1024 : -1;
+}
+
+// Huge pictures: what the export will hold is said, and refused beyond
+// what the machine has free.
+static bool checkMemory(const VideoOptions& options) {
+    int32_t width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
+    int32_t height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
+    double needed = static_cast<double>(videoMemoryNeeded(width, height));
+    double available = static_cast<double>(availableMemory());
+    if (available >= 0 && needed > available) {
+        std::fprintf(stderr,
+                     "%s: a %dx%d video needs about %.1f GB of memory, and %.1f GB are free; choose a smaller "
+                     "--size\n",
+                     PROGRAM, static_cast<int>(width), static_cast<int>(height), needed / 1e9, available / 1e9);
+        return false;
+    }
+    if (needed >= 1e9) {
+        std::fprintf(stderr, "%s: a %dx%d video: about %.1f GB of memory\n", PROGRAM, static_cast<int>(width),
+                     static_cast<int>(height), needed / 1e9);
+    }
+    return true;
+}
+
 bool videoRequested(int argc, char** argv) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
         if (std::strcmp(argv[i], "--video") == 0) {
@@ -374,6 +412,10 @@ int videoMain(int argc, char** argv) {
         (options.writeWaveformPath != nullptr &&
          !checkOutput(options.writeWaveformPath, &waveformRule, options.force, error, sizeof(error)))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
+        return EXIT_BAD_ARGUMENTS;
+    }
+
+    if (!checkMemory(options)) {
         return EXIT_BAD_ARGUMENTS;
     }
 

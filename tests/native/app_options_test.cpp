@@ -77,6 +77,10 @@ TEST(AppOptions, EachOptionSetsItsField) {
     EXPECT_EQ(parse({"--list-sources"}, &options, &error), APP_OPTIONS_RUN);
     EXPECT_TRUE(options.listSources);
     EXPECT_EQ(parse({"a.wav", "--help"}, &options, &error), APP_OPTIONS_HELP);
+    // --threads 0 is one a core, as in --video; --force lets outputs replace files of another kind
+    ASSERT_EQ(parse({"--threads", "0", "--size", "64x64", "--force"}, &options, &error), APP_OPTIONS_RUN) << error;
+    EXPECT_EQ(options.threads, 0);
+    EXPECT_TRUE(options.force);
 }
 
 TEST(AppOptions, RefusesWhatCannotWork) {
