@@ -42,6 +42,7 @@ sox -n -r 44100 -b 16 -c 1 "$work/tone.wav" synth 0.3 sine 440
 ffmpeg -v error -y -i "$work/tone.wav" -metadata title="$(printf 'Bell\a Esc\033[31m Line\nTwo')" "$work/tagged.flac"
 status=0
 "$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/folder.wav" \
+    "$work/$(printf 'title\033]0;x\a.ogg')" \
     "$work/good.wav" "$work/cut.flac" "$work/cutogg.ogg" "$work/tagged.flac" >"$work/files.out" \
     2>"$work/files.err" || status=$?
 [ "$status" -eq 0 ] || fail "playing the files failed ($status): $(cat "$work/files.err")"
@@ -49,6 +50,8 @@ grep -qx "raysphere: cannot play $work/missing.ogg: no such file" "$work/files.e
 grep -qx "raysphere: cannot play $work/damaged.wav: not a sound file libsndfile can read" "$work/files.err" ||
     fail "damaged file: $(cat "$work/files.err")"
 grep -qx "raysphere: cannot play $work/folder.wav: is a directory" "$work/files.err" || fail "folder: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/title?]0;x?.ogg: no such file" "$work/files.err" ||
+    fail "a name with control characters: $(cat -v "$work/files.err")"
 grep -qx "raysphere: $work/cut.flac ends early, at 0:00 of 0:03 (truncated or damaged)" "$work/files.err" ||
     fail "cut file: $(cat "$work/files.err")"
 # Cut Ogg Vorbis has no length: it plays what it holds, and no nonsense length is told
