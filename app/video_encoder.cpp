@@ -34,7 +34,11 @@ static constexpr int64_t AUDIO_BITS_PER_CHANNEL = 96000;
 static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8;  // bit rate of codecs without a quality setting: 1/8 bit a pixel
 static constexpr int64_t LOOKAHEAD_BYTES = 512 << 20; // pictures an encoder holds to look ahead, at most
 static constexpr int32_t USUAL_LOOKAHEAD = 25;        // libvpx's and libaom's frames of look-ahead (x264: 10 to 60)
-static constexpr int32_t HELD_PICTURES = 12;          // references, the picture in hand and the encoders' copies
+// An encoder's memory in pictures, measured with libvpx-vp9 (the most
+// demanding) at 4096 x 4096 and 8192 x 8192: 1.15 a frame of look-ahead and
+// 48 besides (references, its threads' buffers, the muxer's queue).
+static constexpr int64_t LOOKAHEAD_PERCENT = 115;
+static constexpr int64_t HELD_PICTURES = 48;
 
 // Quality defaults per video codec: constant rate factor and the options that
 // make the encoder honour it at a reasonable speed. H.264's veryfast is three
@@ -232,7 +236,7 @@ static int32_t lookaheadFrames(int32_t width, int32_t height) {
 int64_t videoMemoryNeeded(int32_t width, int32_t height) {
     int64_t picture = encodedPictureBytes(width, height);
     int64_t frame = static_cast<int64_t>(width) * height * 4; // the traced picture handed in
-    return frame + picture * (lookaheadFrames(width, height) + HELD_PICTURES);
+    return frame + picture * (lookaheadFrames(width, height) * LOOKAHEAD_PERCENT / 100 + HELD_PICTURES);
 }
 
 // Whether the encoder has an option of its own called `name`.
@@ -282,7 +286,7 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
     std::snprintf(output.preset, sizeof(output.preset), "%s", preset != nullptr ? preset->value : "");
 
     // Huge pictures: the look-ahead shortened so that its pictures stay
-    // within LOOKAHEAD_BYTES (an 8192 x 8192 VP9 export held 7 GB with 25)
+    // within LOOKAHEAD_BYTES (an 8192 x 8192 VP9 export held 7.3 GB with 25, 5.5 GB with 5)
     int32_t lookahead = lookaheadFrames(settings->width, settings->height);
     if (lookahead < USUAL_LOOKAHEAD) {
         if (encoderHasOption(encoder, "lag-in-frames")) {

@@ -359,14 +359,14 @@ static bool checkMemory(const VideoOptions& options) {
     double available = static_cast<double>(availableMemory());
     if (available >= 0 && needed > available) {
         std::fprintf(stderr,
-                     "%s: a %dx%d video needs about %.1f GB of memory, and %.1f GB are free; choose a smaller "
+                     "%s: a %dx%d video takes up to about %.1f GB of memory, and %.1f GB are free; choose a smaller "
                      "--size\n",
                      PROGRAM, static_cast<int>(width), static_cast<int>(height), needed / 1e9, available / 1e9);
         return false;
     }
     if (needed >= 1e9) {
-        std::fprintf(stderr, "%s: a %dx%d video: about %.1f GB of memory\n", PROGRAM, static_cast<int>(width),
-                     static_cast<int>(height), needed / 1e9);
+        std::fprintf(stderr, "%s: a %dx%d video takes up to about %.1f GB of memory\n", PROGRAM,
+                     static_cast<int>(width), static_cast<int>(height), needed / 1e9);
     }
     return true;
 }
