@@ -3,6 +3,7 @@
 // the waveform heard at that moment, as the player hands it to the plug-in,
 // so the frames are the plug-in's frames.
 #include <SDL.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -26,6 +27,7 @@ namespace {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;        // no display, nothing playable, a file not written
 constexpr int EXIT_BAD_ARGUMENTS = 2; // the command line was wrong
+constexpr int EXIT_SIGNALLED = 128;   // plus the signal that ended the run
 constexpr size_t ERROR_CHARS = 1024;
 constexpr int32_t MAX_LISTED_SOURCES = 64;
 constexpr double BEHIND_SHARE = 0.9;     // below this share of the asked rate the machine does not keep up
@@ -72,6 +74,25 @@ struct AppRun {
 };
 
 AppRun run;
+volatile sig_atomic_t quitSignal = 0; // Ctrl-C, SIGTERM or SIGHUP: quit as ESC does, exit 128 + the signal
+
+void onQuitSignal(int signal) {
+    quitSignal = signal;
+}
+
+// Ctrl-C, SIGTERM and SIGHUP end the run between two frames, files closed,
+// and the exit code tells which (130, 143, 129, as a shell reports them); a
+// second one ends the program at once.
+void catchQuitSignals() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = onQuitSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
 
 // Lists the sources --capture can take.
 int listSources() {
@@ -364,7 +385,9 @@ int main(int argc, char** argv) {
         return EXIT_BAD_ARGUMENTS;
     }
 
-    // SDL: a display is needed, sound is not
+    // SDL: a display is needed, sound is not; the signals are ours
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    catchQuitSignals();
     if (run.options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays
@@ -445,7 +468,7 @@ int main(int argc, char** argv) {
     run.clock.start = SDL_GetPerformanceCounter();
     run.clock.due = run.clock.start;
     run.clock.secondStart = run.clock.start;
-    while (!run.quit && (run.options.frames == 0 || run.frameIndex < run.options.frames)) {
+    while (!run.quit && quitSignal == 0 && (run.options.frames == 0 || run.frameIndex < run.options.frames)) {
         handleEvents();
         if (run.quit || !showOneFrame()) {
             break;
@@ -465,5 +488,5 @@ int main(int argc, char** argv) {
     }
     int code = run.input.kind == INPUT_PLAYLIST && run.options.fileCount > 0 && run.input.playedCount == 0 ? EXIT_FAILED
                                                                                                            : EXIT_OK;
-    return shutdown(code);
+    return shutdown(quitSignal != 0 ? EXIT_SIGNALLED + quitSignal : code);
 }
