@@ -12,6 +12,7 @@
 #include "app/input.h"
 #include "app/options.h"
 #include "app/output_check.h"
+#include "app/quit_signals.h"
 #include "app/report.h"
 #include "app/video_main.h"
 #include "app/window.h"
@@ -78,20 +79,6 @@ volatile sig_atomic_t quitSignal = 0; // Ctrl-C, SIGTERM or SIGHUP: quit as ESC 
 
 void onQuitSignal(int signal) {
     quitSignal = signal;
-}
-
-// Ctrl-C, SIGTERM and SIGHUP end the run between two frames, files closed,
-// and the exit code tells which (130, 143, 129, as a shell reports them); a
-// second one ends the program at once.
-void catchQuitSignals() {
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = onQuitSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
 }
 
 // Lists the sources --capture can take.
@@ -387,7 +374,7 @@ int main(int argc, char** argv) {
 
     // SDL: a display is needed, sound is not; the signals are ours
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    catchQuitSignals();
+    catchQuitSignals(onQuitSignal); // the run ends between two frames, files closed
     if (run.options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays

@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "app/output_check.h"
+#include "app/quit_signals.h"
 #include "app/video_encoder.h"
 #include "app/video_options.h"
 #include "frame/compose.h"
@@ -118,19 +119,6 @@ static int endRun(int code) {
 
 static void onInterrupt(int signal) {
     interrupted = signal;
-}
-
-// Ctrl-C and termination requests end the export between two frames; a
-// second Ctrl-C ends the program at once.
-static void catchInterrupts() {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof(action));
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
 }
 
 // Sample position where video frame `k` begins.
@@ -449,7 +437,7 @@ int videoMain(int argc, char** argv) {
     VideoSettings settings = {
         options.outputPath, options.videoCodec, options.audioCodec, run.width, run.height,
         options.fps,        options.crf,        options.preset,     rate,      run.sound.channels};
-    catchInterrupts();
+    catchQuitSignals(onInterrupt); // the export ends between two frames
     if (!openVideo(&settings)) {
         return endRun(EXIT_FAILURE);
     }

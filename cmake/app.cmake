@@ -1,7 +1,7 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
-add_library(app_options STATIC app/options.cpp app/output_check.cpp)
+add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp)
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(app_options PUBLIC number_arg)
 
