@@ -3,6 +3,7 @@
 // the waveform heard at that moment, as the player hands it to the plug-in,
 // so the frames are the plug-in's frames.
 #include <SDL.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include "app/input.h"
 #include "app/options.h"
+#include "app/output_check.h"
+#include "app/quit_signals.h"
 #include "app/report.h"
 #include "app/video_main.h"
 #include "app/window.h"
@@ -26,10 +29,12 @@ namespace {
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;        // no display, nothing playable, a file not written
 constexpr int EXIT_BAD_ARGUMENTS = 2; // the command line was wrong
+constexpr int EXIT_SIGNALLED = 128;   // plus the signal that ended the run
 constexpr size_t ERROR_CHARS = 1024;
 constexpr int32_t MAX_LISTED_SOURCES = 64;
 constexpr double BEHIND_SHARE = 0.9;     // below this share of the asked rate the machine does not keep up
 constexpr double RECOVERED_SHARE = 0.97; // at or above it again, it does
+constexpr double TRACING_SHARE = 0.8;    // making a frame takes this share of its time or more: tracing limits
 constexpr int32_t INFO_ROW = 184;        // the frame rate line, in rows the plug-in's tracer never paints
 
 // The frame rate, measured over each second.
@@ -41,8 +46,10 @@ struct FrameClock {
     uint64_t secondStart;    // start of the second being measured
     int64_t secondFrames;    // frames shown in it
     uint64_t workTicks;      // ticks spent making those frames
+    uint64_t showTicks;      // ticks spent handing them to the window and presenting them
     double measuredFps;      // over the last whole second
     double frameMs;          // average time to make a frame in that second
+    double showMs;           // average time to show one
     bool behind;             // said that the machine does not keep up
     int64_t secondsMeasured; // whole seconds so far
 };
@@ -69,6 +76,11 @@ struct AppRun {
 };
 
 AppRun run;
+volatile sig_atomic_t quitSignal = 0; // Ctrl-C, SIGTERM or SIGHUP: quit as ESC does, exit 128 + the signal
+
+void onQuitSignal(int signal) {
+    quitSignal = signal;
+}
 
 // Lists the sources --capture can take.
 int listSources() {
@@ -91,6 +103,42 @@ int listSources() {
         printf("  (none)\n");
     }
     return EXIT_OK;
+}
+
+// The files the run is to write, checked before it starts: none is one of
+// the inputs or the other output, each can be written, none replaces a file
+// of another kind unless --force. False, reported, when one is refused.
+bool checkOutputs(const AppOptions* options) {
+    char error[ERROR_CHARS];
+    const char* outputs[] = {options->screenshotPath, options->writeWaveformPath};
+    const OutputRule* rules[] = {&screenshotRule, &waveformRule};
+    for (int32_t i = 0; i < 2; i++) {
+        const char* output = outputs[i];
+        if (output == nullptr) {
+            continue;
+        }
+        for (int32_t f = 0; f < options->fileCount; f++) {
+            if (sameFile(output, options->files[f])) {
+                reportProblem("%s %s is the file %s, one of those to play; choose another name", rules[i]->option,
+                              output, options->files[f]);
+                return false;
+            }
+        }
+        const char* other = outputs[1 - i];
+        const char* waveform = options->waveformPath;
+        if ((waveform != nullptr && sameFile(output, waveform)) || (other != nullptr && sameFile(output, other)) ||
+            (other != nullptr && strcmp(output, other) == 0)) {
+            reportProblem("%s %s is also %s; choose another name", rules[i]->option, output,
+                          waveform != nullptr && sameFile(output, waveform) ? "the --waveform read"
+                                                                            : "the other file written");
+            return false;
+        }
+        if (!checkOutput(output, rules[i], options->force, error, sizeof error)) {
+            reportProblem("%s", error);
+            return false;
+        }
+    }
+    return true;
 }
 
 // Writes `text` white on black in the rows below the picture, or clears them.
@@ -170,27 +218,40 @@ void handleEvents() {
 }
 
 // Counts the frame shown and, once a second, measures the rate.
-void measureFrame(uint64_t workTicks) {
+void measureFrame(uint64_t workTicks, uint64_t showTicks) {
     FrameClock* clock = &run.clock;
     uint64_t now = SDL_GetPerformanceCounter();
     clock->secondFrames++;
     clock->workTicks += workTicks;
+    clock->showTicks += showTicks;
     if (now - clock->secondStart < clock->frequency) {
         return;
     }
     double seconds = (double)(now - clock->secondStart) / (double)clock->frequency;
     clock->measuredFps = (double)clock->secondFrames / seconds;
     clock->frameMs = 1000.0 * (double)clock->workTicks / (double)clock->frequency / (double)clock->secondFrames;
+    clock->showMs = 1000.0 * (double)clock->showTicks / (double)clock->frequency / (double)clock->secondFrames;
     clock->secondStart = now;
     clock->secondFrames = 0;
     clock->workTicks = 0;
+    clock->showTicks = 0;
     clock->secondsMeasured++;
     int32_t fps = run.options.fps;
     // The first second includes the window's and the libraries' warm-up.
     if (!clock->behind && clock->secondsMeasured > 1 && clock->measuredFps < BEHIND_SHARE * fps) {
-        reportProblem("this machine keeps up only %.1f of the %d frames per second asked for (a frame takes %.1f ms "
-                      "to make); the motion is slower than it should be",
-                      clock->measuredFps, (int)fps, clock->frameMs);
+        // What limits it: making the frames (tracing), or showing them (the
+        // window's size, the display, its refresh).
+        bool tracing = clock->frameMs >= TRACING_SHARE * 1000.0 / fps;
+        int width = 0;
+        int height = 0;
+        SDL_GetWindowSize(run.window.window, &width, &height);
+        const char* remedy = !tracing                     ? "a smaller window or a lower --fps helps"
+                             : run.sizedPixels != nullptr ? "a smaller --size or a lower --fps helps"
+                                                          : "a lower --fps helps";
+        reportProblem("only %.1f of the %d frames per second asked for are shown, the motion slower than it should be: "
+                      "a frame takes %.1f ms to make and %.1f ms to show in the %dx%d window, so %s is the limit (%s)",
+                      clock->measuredFps, (int)fps, clock->frameMs, clock->showMs, width, height,
+                      tracing ? "tracing" : "showing it", remedy);
         clock->behind = true;
     } else if (clock->behind && clock->measuredFps >= RECOVERED_SHARE * fps) {
         reportProblem("keeping up again: %.1f frames per second", clock->measuredFps);
@@ -251,11 +312,15 @@ bool showOneFrame() {
         }
         run.infoDrawn = false;
     }
+    uint64_t showStart = SDL_GetPerformanceCounter();
+    uint64_t workTicks = showStart - workStart;
     drawWindow(&run.window, &run.image);
-    uint64_t workTicks = SDL_GetPerformanceCounter() - workStart;
+    uint64_t showTicks = SDL_GetPerformanceCounter() - showStart;
     waitForDue();
+    uint64_t presentStart = SDL_GetPerformanceCounter();
     presentWindow(&run.window);
-    measureFrame(workTicks);
+    showTicks += SDL_GetPerformanceCounter() - presentStart;
+    measureFrame(workTicks, showTicks);
     run.frameIndex++;
     return true;
 }
@@ -308,8 +373,13 @@ int main(int argc, char** argv) {
     if (run.options.listSources) {
         return listSources();
     }
+    if (!checkOutputs(&run.options)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
 
-    // SDL: a display is needed, sound is not
+    // SDL: a display is needed, sound is not; the signals are ours
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    catchQuitSignals(onQuitSignal); // the run ends between two frames, files closed
     if (run.options.headless) {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 0); // a driver of the caller's choice stays
@@ -390,7 +460,7 @@ int main(int argc, char** argv) {
     run.clock.start = SDL_GetPerformanceCounter();
     run.clock.due = run.clock.start;
     run.clock.secondStart = run.clock.start;
-    while (!run.quit && (run.options.frames == 0 || run.frameIndex < run.options.frames)) {
+    while (!run.quit && quitSignal == 0 && (run.options.frames == 0 || run.frameIndex < run.options.frames)) {
         handleEvents();
         if (run.quit || !showOneFrame()) {
             break;
@@ -410,5 +480,5 @@ int main(int argc, char** argv) {
     }
     int code = run.input.kind == INPUT_PLAYLIST && run.options.fileCount > 0 && run.input.playedCount == 0 ? EXIT_FAILED
                                                                                                            : EXIT_OK;
-    return shutdown(code);
+    return shutdown(quitSignal != 0 ? EXIT_SIGNALLED + quitSignal : code);
 }

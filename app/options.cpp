@@ -30,10 +30,13 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "                       --waveform reads: the run can be rendered again exactly\n"
                               "  --size WxH           trace every pixel of a W x H frame, for a sharp picture\n"
                               "                       (default: the plug-in's 320 x 200 frame, half traced)\n"
-                              "  --threads N          trace a --size frame on N threads (default: one a core)\n"
+                              "  --threads N          trace a --size frame on N threads, 0 for one a core\n"
+                              "                       (the default)\n"
                               "  --window WxH         initial window size (default 640x400)\n"
                               "  --fullscreen         start in full screen\n"
                               "  --verbose            print the frame rate and what happens\n"
+                              "  --force              let --screenshot and --write-waveform replace an existing\n"
+                              "                       file that is not of their kind\n"
                               "  --video OUT SONG     render SONG into the video file OUT with its sound, no\n"
                               "                       window (raysphere --video --help tells more)\n"
                               "  --help               show this text\n"
@@ -59,6 +62,7 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
     options->windowHeight = 400;
     error[0] = '\0';
     bool optionsEnded = false; // after "--" every argument is a file
+    bool threadsGiven = false;
 
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
@@ -89,6 +93,8 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
             options->headless = true;
         } else if (strcmp(arg, "--fullscreen") == 0) {
             options->fullscreen = true;
+        } else if (strcmp(arg, "--force") == 0) {
+            options->force = true;
         } else if (strcmp(arg, "--verbose") == 0 || strcmp(arg, "-v") == 0) {
             options->verbose = true;
         } else if (strcmp(arg, "--fps") == 0) {
@@ -112,11 +118,12 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
             }
             i++;
         } else if (strcmp(arg, "--threads") == 0) {
-            if (!readNumber(value, 1, MAX_TRACER_THREADS, &number)) {
-                return refuse(error, errorSize, "--threads needs a whole number from 1 to 64, not '%s'",
+            if (!readNumber(value, 0, MAX_TRACER_THREADS, &number)) {
+                return refuse(error, errorSize, "--threads needs a whole number from 0 to 64, not '%s'",
                               value != nullptr ? value : "");
             }
             options->threads = (int32_t)number;
+            threadsGiven = true;
             i++;
         } else if (strcmp(arg, "--window") == 0) {
             if (!readSize(value, 1, 16384, &options->windowWidth, &options->windowHeight)) {
@@ -144,7 +151,7 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
     if (inputs > 1) {
         return refuse(error, errorSize, "%s", "choose one of FILE..., --capture and --waveform");
     }
-    if (options->threads != 0 && options->frameWidth == 0) {
+    if (threadsGiven && options->frameWidth == 0) {
         return refuse(error, errorSize, "%s", "--threads works with --size only: the plug-in's frame is traced on one");
     }
     return APP_OPTIONS_RUN;

@@ -27,6 +27,7 @@ struct AppOptions {
     int32_t windowWidth;              // initial window size in pixels
     int32_t windowHeight;
     bool verbose; // frame rate and events on stdout
+    bool force;   // --force: replace an existing file of another kind
 };
 
 extern const char* const APP_USAGE;

@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,7 +31,14 @@ static constexpr int32_t SCRATCH_SECONDS = 1;           // resampled sound held 
 static constexpr int32_t SOUND_CHUNK_DIVISOR = 4;       // input handed to the resampler at most 1/4 s at a time
 static constexpr int32_t VARIABLE_FRAME_SAMPLES = 1024; // frame length for encoders that take any
 static constexpr int64_t AUDIO_BITS_PER_CHANNEL = 96000;
-static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8; // bit rate of codecs without a quality setting: 1/8 bit a pixel
+static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8;  // bit rate of codecs without a quality setting: 1/8 bit a pixel
+static constexpr int64_t LOOKAHEAD_BYTES = 512 << 20; // pictures an encoder holds to look ahead, at most
+static constexpr int32_t USUAL_LOOKAHEAD = 25;        // libvpx's and libaom's frames of look-ahead (x264: 10 to 60)
+// An encoder's memory in pictures, measured with libvpx-vp9 (the most
+// demanding) at 4096 x 4096 and 8192 x 8192: 1.15 a frame of look-ahead and
+// 48 besides (references, its threads' buffers, the muxer's queue).
+static constexpr int64_t LOOKAHEAD_PERCENT = 115;
+static constexpr int64_t HELD_PICTURES = 48;
 
 // Quality defaults per video codec: constant rate factor and the options that
 // make the encoder honour it at a reasonable speed. H.264's veryfast is three
@@ -39,16 +47,22 @@ static constexpr int64_t BITS_PER_PIXEL_DIVISOR = 8; // bit rate of codecs witho
 struct CodecDefaults {
     AVCodecID codec;     // video codec
     int32_t crf;         // default constant rate factor
+    int32_t highestCrf;  // the encoder's range ends there: 51 for x264 and x265, 63 for libvpx and libaom
     const char* options; // further encoder options, "key=value:key=value"
 };
 static const CodecDefaults codecDefaults[] = {
-    // codec          crf  options
-    {AV_CODEC_ID_H264, 18, "preset=veryfast"},                             // H.264: visually lossless
-    {AV_CODEC_ID_HEVC, 20, "preset=veryfast:x265-params=log-level=error"}, // H.265
-    {AV_CODEC_ID_VP9, 31, "b=0:deadline=good:cpu-used=4:row-mt=1"},        // VP9: b=0 is constant quality
-    {AV_CODEC_ID_VP8, 10, "b=20M:deadline=good:cpu-used=4"},               // VP8: b caps the quality mode
-    {AV_CODEC_ID_AV1, 30, "b=0:cpu-used=6:row-mt=1:usage=good"},           // AV1
+    // codec          crf  max options
+    {AV_CODEC_ID_H264, 18, 51, "preset=veryfast"},                             // H.264: visually lossless
+    {AV_CODEC_ID_HEVC, 20, 51, "preset=veryfast:x265-params=log-level=error"}, // H.265
+    {AV_CODEC_ID_VP9, 31, 63, "b=0:deadline=good:cpu-used=4:row-mt=1"},        // VP9: b=0 is constant quality
+    {AV_CODEC_ID_VP8, 10, 63, "b=20M:deadline=good:cpu-used=4"},               // VP8: b caps the quality mode
+    {AV_CODEC_ID_AV1, 30, 63, "b=0:cpu-used=6:row-mt=1:usage=good"},           // AV1
 };
+
+// Formats that carry sound alone, or sound with a cover picture, though libav
+// names a video codec for them: their names are those of songs, not videos.
+static const char* const soundFormats[] = {"ogg", "ipod", "asf", "flac", "mp3", "aiff", "oga", "opus", "spx"};
+static const char* const soundExtensions[] = {".m4a", ".m4b", ".wma", ".mka"};
 
 // Everything one export holds; set in openVideo, released by releaseVideo.
 struct VideoOutput {
@@ -208,6 +222,23 @@ static AVPixelFormat choosePixelFormat(const AVCodec* encoder) {
     return avcodec_find_best_pix_fmt_of_list(encoder->pix_fmts, AV_PIX_FMT_BGR0, 0, nullptr);
 }
 
+// Bytes of one picture as the encoders hold it: 4:2:0, 1.5 bytes a pixel.
+static int64_t encodedPictureBytes(int32_t width, int32_t height) {
+    return static_cast<int64_t>(width) * height * 3 / 2;
+}
+
+// Frames of look-ahead that fit LOOKAHEAD_BYTES, at most the usual.
+static int32_t lookaheadFrames(int32_t width, int32_t height) {
+    int64_t fitting = LOOKAHEAD_BYTES / encodedPictureBytes(width, height);
+    return fitting < USUAL_LOOKAHEAD ? static_cast<int32_t>(fitting) : USUAL_LOOKAHEAD;
+}
+
+int64_t videoMemoryNeeded(int32_t width, int32_t height) {
+    int64_t picture = encodedPictureBytes(width, height);
+    int64_t frame = static_cast<int64_t>(width) * height * 4; // the traced picture handed in
+    return frame + picture * (lookaheadFrames(width, height) * LOOKAHEAD_PERCENT / 100 + HELD_PICTURES);
+}
+
 // Whether the encoder has an option of its own called `name`.
 static bool encoderHasOption(const AVCodec* encoder, const char* name) {
     // libav looks the option up through a pointer to the class, never changing it
@@ -240,6 +271,11 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
         if (defaults != nullptr) {
             av_dict_parse_string(options, defaults->options, "=", ":", 0);
         }
+        if (defaults != nullptr && settings->crf > defaults->highestCrf) {
+            std::snprintf(message, sizeof(message), "--crf %d is beyond the video codec '%s': it takes 0 to %d",
+                          static_cast<int>(settings->crf), encoder->name, static_cast<int>(defaults->highestCrf));
+            return failure(message);
+        }
         output.crf = settings->crf != VIDEO_DEFAULT_CRF ? settings->crf : defaults != nullptr ? defaults->crf : 23;
         av_dict_set_int(options, "crf", output.crf, 0);
     }
@@ -248,6 +284,18 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
     }
     const AVDictionaryEntry* preset = av_dict_get(*options, "preset", nullptr, 0);
     std::snprintf(output.preset, sizeof(output.preset), "%s", preset != nullptr ? preset->value : "");
+
+    // Huge pictures: the look-ahead shortened so that its pictures stay
+    // within LOOKAHEAD_BYTES (an 8192 x 8192 VP9 export held 7.3 GB with 25, 5.5 GB with 5)
+    int32_t lookahead = lookaheadFrames(settings->width, settings->height);
+    if (lookahead < USUAL_LOOKAHEAD) {
+        if (encoderHasOption(encoder, "lag-in-frames")) {
+            av_dict_set_int(options, "lag-in-frames", lookahead, 0);
+        }
+        if (encoderHasOption(encoder, "rc-lookahead")) {
+            av_dict_set_int(options, "rc-lookahead", lookahead, 0);
+        }
+    }
     return true;
 }
 
@@ -431,6 +479,52 @@ static bool openConverters(const VideoSettings* settings) {
     return true;
 }
 
+bool checkVideoName(const char* path) {
+    const AVOutputFormat* format = av_guess_format(nullptr, path, nullptr);
+    if (format == nullptr) {
+        std::fprintf(stderr, "%s: cannot tell a video format from the name '%s'; end it in .mp4, .mkv or .webm\n",
+                     PROGRAM, path);
+        return false;
+    }
+    bool soundOnly = format->video_codec == AV_CODEC_ID_NONE || format->video_codec == AV_CODEC_ID_PNG;
+    for (const char* name : soundFormats) {
+        soundOnly = soundOnly || std::strcmp(format->name, name) == 0;
+    }
+    const char* dot = std::strrchr(path, '.');
+    for (const char* extension : soundExtensions) {
+        soundOnly = soundOnly || (dot != nullptr && strcasecmp(dot, extension) == 0);
+    }
+    if (soundOnly && format->audio_codec != AV_CODEC_ID_NONE) {
+        std::fprintf(stderr, "%s: '%s' names a sound file (%s format), which holds no video; use .mp4, .mkv or .webm\n",
+                     PROGRAM, path, format->name);
+        return false;
+    }
+    if (format->video_codec == AV_CODEC_ID_NONE || format->audio_codec == AV_CODEC_ID_NONE ||
+        (format->flags & AVFMT_NOFILE) != 0) {
+        std::fprintf(stderr, "%s: the %s format of '%s' cannot hold a video with sound; use .mp4, .mkv or .webm\n",
+                     PROGRAM, format->name, path);
+        return false;
+    }
+    return true;
+}
+
+bool fileHoldsVideo(const char* path) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, path, nullptr, nullptr) < 0) {
+        return false;
+    }
+    bool video = false;
+    if (avformat_find_stream_info(input, nullptr) >= 0) {
+        for (unsigned i = 0; i < input->nb_streams; i++) {
+            const AVStream* stream = input->streams[i];
+            video = video || (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                              (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0);
+        }
+    }
+    avformat_close_input(&input);
+    return video;
+}
+
 bool openVideo(const VideoSettings* settings) {
     releaseVideo();
     output = VideoOutput{};
@@ -450,18 +544,10 @@ bool openVideo(const VideoSettings* settings) {
     }
 
     // Container and codecs, from the name and the user's choices
+    if (!checkVideoName(settings->path)) {
+        return false;
+    }
     const AVOutputFormat* format = av_guess_format(nullptr, settings->path, nullptr);
-    if (format == nullptr) {
-        std::fprintf(stderr, "%s: cannot tell a video format from the name '%s'; end it in .mp4, .mkv or .webm\n",
-                     PROGRAM, settings->path);
-        return false;
-    }
-    if (format->video_codec == AV_CODEC_ID_NONE || format->audio_codec == AV_CODEC_ID_NONE ||
-        (format->flags & AVFMT_NOFILE) != 0) {
-        std::fprintf(stderr, "%s: the %s format of '%s' cannot hold a video with sound; use .mp4, .mkv or .webm\n",
-                     PROGRAM, format->name, settings->path);
-        return false;
-    }
     const AVCodec* videoEncoder = chooseEncoder(settings->videoCodec, format->video_codec, AVMEDIA_TYPE_VIDEO);
     if (videoEncoder == nullptr || !containerHolds(format, videoEncoder)) {
         return false;

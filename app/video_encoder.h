@@ -35,6 +35,19 @@ struct VideoFacts {
     double encodeSeconds; // time spent converting, encoding and writing
 };
 
+// Whether the name's extension picks a format that holds a video with its
+// sound; a sound file's (.flac, .mp3, .ogg, .m4a, ...) or a picture's does
+// not. Says why on stderr when it does not.
+bool checkVideoName(const char* path);
+
+// Whether an existing file holds a video stream (a cover picture is none).
+bool fileHoldsVideo(const char* path);
+
+// About how many bytes an export of `width` x `height` pictures holds at
+// once: the picture handed in and the pictures the encoders keep. Their
+// look-ahead is shortened for huge pictures, which bounds it.
+int64_t videoMemoryNeeded(int32_t width, int32_t height);
+
 // Checks the settings, chooses container and codecs, creates the temporary
 // file and writes the header. Reports its errors on stderr; false on failure,
 // with nothing left behind.

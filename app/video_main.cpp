@@ -15,6 +15,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/output_check.h"
+#include "app/quit_signals.h"
 #include "app/video_encoder.h"
 #include "app/video_options.h"
 #include "frame/compose.h"
@@ -26,7 +28,7 @@
 
 static const char* const PROGRAM = "raysphere";
 static constexpr int EXIT_BAD_ARGUMENTS = 2;
-static constexpr int EXIT_INTERRUPTED = 130;             // as a shell reports a run ended by Ctrl-C
+static constexpr int EXIT_SIGNALLED = 128;               // plus the signal, as a shell reports a run it ended
 static constexpr double TERMINAL_PROGRESS_SECONDS = 0.5; // between two updates of the progress line
 static constexpr double LOG_PROGRESS_SECONDS = 5;        // between two progress lines into a file or pipe
 static_assert(sizeof(winampVisModule::waveformData) == VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL,
@@ -65,17 +67,23 @@ struct VideoRun {
 static uint8_t frameBuffer[FRAME_BYTES]; // the render surface, zero at start
 static winampVisModule module;           // what the live program hands over
 static VideoRun run;
-static volatile sig_atomic_t interrupted = 0; // set by Ctrl-C or a termination request
+static volatile sig_atomic_t interrupted = 0; // the signal that asked the export to end: Ctrl-C, SIGTERM, SIGHUP
 
 // Opens the song twice: once for the blocks, at each frame's time, and once
-// for the sound, read straight through.
+// for the sound, read straight through. The song is read through first: the
+// video holds what can be read of it, and a file that breaks off early (or
+// gives no length) is said once, whatever its format.
 static bool openSong(const char* path) {
     char error[AUDIO_MESSAGE_CHARS];
     if (!openAudioFile(&run.blocks, path, error, sizeof(error)) ||
-        !openAudioFile(&run.sound, path, error, sizeof(error))) {
+        !openAudioFile(&run.sound, path, error, sizeof(error)) || !measureAudioFile(&run.sound, error, sizeof(error))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return false;
     }
+    if (takeAudioNotice(&run.sound, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: warning: %s; the video holds the part before\n", PROGRAM, error);
+    }
+    run.blocks.frameCount = run.sound.frameCount;
     return true;
 }
 
@@ -109,21 +117,8 @@ static int endRun(int code) {
     return code;
 }
 
-static void onInterrupt(int) {
-    interrupted = 1;
-}
-
-// Ctrl-C and termination requests end the export between two frames; a
-// second Ctrl-C ends the program at once.
-static void catchInterrupts() {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof(action));
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+static void onInterrupt(int signal) {
+    interrupted = signal;
 }
 
 // Sample position where video frame `k` begins.
@@ -131,10 +126,16 @@ static int64_t framePosition(int64_t k, const VideoOptions& options) {
     return k * run.blocks.sampleRate / options.fps;
 }
 
-// The first frame on or after each title time, in order.
+// The first frame on or after each title time, in order; a time past the
+// song's end is said, as it never comes.
 static void planTitles(const VideoOptions& options) {
     run.titleCount = options.titleCount;
+    double songSeconds = static_cast<double>(run.sound.frameCount) / run.sound.sampleRate;
     for (int32_t i = 0; i < options.titleCount; i++) {
+        if (options.titleTimes[i] >= songSeconds) {
+            std::fprintf(stderr, "%s: warning: --title-at %g is past the song's end (%.2f s); no title then\n", PROGRAM,
+                         options.titleTimes[i], songSeconds);
+        }
         // A time on a frame's boundary belongs to that frame, despite rounding;
         // one after the song's end never comes
         double start = std::ceil(options.titleTimes[i] * options.fps - 1e-6);
@@ -207,8 +208,9 @@ static void readSound(int32_t frames) {
     }
     std::memset(run.pcm + static_cast<int64_t>(done) * run.sound.channels, 0,
                 static_cast<size_t>(frames - done) * run.sound.channels * sizeof(int16_t));
+    // The song was measured before: a break, if any, was said then.
     char notice[AUDIO_MESSAGE_CHARS];
-    if (takeAudioNotice(&run.sound, notice, sizeof(notice)) || takeAudioNotice(&run.blocks, notice, sizeof(notice))) {
+    if (takeAudioNotice(&run.sound, notice, sizeof(notice))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, notice);
     }
 }
@@ -217,16 +219,29 @@ static double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// "1:02:03" or "2:03": a duration in whole seconds as a clock shows it.
+static void formatDuration(int64_t seconds, char* text, size_t size) {
+    if (seconds >= 3600) {
+        std::snprintf(text, size, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                      static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    } else {
+        std::snprintf(text, size, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    }
+}
+
 // "frame 120 of 600 (20%), 45.2 fps, 0:10 left": on one line that keeps
 // changing at a terminal, one line each time otherwise.
 static void printProgress(int64_t done, double seconds, bool last) {
     double fps = seconds > 0 ? done / seconds : 0;
-    int64_t left = fps > 0 ? static_cast<int64_t>((run.frameCount - done) / fps + 0.5) : 0;
+    int64_t left = fps > 0 && run.frameCount > done ? static_cast<int64_t>((run.frameCount - done) / fps + 0.5) : 0;
+    char leftText[32];
+    formatDuration(left, leftText, sizeof(leftText));
+    int32_t percent = run.frameCount > 0 ? static_cast<int32_t>(done * 100 / run.frameCount) : 100;
     bool terminal = isatty(STDERR_FILENO) != 0;
-    std::fprintf(stderr, "%sframe %lld of %lld (%d%%), %.1f fps, %lld:%02lld left%s", terminal ? "\r" : "",
-                 static_cast<long long>(done), static_cast<long long>(run.frameCount),
-                 static_cast<int>(done * 100 / run.frameCount), fps, static_cast<long long>(left / 60),
-                 static_cast<long long>(left % 60), terminal && !last ? "\033[K" : "\n");
+    std::fprintf(stderr, "%sframe %lld of %lld (%d%%), %.1f fps, %s left%s", terminal ? "\r" : "",
+                 static_cast<long long>(done), static_cast<long long>(run.frameCount), static_cast<int>(percent), fps,
+                 leftText, terminal && !last ? "\033[K" : "\n");
 }
 
 // Time spent per kind of work, for the summary.
@@ -306,6 +321,44 @@ static void printSummary(const VideoOptions& options, const VideoFacts& facts, c
                 facts.videoFrames / timings.encoding);
 }
 
+// Bytes of memory the system can give without swapping, or -1 when unknown.
+static int64_t availableMemory() {
+    FILE* info = std::fopen("/proc/meminfo", "r");
+    if (info == nullptr) {
+        return -1;
+    }
+    char line[256];
+    long long kilobytes = -1;
+    while (std::fgets(line, sizeof(line), info) != nullptr) {
+        if (std::sscanf(line, "MemAvailable: %lld kB", &kilobytes) == 1) {
+            break;
+        }
+    }
+    std::fclose(info);
+    return kilobytes >= 0 ? static_cast<int64_t>(kilobytes) * 1024 : -1;
+}
+
+// Huge pictures: what the export will hold is said, and refused beyond
+// what the machine has free.
+static bool checkMemory(const VideoOptions& options) {
+    int32_t width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
+    int32_t height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
+    double needed = static_cast<double>(videoMemoryNeeded(width, height));
+    double available = static_cast<double>(availableMemory());
+    if (available >= 0 && needed > available) {
+        std::fprintf(stderr,
+                     "%s: a %dx%d video takes up to about %.1f GB of memory, and %.1f GB are free; choose a smaller "
+                     "--size\n",
+                     PROGRAM, static_cast<int>(width), static_cast<int>(height), needed / 1e9, available / 1e9);
+        return false;
+    }
+    if (needed >= 1e9) {
+        std::fprintf(stderr, "%s: a %dx%d video takes up to about %.1f GB of memory\n", PROGRAM,
+                     static_cast<int>(width), static_cast<int>(height), needed / 1e9);
+    }
+    return true;
+}
+
 bool videoRequested(int argc, char** argv) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
         if (std::strcmp(argv[i], "--video") == 0) {
@@ -334,6 +387,23 @@ int videoMain(int argc, char** argv) {
         std::filesystem::equivalent(options.writeWaveformPath, options.songPath, same)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the song; choose another file\n", PROGRAM,
                      options.writeWaveformPath);
+        return EXIT_BAD_ARGUMENTS;
+    }
+
+    // The names: a video container, a file that may be replaced, folders that exist
+    static const OutputRule videoRule = {"--video", "a video", nullptr, fileHoldsVideo};
+    char error[640];
+    if (!checkVideoName(options.outputPath)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
+    if (!checkOutput(options.outputPath, &videoRule, options.force, error, sizeof(error)) ||
+        (options.writeWaveformPath != nullptr &&
+         !checkOutput(options.writeWaveformPath, &waveformRule, options.force, error, sizeof(error)))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
+        return EXIT_BAD_ARGUMENTS;
+    }
+
+    if (!checkMemory(options)) {
         return EXIT_BAD_ARGUMENTS;
     }
 
@@ -367,7 +437,7 @@ int videoMain(int argc, char** argv) {
     VideoSettings settings = {
         options.outputPath, options.videoCodec, options.audioCodec, run.width, run.height,
         options.fps,        options.crf,        options.preset,     rate,      run.sound.channels};
-    catchInterrupts();
+    catchQuitSignals(onInterrupt); // the export ends between two frames
     if (!openVideo(&settings)) {
         return endRun(EXIT_FAILURE);
     }
@@ -386,10 +456,10 @@ int videoMain(int argc, char** argv) {
 
     auto start = std::chrono::steady_clock::now();
     Timings timings = {0, 0};
-    bool exported = exportFrames(options, &timings);
+    bool exported = run.frameCount > 0 && exportFrames(options, &timings);
     if (interrupted != 0) {
         std::fprintf(stderr, "\n%s: interrupted; '%s' was not written\n", PROGRAM, options.outputPath);
-        return endRun(EXIT_INTERRUPTED);
+        return endRun(EXIT_SIGNALLED + interrupted);
     }
     VideoFacts facts;
     auto finishStart = std::chrono::steady_clock::now();

@@ -42,7 +42,13 @@ void printVideoUsage(FILE* out) {
                  "  --audio-codec NAME   a libav audio encoder instead of the container's default\n"
                  "  --write-waveform FILE  write the block of every frame to FILE, as render_frames\n"
                  "                       --waveform reads them\n"
-                 "  --help               show this text\n",
+                 "  --force              replace OUT even when it exists and is not a video\n"
+                 "  --help               show this text\n"
+                 "\n"
+                 "OUT is written under a temporary name and takes its own only when complete.\n"
+                 "An existing OUT that is not a video (a song, a picture) is refused unless\n"
+                 "--force is given. A SONG cut short or damaged gives the video of the part\n"
+                 "that can be read, and one warning of the time where it breaks off.\n",
                  PROGRAM, MAX_FPS, MAX_SCALE, MAX_CRF);
 }
 
@@ -175,6 +181,8 @@ bool parseVideoOptions(int argc, char** argv, VideoOptions* options) {
             if ((options->audioCodec = optionValue(argc, argv, &i, " needs an encoder name")) == nullptr) {
                 return false;
             }
+        } else if (std::strcmp(arg, "--force") == 0) {
+            options->force = true;
         } else if (std::strcmp(arg, "--write-waveform") == 0) {
             if ((options->writeWaveformPath = optionValue(argc, argv, &i, " needs a FILE")) == nullptr) {
                 return false;
@@ -188,6 +196,11 @@ bool parseVideoOptions(int argc, char** argv, VideoOptions* options) {
     }
     if (options->songPath == nullptr) {
         return badArguments("expected the SONG to render after --video OUT", "");
+    }
+    if (std::strcmp(options->songPath, "-") == 0) {
+        return badArguments("--video reads the song twice, so it cannot come from standard input ('-'); save it to "
+                            "a file and name that",
+                            "");
     }
     if (scaleGiven && options->width != 0) {
         return badArguments("--scale and --size exclude each other", "");

@@ -21,6 +21,7 @@ struct VideoOptions {
     const char* preset;                  // encoder speed preset, or null for the default
     double titleTimes[VIDEO_MAX_TITLES]; // seconds into the song where the title is asked for
     int32_t titleCount;                  // used entries of titleTimes
+    bool force;                          // replace an existing file that is not a video
     bool help;                           // print the usage and stop
 };
 

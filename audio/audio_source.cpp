@@ -63,7 +63,7 @@ bool audioEnded(const AudioSource* source) {
     if (!isOpen(source)) {
         return true;
     }
-    return source->frameCount != AUDIO_ENDLESS && source->position >= source->frameCount;
+    return source->frameCount >= 0 && source->position >= source->frameCount;
 }
 
 void closeAudio(AudioSource* source) {

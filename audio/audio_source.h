@@ -11,16 +11,17 @@
 
 enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_CAPTURE, AUDIO_MEMORY, AUDIO_KIND_COUNT };
 
-constexpr int64_t AUDIO_ENDLESS = -1;       // frameCount of a source that never ends
-constexpr int32_t AUDIO_MAX_CHANNELS = 2;   // a source with more gives its first two
-constexpr size_t AUDIO_TITLE_CHARS = 256;   // the title with its terminator
-constexpr size_t AUDIO_MESSAGE_CHARS = 640; // an error or notice with its terminator
+constexpr int64_t AUDIO_ENDLESS = -1;        // frameCount of a source that never ends
+constexpr int64_t AUDIO_UNKNOWN_LENGTH = -2; // frameCount of a file whose length is learnt at its end
+constexpr int32_t AUDIO_MAX_CHANNELS = 2;    // a source with more gives its first two
+constexpr size_t AUDIO_TITLE_CHARS = 256;    // the title with its terminator
+constexpr size_t AUDIO_MESSAGE_CHARS = 640;  // an error or notice with its terminator
 
 struct AudioSource {
     int32_t kind;                  // AudioKind, set by the opening routine
     int32_t sampleRate;            // frames per second
     int32_t channels;              // channels of the samples read: 1 or 2
-    int64_t frameCount;            // frames in all, or AUDIO_ENDLESS
+    int64_t frameCount;            // frames in all, AUDIO_ENDLESS or AUDIO_UNKNOWN_LENGTH
     int64_t position;              // the frame readAudio gives next
     char title[AUDIO_TITLE_CHARS]; // "artist - title", the file's name, or the device's
     void* state;                   // the kind's own record: made on open, freed by closeAudio
@@ -40,6 +41,12 @@ void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels
 // Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
 // failure `error` says "cannot play PATH: REASON" and the source stays closed.
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
+
+// Reads an open file through once to learn how much of it can be read, then
+// goes back to its start: frameCount becomes the frames read. A file that
+// breaks off leaves its notice, as reading does. False, with the reason in
+// `error`, when nothing can be read or the file cannot go back.
+bool measureAudioFile(AudioSource* source, char* error, size_t errorSize);
 
 // What a PulseAudio source records (PipeWire serves the same interface):
 // `device` names one (see listCaptureDevices), null takes the monitor of the

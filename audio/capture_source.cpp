@@ -236,7 +236,10 @@ bool openStream(CaptureState* state, char* error, size_t errorSize) {
     buffer.prebuf = (uint32_t)-1;
     buffer.minreq = (uint32_t)-1;
     buffer.fragsize = FRAGMENT_BYTES;
-    if (pa_stream_connect_record(state->stream, state->device, &buffer, PA_STREAM_ADJUST_LATENCY) < 0) {
+    // Not moved: when the source goes, the stream fails and says so, rather
+    // than going on from another source under the old one's name (PipeWire).
+    pa_stream_flags_t flags = (pa_stream_flags_t)(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(state->stream, state->device, &buffer, flags) < 0) {
         snprintf(error, errorSize, "%s", pa_strerror(pa_context_errno(state->connection.context)));
         dropStream(state);
         return false;
@@ -276,8 +279,14 @@ void retryLostStream(CaptureState* state) {
             return;
         }
     }
+    // PipeWire connects a stream for a source that is gone to another one.
+    LookUp lookUp;
+    memset(&lookUp, 0, sizeof lookUp);
+    lookUp.mainloop = state->connection.mainloop;
+    waitFor(&state->connection,
+            pa_context_get_source_info_by_name(state->connection.context, state->device, takeSourceInfo, &lookUp));
     char error[AUDIO_MESSAGE_CHARS];
-    if (openStream(state, error, sizeof error)) {
+    if (lookUp.found && openStream(state, error, sizeof error)) {
         snprintf(state->notice, sizeof state->notice, "capture from %s running again", state->device);
         state->noticePending = true;
     }

@@ -1,7 +1,11 @@
 // Sound files through libsndfile: any format it reads, any rate and channel
 // count; the first two channels are kept, samples come as 16-bit.
 #include <sndfile.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +18,16 @@ namespace {
 constexpr int32_t MAX_FILE_CHANNELS = 1024; // more than any real file has
 constexpr int32_t SCRATCH_SAMPLES = 16384;  // at least 16 frames of the widest file
 constexpr size_t PATH_CHARS = 4096;
+constexpr size_t LOG_CHARS = 16384;
+constexpr int64_t MAX_SENSIBLE_SECONDS = 1000 * 3600; // a longer length in a header is nonsense
+constexpr int32_t MEASURE_FRAMES = 4096;
 
 struct FileState {
     SNDFILE* file;                  // open while the source is
     int32_t fileChannels;           // channels in the file; the source keeps the first two
     bool floatingPoint;             // float samples: read through the scratch buffer
-    bool broken;                    // reading failed before the end; the file counts as over
+    bool broken;                    // reading broke off before the end; noted once
+    bool headerPromisesMore;        // the header gives more data than the file holds
     bool noticePending;             // notice not yet taken
     char notice[PATH_CHARS + 256];  // what went wrong while reading
     char path[PATH_CHARS];          // for messages
@@ -32,19 +40,24 @@ void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
     snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
 }
 
-// Records that the file broke off at the source's position.
+// Records that the file broke off at the source's position: the source is
+// over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
-    char at[32];
-    char length[32];
-    formatTime(at, sizeof at, source->position, source->sampleRate);
-    formatTime(length, sizeof length, source->frameCount, source->sampleRate);
-    const char* reason = sf_strerror(state->file);
-    snprintf(state->notice, sizeof state->notice, "%s ends early, at %s of %s%s%s", state->path, at, length,
-             sf_error(state->file) != SF_ERR_NO_ERROR ? ": " : " (truncated or damaged)",
-             sf_error(state->file) != SF_ERR_NO_ERROR ? reason : "");
-    state->broken = true;
-    state->noticePending = true;
-    // Nothing more will be read: the source is over where it broke.
+    // A header that promised more gives no length worth telling.
+    bool lengthKnown = source->frameCount > source->position;
+    if (!state->broken) {
+        char at[32];
+        char length[40] = "";
+        formatTime(at, sizeof at, source->position, source->sampleRate);
+        if (lengthKnown) {
+            memcpy(length, " of ", 5);
+            formatTime(length + 4, sizeof length - 4, source->frameCount, source->sampleRate);
+        }
+        snprintf(state->notice, sizeof state->notice, "%s ends early, at %s%s (truncated or damaged)", state->path, at,
+                 length);
+        state->broken = true;
+        state->noticePending = true;
+    }
     source->frameCount = source->position;
 }
 
@@ -86,12 +99,15 @@ int32_t readThroughScratch(FileState* state, int16_t* samples, int32_t channels,
 
 int32_t readFile(AudioSource* source, int16_t* samples, int32_t frames) {
     FileState* state = (FileState*)source->state;
-    int64_t left = source->frameCount - source->position;
-    if (state->broken || left <= 0) {
-        return 0;
-    }
-    if (frames > left) {
-        frames = (int32_t)left;
+    bool lengthKnown = source->frameCount >= 0;
+    if (lengthKnown) {
+        int64_t left = source->frameCount - source->position;
+        if (left <= 0) {
+            return 0;
+        }
+        if (frames > left) {
+            frames = (int32_t)left;
+        }
     }
     bool direct = state->fileChannels <= AUDIO_MAX_CHANNELS && !state->floatingPoint;
     int32_t got = direct ? (int32_t)sf_readf_short(state->file, samples, frames)
@@ -100,7 +116,12 @@ int32_t readFile(AudioSource* source, int16_t* samples, int32_t frames) {
         got = 0;
     }
     source->position += got;
-    if (got < frames) {
+    bool failed = sf_error(state->file) != SF_ERR_NO_ERROR;
+    if (got < frames && (lengthKnown || failed)) {
+        noteBreak(source, state);
+    } else if (got < frames) {
+        source->frameCount = source->position; // the end of a file of unknown length
+    } else if (state->headerPromisesMore && source->position == source->frameCount) {
         noteBreak(source, state);
     }
     return got;
@@ -108,7 +129,7 @@ int32_t readFile(AudioSource* source, int16_t* samples, int32_t frames) {
 
 bool seekFile(AudioSource* source, int64_t frame) {
     FileState* state = (FileState*)source->state;
-    if (frame > source->frameCount) {
+    if (source->frameCount >= 0 && frame > source->frameCount) {
         frame = source->frameCount;
     }
     if (sf_seek(state->file, frame, SEEK_SET) < 0) {
@@ -136,7 +157,9 @@ void closeFile(AudioSource* source) {
     free(state);
 }
 
-// "artist - title" from the tags, the title alone, or the file's name.
+// "artist - title" from the tags, the title alone, or the file's name; a
+// control character (ESC, BEL, a new line) becomes '?', so that printing the
+// title cannot drive the user's terminal.
 void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSize) {
     const char* artist = sf_get_string(file, SF_STR_ARTIST);
     const char* name = sf_get_string(file, SF_STR_TITLE);
@@ -149,6 +172,46 @@ void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSiz
     } else {
         titleFromPath(path, title, titleSize);
     }
+    for (char* c = title; *c != '\0'; c++) {
+        if ((uint8_t)*c < 0x20 || *c == 0x7f) {
+            *c = '?';
+        }
+    }
+}
+
+// sf_open with the standard error closed for the while: the MP3 decoder
+// prints its own warnings there ("Xing stream size off by more than 1%"),
+// which are not for the user; what matters is reported in the user's terms.
+SNDFILE* openQuietly(const char* path, SF_INFO* info) {
+    fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int quiet = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && quiet >= 0) {
+        dup2(quiet, STDERR_FILENO);
+    }
+    SNDFILE* file = sf_open(path, SFM_READ, info);
+    if (saved >= 0 && quiet >= 0) {
+        dup2(saved, STDERR_FILENO);
+    }
+    if (quiet >= 0) {
+        close(quiet);
+    }
+    if (saved >= 0) {
+        close(saved);
+    }
+    return file;
+}
+
+// Whether libsndfile's log has the line of the data chunk `name` corrected,
+// "data : 2116800 (should be 1058360)": the file is shorter than its header.
+bool dataLineCorrected(const char* log, const char* name) {
+    const char* line = strstr(log, name);
+    if (line == nullptr) {
+        return false;
+    }
+    const char* end = strchr(line + 1, '\n');
+    const char* correction = strstr(line, "(should be");
+    return correction != nullptr && (end == nullptr || correction < end);
 }
 
 // Says why the file cannot be played and releases what was made.
@@ -184,16 +247,22 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     snprintf(state->path, sizeof state->path, "%s", path);
     SF_INFO info;
     memset(&info, 0, sizeof info);
-    state->file = sf_open(path, SFM_READ, &info);
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        return refuse(state, error, errorSize, path, errno == ENOENT ? "no such file" : strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return refuse(state, error, errorSize, path, "is a directory");
+    }
+    state->file = openQuietly(path, &info);
     if (state->file == nullptr) {
-        // libsndfile's reasons end with a full stop; the message adds none.
-        char reason[AUDIO_MESSAGE_CHARS];
-        snprintf(reason, sizeof reason, "%s", sf_strerror(nullptr));
-        size_t length = strlen(reason);
-        if (length > 0 && reason[length - 1] == '.') {
-            reason[length - 1] = '\0';
+        // libsndfile's own reasons speak of its insides ("possibly a pipe?")
+        FILE* readable = fopen(path, "rb");
+        if (readable == nullptr) {
+            return refuse(state, error, errorSize, path, strerror(errno));
         }
-        return refuse(state, error, errorSize, path, reason);
+        fclose(readable);
+        return refuse(state, error, errorSize, path, "not a sound file libsndfile can read");
     }
     if (info.channels < 1 || info.channels > MAX_FILE_CHANNELS) {
         return refuse(state, error, errorSize, path, "unusable channel count");
@@ -201,9 +270,17 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     if (info.samplerate <= 0) {
         return refuse(state, error, errorSize, path, "no sample rate");
     }
-    if (info.frames <= 0) {
+    if (info.frames == 0) {
         return refuse(state, error, errorSize, path, "no samples");
     }
+    // Some formats give no length, or the largest number there is, when the
+    // file is cut short: the length is learnt at the end instead.
+    bool sensible = info.frames > 0 && info.frames / info.samplerate <= MAX_SENSIBLE_SECONDS;
+    // A WAV or AIFF header that promises more data than the file holds is
+    // read to the file's end by libsndfile, which only logs it.
+    static char log[LOG_CHARS];
+    sf_command(state->file, SFC_GET_LOG_INFO, log, sizeof log);
+    state->headerPromisesMore = dataLineCorrected(log, "\ndata") || dataLineCorrected(log, "\nSSND");
 
     // Floating-point samples beyond full scale are clipped, not wrapped.
     sf_command(state->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -212,8 +289,26 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     state->floatingPoint = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     source->sampleRate = info.samplerate;
     source->channels = info.channels < AUDIO_MAX_CHANNELS ? info.channels : AUDIO_MAX_CHANNELS;
-    source->frameCount = info.frames;
+    source->frameCount = sensible ? info.frames : AUDIO_UNKNOWN_LENGTH;
     titleFromTags(state->file, path, source->title, sizeof source->title);
     source->state = state;
+    return true;
+}
+
+bool measureAudioFile(AudioSource* source, char* error, size_t errorSize) {
+    FileState* state = (FileState*)source->state;
+    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
+    while (readFile(source, samples, MEASURE_FRAMES) > 0) {
+        // only the count matters
+    }
+    if (source->position == 0) {
+        snprintf(error, errorSize, "cannot play %s: not a sample could be read", state->path);
+        return false;
+    }
+    source->frameCount = source->position;
+    if (!seekFile(source, 0)) {
+        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", state->path);
+        return false;
+    }
     return true;
 }

@@ -1,7 +1,7 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
-add_library(app_options STATIC app/options.cpp)
+add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp)
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(app_options PUBLIC cli)
 
@@ -23,14 +23,20 @@ set(APP_TEST_ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/app/lsan.supp:print_suppressions=0"
     "SDL_RENDER_DRIVER=software" "SDL_FRAMEBUFFER_ACCELERATION=0")
 
-# Declares one test script, run with the program, the renderer and a work folder.
+# Declares one test script, run with the program, the renderer, a work folder
+# and any further arguments; a test of another name runs the script `script`.
 function(add_app_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 TEST "" "SCRIPT" "ARGS")
+    if(NOT TEST_SCRIPT)
+        set(TEST_SCRIPT ${name})
+    endif()
     add_test(NAME ${name}
-             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${name}.sh $<TARGET_FILE:raysphere>
-                     $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/${name})
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${TEST_SCRIPT}.sh $<TARGET_FILE:raysphere>
+                     $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/${name} ${TEST_ARGS})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${APP_TEST_ENVIRONMENT}" TIMEOUT 300)
 endfunction()
 
 add_app_test(raysphere_capture_test)
+add_app_test(raysphere_capture_pipewire_test SCRIPT raysphere_capture_test ARGS pipewire)
 add_app_test(raysphere_window_test)
 add_app_test(raysphere_headless_test)

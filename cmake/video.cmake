@@ -8,7 +8,7 @@ add_library(video_export STATIC
     app/video_main.cpp
     app/video_options.cpp)
 target_include_directories(video_export PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(video_export PUBLIC core audio title_box cli PkgConfig::LIBAV)
+target_link_libraries(video_export PUBLIC app_options core audio title_box cli PkgConfig::LIBAV)
 target_link_libraries(raysphere PRIVATE video_export)
 
 # The export as a user runs it: ffprobe, frames decoded back and compared

@@ -5,10 +5,19 @@
 
 namespace {
 
-constexpr uint32_t UNSHOWN_CHARACTER = '?';
+constexpr uint32_t UNSHOWN_CHARACTER = 0x00; // the font's own box of dots: a character it lacks
+constexpr uint32_t ELLIPSIS_DOT = '.';
+constexpr int32_t ELLIPSIS_GLYPHS = 3; // "..." ends a title too long for the image
 
-// The next character of UTF-8 `text` as an ISO 8859-1 code; a byte that
-// starts no valid sequence stands for itself, so Latin-1 text shows too.
+// Whether the font has a glyph for ISO 8859-1 code `code`: not for the
+// control codes, whose cells hold line-drawing pieces or nothing.
+bool fontHas(uint32_t code) {
+    return (code >= 0x20 && code < 0x7F) || code >= 0xA0;
+}
+
+// The next character of UTF-8 `text` as an ISO 8859-1 code, or the
+// placeholder for one the font lacks; a byte that starts no valid sequence
+// stands for itself, so Latin-1 text shows too.
 uint32_t nextGlyph(const unsigned char** text) {
     const unsigned char* p = *text;
     uint32_t lead = p[0];
@@ -22,11 +31,11 @@ uint32_t nextGlyph(const unsigned char** text) {
         }
         if (i == length) {
             *text = p + length;
-            return code < TITLE_FONT_GLYPHS ? code : UNSHOWN_CHARACTER;
+            return code < TITLE_FONT_GLYPHS && fontHas(code) ? code : UNSHOWN_CHARACTER;
         }
     }
     *text = p + 1;
-    return lead;
+    return fontHas(lead) ? lead : UNSHOWN_CHARACTER;
 }
 
 int32_t glyphCount(const char* text) {
@@ -84,13 +93,23 @@ void drawTitleBox(FrameImage* image, const char* text, int32_t scale) {
     if (width == 0) {
         return;
     }
+    // A title wider than the image is shortened to the glyphs that fit, the
+    // last three of them "...".
+    int32_t count = width / TITLE_FONT_WIDTH;
+    int32_t fitting = image->width / (TITLE_FONT_WIDTH * scale);
+    bool shortened = count > fitting && fitting > ELLIPSIS_GLYPHS;
+    if (shortened) {
+        count = fitting;
+        width = count * TITLE_FONT_WIDTH;
+    }
     // Centred as the plug-in centres it: divisions truncate toward zero.
     int32_t left = (image->width - width * scale) / 2;
     int32_t top = (image->height - height * scale) / 2;
 
     const unsigned char* p = (const unsigned char*)text;
-    for (int32_t column = 0; *p != '\0'; column++) {
-        const uint8_t* glyph = titleFontGlyphs[nextGlyph(&p)];
+    for (int32_t column = 0; *p != '\0' && column < count; column++) {
+        uint32_t code = nextGlyph(&p);
+        const uint8_t* glyph = titleFontGlyphs[shortened && column >= count - ELLIPSIS_GLYPHS ? ELLIPSIS_DOT : code];
         int32_t glyphLeft = left + column * TITLE_FONT_WIDTH * scale;
         if (glyphLeft >= image->width) {
             break;

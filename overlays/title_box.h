@@ -24,6 +24,7 @@ bool stepTitleBox(TitleRequest* request);
 void measureTitleBox(const char* text, int32_t* width, int32_t* height);
 
 // Black text on a white box in the middle of the image, the plug-in's look,
-// scaled by `scale` (1 at 320x200). `text` is UTF-8; characters beyond
-// ISO 8859-1 show as '?'. What falls outside the image is clipped.
+// scaled by `scale` (1 at 320x200). `text` is UTF-8; characters the font
+// lacks (beyond ISO 8859-1, control codes) show as a box of dots. A title
+// wider than the image ends in "..." where the image ends.
 void drawTitleBox(FrameImage* image, const char* text, int32_t scale);

@@ -13,6 +13,7 @@ packages=(
     pulseaudio pulseaudio-utils sox ffmpeg lame
     emscripten nodejs chromium
     debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
+    pipewire pipewire-pulse wireplumber dbus-daemon dbus-bin
 )
 # npm: Debian's node comes without it, other builds of node (NodeSource's) with it.
 command -v npm >/dev/null || packages+=(npm)

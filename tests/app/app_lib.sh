@@ -55,6 +55,43 @@ start_pulse() {
     fail "the test's PulseAudio server did not start"
 }
 
+# The same through PipeWire, as Debian's desktops run it: pipewire, its
+# session manager and its PulseAudio server (pipewire-pulse) under a private
+# runtime folder and D-Bus session bus, with the null sink vis_test made the
+# default output. Works headless, as root too.
+start_pipewire() {
+    local runtime="$1"
+    mkdir -p "$runtime"
+    chmod 700 "$runtime"
+    export XDG_RUNTIME_DIR="$runtime" HOME="$runtime" PULSE_SERVER="unix:$runtime/pulse/native"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus"
+    unset PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_COOKIE
+    dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork >"$runtime/dbus.log" 2>&1 &
+    pids_to_stop+=("$!")
+    local program
+    for program in pipewire wireplumber pipewire-pulse; do
+        for _ in $(seq 50); do
+            [ -S "$runtime/bus" ] && { [ "$program" = pipewire ] || [ -S "$runtime/pipewire-0" ]; } && break
+            sleep 0.1
+        done
+        "$program" >"$runtime/$program.log" 2>&1 &
+        pids_to_stop+=("$!")
+    done
+    for _ in $(seq 100); do
+        if pactl info >/dev/null 2>&1; then
+            pactl load-module module-null-sink sink_name=vis_test >/dev/null
+            for _ in $(seq 50); do
+                pactl set-default-sink vis_test 2>/dev/null && pactl info | grep -q '^Default Sink: vis_test$' &&
+                    return 0
+                sleep 0.1
+            done
+        fi
+        sleep 0.1
+    done
+    cat "$runtime"/*.log >&2
+    fail "the test's PipeWire server did not start"
+}
+
 # The frame `index` (from 1) of a window-sized screenshot, scaled back to
 # 320 x 200 by taking every n-th pixel, must equal the renderer's frame.
 same_picture() {

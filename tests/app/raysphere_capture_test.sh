@@ -3,13 +3,20 @@
 # PulseAudio, a known tone played into it with paplay, captured from its
 # monitor. The blocks carry the tone, the centre sphere follows them, the
 # scope goes flat when the tone stops, and frames go on while the source goes
-# away and comes back.
+# away and comes back. The same against PipeWire when the fourth argument
+# says "pipewire": there the stream must not move to another source when
+# its own goes, but stop and say so.
 set -euo pipefail
-raysphere="$1" render_frames="$2" work="$3"
+raysphere="$1" render_frames="$2" work="$3" server="${4:-pulseaudio}"
 . "$(dirname "$0")/app_lib.sh"
 rm -rf "$work"
 mkdir -p "$work"
-start_pulse "$work/pulse"
+if [ "$server" = pipewire ]; then
+    start_pipewire "$work/pipewire"
+else
+    start_pulse "$work/pulse"
+fi
+pactl info | grep -i '^Server Name'
 
 # The sources, with the default output's monitor marked
 sources=$("$raysphere" --list-sources)
@@ -26,7 +33,7 @@ sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.2
 
 # 10 s at 10 frames a second: the tone from about 1 s to 3.5 s, then silence,
 # then the sink goes away at 5 s and comes back at 7 s.
-"$raysphere" --headless --capture --fps 10 --frames 100 --verbose --write-waveform "$work/blocks.raw" \
+"$raysphere" --headless --capture=vis_test.monitor --fps 10 --frames 100 --verbose --write-waveform "$work/blocks.raw" \
     --screenshot "$work/capture.png" >"$work/run.out" 2>"$work/run.err" &
 app=$!
 sleep 1
@@ -43,6 +50,7 @@ grep -q "capturing from" "$work/run.out" || fail "no word of the source"
 grep -q "no sound from" "$work/run.err" || fail "silence not reported"
 grep -q "capture from vis_test.monitor stopped" "$work/run.err" || fail "the lost source not reported"
 grep -q "capture from vis_test.monitor running again" "$work/run.err" || fail "the source's return not reported"
+[ "$(grep -c "capture from vis_test.monitor stopped" "$work/run.err")" = 1 ] || fail "the loss reported more than once"
 
 # The blocks: the tone while it played, flat after it, all 100 frames shown
 python3 - "$work/blocks.raw" <<'PY'
@@ -52,6 +60,7 @@ assert len(data) == 100 * 1152, "blocks written: %d bytes" % len(data)
 def signed(b):
     return b - 256 if b > 127 else b
 tone = []
+counts = []
 for k in range(100):
     block = data[k * 1152:(k + 1) * 1152]
     left = [signed(b) for b in block[:576]]
@@ -60,9 +69,15 @@ for k in range(100):
         crossings = sum(1 for i in range(1, 576) if (left[i - 1] < 0) != (left[i] < 0))
         assert 60 <= max(left) <= 66 and -67 <= min(left) <= -61, ("left level", k, max(left), min(left))
         assert 29 <= max(right) <= 34 and -35 <= min(right) <= -30, ("right level", k, max(right), min(right))
-        assert 10 <= crossings <= 13, ("441 Hz has 11.5 crossings in a block", k, crossings)
+        counts.append(crossings)
         tone.append(k)
 assert len(tone) >= 10, "blocks with the tone: %s" % tone
+# 441 Hz has 11.5 crossings in a block. The blocks where the tone starts and
+# stops hold part of it; on a loaded machine a sound server may drop a
+# piece of a block (PipeWire's graph then skips a cycle): most blocks count right.
+inner = sorted(counts[1:-1])
+steady = [c for c in inner if 10 <= c <= 13]
+assert len(steady) >= 0.8 * len(inner) and 10 <= inner[len(inner) // 2] <= 13, ("crossings", counts)
 assert tone == list(range(tone[0], tone[-1] + 1)), "the tone's blocks are not one run: %s" % tone
 # The centre sphere's radius follows byte 0 of channel 0: it moves with the tone.
 firsts = set(data[k * 1152] >> 1 for k in tone)

@@ -34,20 +34,68 @@ sox -n -r 48000 -b 24 -c 2 "$work/good.wav" synth 1 sine 440
 sox -n -r 44100 -b 16 -c 2 "$work/long.flac" synth 3 sine 220
 head -c 20000 "$work/long.flac" >"$work/cut.flac"
 head -c 3000 /dev/urandom >"$work/damaged.wav"
+sox -n -r 44100 -c 2 "$work/whole.ogg" synth 4 pinknoise gain -6
+head -c $(($(stat -c %s "$work/whole.ogg") / 2)) "$work/whole.ogg" >"$work/cutogg.ogg"
+mkdir -p "$work/folder.wav"
+# A tag with control characters: printed, they would reach the terminal
+sox -n -r 44100 -b 16 -c 1 "$work/tone.wav" synth 0.3 sine 440
+ffmpeg -v error -y -i "$work/tone.wav" -metadata title="$(printf 'Bell\a Esc\033[31m Line\nTwo')" "$work/tagged.flac"
 status=0
-"$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/good.wav" \
-    "$work/cut.flac" >"$work/files.out" 2>"$work/files.err" || status=$?
+"$raysphere" --headless --fps 20 --verbose "$work/missing.ogg" "$work/damaged.wav" "$work/folder.wav" \
+    "$work/$(printf 'title\033]0;x\a.ogg')" \
+    "$work/good.wav" "$work/cut.flac" "$work/cutogg.ogg" "$work/tagged.flac" >"$work/files.out" \
+    2>"$work/files.err" || status=$?
 [ "$status" -eq 0 ] || fail "playing the files failed ($status): $(cat "$work/files.err")"
-grep -q "^raysphere: cannot play $work/missing.ogg: System error" "$work/files.err" || fail "missing file: $(cat "$work/files.err")"
-grep -q "^raysphere: cannot play $work/damaged.wav: " "$work/files.err" || fail "damaged file: $(cat "$work/files.err")"
-grep -q "^raysphere: $work/cut.flac ends early, at 0:00 of 0:03" "$work/files.err" || fail "cut file: $(cat "$work/files.err")"
-played=$(grep -oE 'playing (good|cut) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
-[ "$played" = "playing good (48000 Hz|playing cut (44100 Hz" ] || fail "played: $played"
+grep -qx "raysphere: cannot play $work/missing.ogg: no such file" "$work/files.err" || fail "missing file: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/damaged.wav: not a sound file libsndfile can read" "$work/files.err" ||
+    fail "damaged file: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/folder.wav: is a directory" "$work/files.err" || fail "folder: $(cat "$work/files.err")"
+grep -qx "raysphere: cannot play $work/title?]0;x?.ogg: no such file" "$work/files.err" ||
+    fail "a name with control characters: $(cat -v "$work/files.err")"
+grep -qx "raysphere: $work/cut.flac ends early, at 0:00 of 0:03 (truncated or damaged)" "$work/files.err" ||
+    fail "cut file: $(cat "$work/files.err")"
+# Cut Ogg Vorbis has no length: it plays what it holds, and no nonsense length is told
+grep -q "cutogg" "$work/files.err" && fail "cut Ogg file: $(cat "$work/files.err")"
+played=$(grep -oE 'playing (good|cut|cutogg|Bell.*) \([0-9]+ Hz' "$work/files.out" | paste -sd'|')
+[ "$played" = "playing good (48000 Hz|playing cut (44100 Hz|playing cutogg (44100 Hz|playing Bell? Esc?[31m Line?Two (44100 Hz" ] ||
+    fail "played: $played"
+LC_ALL=C grep -q "$(printf '[\a\033]')" "$work/files.out" "$work/files.err" && fail "control characters printed"
+
+# --- Outputs: never an input (through a link too), never a file of another
+# kind unless --force, the folder and the extension checked before the run
+ln -sf good.wav "$work/link.png"
+cp "$work/good.wav" "$work/song.png"
+expect_refused() {
+    local text="$1"
+    shift
+    status=0
+    "$raysphere" --headless --frames 3 "$@" >/dev/null 2>"$work/refused.err" || status=$?
+    [ "$status" -eq 2 ] || fail "'$*' exited with $status, not 2"
+    grep -qF -- "$text" "$work/refused.err" || fail "'$*' did not say \"$text\": $(cat "$work/refused.err")"
+}
+expect_refused "--screenshot $work/link.png is the file $work/good.wav, one of those to play" \
+    --screenshot "$work/link.png" "$work/good.wav"
+expect_refused "--write-waveform $work/good.wav is the file $work/good.wav" --write-waveform "$work/good.wav" "$work/good.wav"
+expect_refused "--write-waveform $work/blocks.raw is also the --waveform read" \
+    --waveform "$work/blocks.raw" --write-waveform "$work/blocks.raw"
+expect_refused "--screenshot $work/song.png: the file exists and is not a PNG picture; choose another name, or add --force" \
+    --screenshot "$work/song.png"
+expect_refused "--write-waveform $work/long.flac: the file exists and is not waveform blocks" \
+    --write-waveform "$work/long.flac"
+expect_refused "--screenshot $work/shot.jpg: the extension .jpg names another format" --screenshot "$work/shot.jpg"
+expect_refused "--screenshot /nonexistent/x.png: the folder /nonexistent/ does not exist" --screenshot /nonexistent/x.png
+cmp -s "$work/good.wav" "$work/song.png" || fail "the song under song.png was changed"
+cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the --waveform file was changed"
+"$raysphere" --headless --frames 3 --screenshot "$work/song.png" --force || fail "--force did not replace"
+[ "$(head -c 4 "$work/song.png" | tail -c 3)" = PNG ] || fail "--force did not write a PNG over song.png"
+"$raysphere" --headless --frames 3 --write-waveform "$work/fed.raw" --threads 0 --size 64x40 ||
+    fail "an older waveform file is not replaced, or --threads 0 refused"
 
 # The picture follows what the sound device has played: at 10 frames a
 # second, a file silent for its first second shows its tone from about frame
 # 10 on (SDL's dummy device sleeps after each buffer, so it runs a little slow).
-sox -n -r 44100 -b 16 -c 2 "$work/late.wav" synth 1 sine 440 vol 0 : synth 1 sine 440 vol 0.5
+# A second of tone more than the 20 frames need: a loaded machine may show them slower.
+sox -n -r 44100 -b 16 -c 2 "$work/late.wav" synth 1 sine 440 vol 0 : synth 2 sine 440 vol 0.5
 "$raysphere" --headless --fps 10 --frames 20 "$work/late.wav" --write-waveform "$work/late.raw"
 python3 - "$work/late.raw" <<'PY'
 import sys
@@ -113,4 +161,34 @@ check_refused "unknown option --bogus" --bogus
 check_refused "--size needs WxH with W and H from 2 to 8192, not '1x5'" --size 1x5
 check_refused "--threads works with --size only" --threads 2
 "$raysphere" --help | grep -q "^usage: raysphere" || fail "--help"
+
+# SIGTERM and SIGHUP end the run as ESC does, the blocks written whole, and
+# the exit code tells which, as a shell reports it
+for signal in TERM:143 HUP:129; do
+    rm -f "$work/signalled.raw"
+    "$raysphere" --headless --fps 20 --write-waveform "$work/signalled.raw" &
+    app=$!
+    sleep 2
+    kill -"${signal%:*}" "$app"
+    status=0
+    wait "$app" || status=$?
+    [ "$status" -eq "${signal#*:}" ] || fail "SIG${signal%:*} ended the run with $status"
+    size=$(stat -c %s "$work/signalled.raw")
+    [ "$size" -gt 0 ] && [ $((size % 1152)) -eq 0 ] || fail "SIG${signal%:*}: $size bytes of blocks"
+done
+
+# A rate no machine keeps (a 1920 x 1080 frame a millisecond), however fast
+# or loaded it is: said once, after two seconds measured, naming what limits
+# it and the window's size; the run then ends on SIGINT.
+"$raysphere" --headless --fps 1000 --size 1920x1080 2>"$work/behind.err" &
+app=$!
+limit="frames per second asked for are shown.* to show in the 640x400 window, so tracing is the limit"
+for _ in $(seq 60); do
+    grep -q "$limit" "$work/behind.err" && break
+    sleep 0.5
+done
+kill -INT "$app"
+wait "$app" || true
+grep -q "$limit" "$work/behind.err" || fail "not keeping up: $(cat "$work/behind.err")"
+[ "$(grep -c "asked for are shown" "$work/behind.err")" -eq 1 ] || fail "not keeping up said more than once"
 echo "PASS"

@@ -73,18 +73,34 @@ expect_export_error 2 "--write-waveform 'song.flac' is the song" --video out.mp4
 [ -s song.flac ] || fail "the song was emptied"
 
 # ---- Unreadable songs, unusable outputs, unknown formats and codecs
-expect_export_error 1 "cannot play missing.flac" --video out.mp4 missing.flac
+expect_export_error 1 "cannot play missing.flac: no such file" --video out.mp4 missing.flac
 head -c 5000 /dev/urandom >noise.wav
-expect_export_error 1 "cannot play noise.wav" --video out.mp4 noise.wav
-expect_export_error 1 "cannot write 'no/such/folder/out.mp4': No such file or directory" \
+expect_export_error 1 "cannot play noise.wav: not a sound file libsndfile can read" --video out.mp4 noise.wav
+expect_export_error 1 "cannot play .: is a directory" --video out.mp4 .
+expect_export_error 2 "cannot come from standard input ('-')" --video out.mp4 -
+expect_export_error 2 "--video no/such/folder/out.mp4: the folder no/such/folder/ does not exist" \
     --video no/such/folder/out.mp4 song.flac
 mkdir -p folder.mp4
-expect_export_error 1 "cannot write 'folder.mp4': it is a folder" --video folder.mp4 song.flac
-expect_export_error 1 "cannot tell a video format from the name 'out.xyz'; end it in .mp4, .mkv or .webm" \
+expect_export_error 2 "--video folder.mp4: is a directory" --video folder.mp4 song.flac
+expect_export_error 2 "cannot tell a video format from the name 'out.xyz'; end it in .mp4, .mkv or .webm" \
     --video out.xyz song.flac
 expect_nothing_written out.xyz
-expect_export_error 1 "the wav format of 'out.wav' cannot hold a video with sound" --video out.wav song.flac
+expect_export_error 2 "'out.wav' names a sound file (wav format), which holds no video" --video out.wav song.flac
 expect_nothing_written out.wav
+# Sound files' names, though libav would write them (a cover picture, Theora)
+for name in out.flac out.mp3 out.ogg out.opus out.m4a; do
+    expect_export_error 2 "'$name' names a sound file" --video "$name" song.flac
+    expect_nothing_written "$name"
+done
+# An existing file that is not a video is the user's: kept unless --force
+cp song.flac other.mkv
+expect_export_error 2 "--video other.mkv: the file exists and is not a video; choose another name, or add --force" \
+    --video other.mkv song.flac
+cmp -s song.flac other.mkv || fail "the song under other.mkv was changed"
+expect_export_error 1 "--crf 52 is beyond the video codec 'libx264': it takes 0 to 51" --video out.mp4 song.flac --crf 52
+# Huge pictures: the memory they need is said before anything else is done
+expect_export_error 1 "cannot play missing.flac" --video out.webm missing.flac --size 8192x8192
+grep -qx "raysphere: a 8192x8192 video takes up to about 5.[0-9] GB of memory" err.txt || fail "no word of the memory: $(cat err.txt)"
 expect_export_error 1 "unknown video codec 'nonesuch'" --video out.mp4 song.flac --video-codec nonesuch
 expect_export_error 1 "'aac' is not a video codec" --video out.mp4 song.flac --video-codec aac
 expect_export_error 1 "the webm format cannot hold h264 (codec 'libx264')" --video out.webm song.flac --video-codec libx264
@@ -171,6 +187,31 @@ for expected in codec_name=vp8 width=160 height=90 nb_read_packets=30 codec_name
     echo "$streams" | grep -qx "$expected" || fail "VP8 WebM lacks $expected: $streams"
 done
 
+# ---- Songs cut short, every format one rule: the readable part, one warning
+# naming the file and the time it breaks off, exit 0. Ogg Vorbis cut short
+# gives libsndfile no length at all (the largest number there is).
+sox -V1 -n -r 44100 -c 2 -b 16 whole.wav synth 4 pinknoise gain -6 &&
+    sox -V1 whole.wav whole.flac && sox -V1 whole.wav whole.ogg && ffmpeg -v error -i whole.wav whole.mp3 ||
+    fail "cannot make the songs to cut"
+for format in wav flac mp3 ogg; do
+    head -c $(($(stat -c %s whole.$format) / 2)) whole.$format >cut.$format
+    run --video cut-$format.mp4 cut.$format --scale 1 --fps 10 --title-at 1,30
+    [ "$status" -eq 0 ] || fail "the export of cut.$format exited with $status: $(cat err.txt)"
+    frames=$(probe cut-$format.mp4 stream=nb_read_packets -select_streams v | cut -d= -f2)
+    { [ "${frames:-0}" -ge 15 ] && [ "$frames" -le 25 ]; } || fail "cut.$format: $frames frames, not about 20"
+    grep -q "^frame" err.txt && sed -i '/^frame/d' err.txt
+    grep -qx "raysphere: warning: --title-at 30 is past the song's end (.*); no title then" err.txt ||
+        fail "cut.$format: no warning of the title past the end: $(cat err.txt)"
+    sed -i '/--title-at 30/d' err.txt
+    if [ $format = ogg ]; then
+        [ ! -s err.txt ] || fail "cut.ogg: $(cat err.txt)"
+    else
+        [ "$(wc -l <err.txt)" = 1 ] &&
+            grep -qx "raysphere: warning: cut.$format ends early, at 0:0[12].* (truncated or damaged); the video holds the part before" err.txt ||
+            fail "cut.$format: not one warning of where it breaks off: $(cat err.txt)"
+    fi
+done
+
 # ---- A write that fails half-way (file size limit, as on a full disk)
 (
     ulimit -f 100
@@ -185,7 +226,7 @@ expect_nothing_written big.mp4
 # ---- Interrupted: nothing under the name asked for, an older file kept
 sox -V1 -n -r 44100 -c 2 -b 16 long.wav synth 60 sine 220 || fail "sox cannot make the long song"
 echo "an older video" >kept.mp4
-"$raysphere" --video kept.mp4 long.wav --write-waveform kept.bin >out.txt 2>err.txt &
+"$raysphere" --video kept.mp4 long.wav --write-waveform kept.bin --force >out.txt 2>err.txt &
 exporter=$!
 for _ in $(seq 1 100); do
     grep -q "^frame" err.txt && break
@@ -201,5 +242,20 @@ grep -qF "interrupted; 'kept.mp4' was not written" err.txt || fail "no message o
 [ ! -e kept.bin ] || fail "the blocks of an unfinished video were left in kept.bin"
 leftovers=$(find . -name '*.part')
 [ -z "$leftovers" ] || fail "temporary files left after the interrupt: $leftovers"
+
+# Termination requests end it as the shell reports them: 128 and the signal
+for signal in TERM:143 HUP:129; do
+    "$raysphere" --video signalled.mp4 long.wav >out.txt 2>err.txt &
+    exporter=$!
+    for _ in $(seq 1 100); do
+        grep -q "^frame" err.txt && break
+        sleep 0.2
+    done
+    kill -"${signal%:*}" "$exporter"
+    wait "$exporter"
+    status=$?
+    [ "$status" -eq "${signal#*:}" ] || fail "the export ended by SIG${signal%:*} exited with $status"
+    expect_nothing_written signalled.mp4
+done
 
 finish_checks "raysphere --video"

@@ -80,6 +80,10 @@ TEST(AppOptions, EachOptionSetsItsField) {
     EXPECT_EQ(parse({"--fps", "30", "--version", "a.wav"}, &options, &error), APP_OPTIONS_VERSION);
     EXPECT_EQ(parse({"--", "--version"}, &options, &error), APP_OPTIONS_RUN); // a file of that name
     EXPECT_NE(std::string(APP_USAGE).find("--version"), std::string::npos);
+    // --threads 0 is one a core, as in --video; --force lets outputs replace files of another kind
+    ASSERT_EQ(parse({"--threads", "0", "--size", "64x64", "--force"}, &options, &error), APP_OPTIONS_RUN) << error;
+    EXPECT_EQ(options.threads, 0);
+    EXPECT_TRUE(options.force);
 }
 
 TEST(AppOptions, RefusesWhatCannotWork) {
@@ -94,7 +98,7 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         {{"--size", "1x200"}, "--size needs WxH with W and H from 2 to 8192, not '1x200'"},
         {{"--size", "8193x2"}, "--size needs WxH with W and H from 2 to 8192, not '8193x2'"},
         {{"--size", "640x"}, "--size needs WxH with W and H from 2 to 8192, not '640x'"},
-        {{"--threads", "65", "--size", "64x64"}, "--threads needs a whole number from 1 to 64, not '65'"},
+        {{"--threads", "65", "--size", "64x64"}, "--threads needs a whole number from 0 to 64, not '65'"},
         {{"--threads", "2"}, "--threads works with --size only: the plug-in's frame is traced on one"},
         {{"--window", "0x0"}, "--window needs a size such as 640x400, not '0x0'"},
         {{"--capture="}, "--capture= needs a SOURCE after the '='"},

@@ -89,24 +89,55 @@ TEST(TitleBox, ScaledClippedAndUtf8) {
     EXPECT_EQ(right, 539);
     EXPECT_EQ(bottom, 318);
 
-    // 41 characters are 328 pixels: x = -4, clipped on both sides.
+    // 41 characters are 328 pixels: shortened to the 40 that fit, the last
+    // three "...", the start kept whole.
     makeImage(&test, 320, 200);
     drawTitleBox(&test.image, "12345678901234567890123456789012345678901", 1);
     changedBox(test, &left, &top, &right, &bottom);
     EXPECT_EQ(left, 0);
     EXPECT_EQ(right, 319);
-    // Column 0 shows column 4 of the glyph '1'.
-    bool ink = (titleFontGlyphs['1'][6] & (0x80 >> 4)) != 0;
-    EXPECT_EQ(pixelAt(test, 0, 93 + 6)[0], ink ? 0 : 255);
+    TestImage fitting;
+    makeImage(&fitting, 320, 200);
+    drawTitleBox(&fitting.image, "1234567890123456789012345678901234567...", 1);
+    EXPECT_EQ(test.bytes, fitting.bytes);
+    // At scale 3 on 320 x 200, 13 glyphs fit: ten of the title and "...".
+    makeImage(&test, 320, 200);
+    makeImage(&fitting, 320, 200);
+    drawTitleBox(&test.image, "The Very Long Title Of A Song", 3);
+    drawTitleBox(&fitting.image, "The Very L...", 3);
+    EXPECT_EQ(test.bytes, fitting.bytes);
 
-    // UTF-8 for Latin-1 characters draws their glyph; others a '?'.
+    // UTF-8 for Latin-1 characters draws their glyph; the font's box of dots
+    // for others and for control codes, never a '?' that reads as text.
     TestImage accented;
     TestImage latin1;
     makeImage(&accented, 320, 200);
     makeImage(&latin1, 320, 200);
     drawTitleBox(&accented.image, "Caf\xC3\xA9 \xE2\x82\xAC", 1); // "Café €"
-    drawTitleBox(&latin1.image, "Caf\xE9 ?", 1);                  // the same in ISO 8859-1
+    drawTitleBox(&latin1.image, "Caf\xE9 \x1B", 1);               // ISO 8859-1, ESC for what it lacks
     EXPECT_EQ(accented.bytes, latin1.bytes);
+    int32_t boxLeft = (320 - 6 * 8) / 2;
+    for (int32_t y = 0; y < 13; y++) {
+        for (int32_t x = 0; x < 8; x++) {
+            bool ink = (titleFontGlyphs[0][y] & (0x80 >> x)) != 0;
+            ASSERT_EQ(pixelAt(accented, boxLeft + 5 * 8 + x, 93 + y)[0], ink ? 0 : 255) << x << "," << y;
+        }
+    }
+}
+
+// The font's accented capitals stand as tall as the plain ones and differ
+// from their small letters: "Ü" is no "ü".
+TEST(TitleBox, AccentedCapitalsAreCapitals) {
+    for (uint32_t capital = 0xC0; capital <= 0xDD; capital++) {
+        if (capital == 0xD7 || capital == 0xD0) {
+            continue; // the multiplication sign; Eth has no small letter above it
+        }
+        EXPECT_NE(memcmp(titleFontGlyphs[capital], titleFontGlyphs[capital + 0x20], TITLE_FONT_HEIGHT), 0) << capital;
+        // Ink in row 3, above the small letters' height, as 'U' has
+        EXPECT_NE(titleFontGlyphs[capital][3], 0) << std::hex << capital;
+    }
+    EXPECT_NE(titleFontGlyphs['U'][3], 0);
+    EXPECT_EQ(titleFontGlyphs[0xFC][3], 0) << "ü is a small letter";
 }
 
 TEST(TitleBox, ShownOnTheTenFramesAfterTheLastRequest) {
