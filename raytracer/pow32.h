@@ -25,3 +25,5 @@ inline void powfUnsureLanes(const float* x, float* values, int32_t count, int32_
 void pow32Sse2(const float* x, float* out);
 // Only where avx2Available().
 void pow32Avx2(const float* x, float* out);
+// Sixteen values; only where avx512Available().
+void pow32Avx512(const float* x, float* out);

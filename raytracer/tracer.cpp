@@ -9,6 +9,7 @@ const RowsRoutine rowsTable[TRACER_KIND_COUNT] = {
     traceRowsReference, // TRACER_REFERENCE
     traceRowsSse2,      // TRACER_SSE2
     traceRowsAvx2,      // TRACER_AVX2
+    traceRowsAvx512,    // TRACER_AVX512
 };
 static_assert(sizeof(rowsTable) / sizeof(rowsTable[0]) == TRACER_KIND_COUNT, "one rows routine per tracer");
 
@@ -16,6 +17,7 @@ const char* const tracerNames[TRACER_KIND_COUNT] = {
     "reference", // TRACER_REFERENCE
     "sse2",      // TRACER_SSE2
     "avx2",      // TRACER_AVX2
+    "avx512",    // TRACER_AVX512
 };
 static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
 
@@ -28,13 +30,20 @@ bool tracerAvailable(TracerKind kind) {
         return true;
     case TRACER_AVX2:
         return avx2Available();
+    case TRACER_AVX512:
+        return avx512Available();
     default:
         return false;
     }
 }
 
 TracerKind fastestTracer() {
-    return tracerAvailable(TRACER_AVX2) ? TRACER_AVX2 : TRACER_SSE2;
+    for (int32_t kind = TRACER_KIND_COUNT - 1; kind > TRACER_SSE2; kind--) {
+        if (tracerAvailable(static_cast<TracerKind>(kind))) {
+            return static_cast<TracerKind>(kind);
+        }
+    }
+    return TRACER_SSE2;
 }
 
 bool selectTracer(TracerKind kind) {
