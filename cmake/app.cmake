@@ -1,7 +1,7 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
-add_library(app_options STATIC app/options.cpp)
+add_library(app_options STATIC app/options.cpp app/traced_size.cpp)
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(app_options PUBLIC number_arg)
 
@@ -15,6 +15,13 @@ target_link_libraries(raysphere PRIVATE app_options core audio title_box SDL2::S
 install(TARGETS raysphere RUNTIME DESTINATION bin)
 
 add_native_test(app_options_test app_options tests/native/app_options_test.cpp)
+add_native_test(traced_size_test app_options tests/native/traced_size_test.cpp)
+
+# raysphere with a slow machine at hand for its tests: RAYSPHERE_TEST_DELAY=MS:FRAMES
+# makes each of the first FRAMES frames take MS longer.
+add_executable(raysphere_slowed $<TARGET_PROPERTY:raysphere,SOURCES>)
+target_compile_definitions(raysphere_slowed PRIVATE RAYSPHERE_TEST_DELAY)
+target_link_libraries(raysphere_slowed PRIVATE $<TARGET_PROPERTY:raysphere,LINK_LIBRARIES>)
 
 # The program as a user runs it, each test with its own X server or sound
 # server. SDL's and the X libraries' graphics drivers are left out under the
@@ -25,8 +32,12 @@ set(APP_TEST_ENVIRONMENT
 
 # Declares one test script, run with the program, the renderer and a work folder.
 function(add_app_test name)
+    set(program raysphere)
+    if(ARGC GREATER 1)
+        set(program ${ARGV1})
+    endif()
     add_test(NAME ${name}
-             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${name}.sh $<TARGET_FILE:raysphere>
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${name}.sh $<TARGET_FILE:${program}>
                      $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/${name})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${APP_TEST_ENVIRONMENT}" TIMEOUT 300)
 endfunction()
@@ -34,3 +45,4 @@ endfunction()
 add_app_test(raysphere_capture_test)
 add_app_test(raysphere_window_test)
 add_app_test(raysphere_headless_test)
+add_app_test(raysphere_window_size_test raysphere_slowed)
