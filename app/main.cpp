@@ -14,6 +14,7 @@
 #include "app/output_check.h"
 #include "app/quit_signals.h"
 #include "app/report.h"
+#include "app/traced_size.h"
 #include "app/video_main.h"
 #include "app/window.h"
 #include "frame/compose.h"
@@ -21,6 +22,7 @@
 #include "overlays/title_font.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "version.h"
 
@@ -61,17 +63,25 @@ struct AppRun {
     bool sdlStarted;            // SDL_Init succeeded
     winampVisModule module;     // what the player would hand the plug-in
     uint8_t frame[FRAME_BYTES]; // the render surface; persists from frame to frame
-    uint8_t* sizedPixels;       // --size: the image's memory, malloc'd
-    bool poolStarted;           // --size: the tracer threads run
-    FrameImage image;           // the frame shown: the render surface or the --size image
-    int32_t textScale;          // title and frame rate: 1 at 320 x 200
-    TitleRequest title;         // SPACE
-    bool showInfo;              // I: the frame rate over the frame
-    bool infoDrawn;             // the frame rate line is in the frame and must be cleared
-    bool quit;                  // ESC or the window closed
-    int64_t frameIndex;         // frames shown
-    FILE* waveformOut;          // --write-waveform, open during the run
-    bool waveformOutFailed;     // a block could not be written
+    uint8_t* sizedPixels;       // --size or the window's size: the image's memory, malloc'd
+    size_t sizedBytes;          // bytes at sizedPixels
+    bool poolStarted;           // the tracer threads run
+    FrameImage image;           // the frame shown: the render surface or a whole traced image
+    bool windowSized;           // --size window or W: the image follows the window's pixels
+    int32_t windowPixels[2];    // the window's size the image follows
+    int32_t tracedLevel;        // the image's share of it, from traced_size.h
+#ifdef RAYSPHERE_TEST_DELAY
+    int64_t slowMs;     // test build: each of the first slowFrames frames takes this much longer
+    int64_t slowFrames; // from RAYSPHERE_TEST_DELAY=MS:FRAMES
+#endif
+    int32_t textScale;      // title and frame rate: 1 at 320 x 200
+    TitleRequest title;     // SPACE
+    bool showInfo;          // I: the frame rate over the frame
+    bool infoDrawn;         // the frame rate line is in the frame and must be cleared
+    bool quit;              // ESC or the window closed
+    int64_t frameIndex;     // frames shown
+    FILE* waveformOut;      // --write-waveform, open during the run
+    bool waveformOutFailed; // a block could not be written
     FrameClock clock;
 };
 
@@ -162,6 +172,114 @@ void drawInfoLine(const char* text) {
     }
 }
 
+// Title and frame rate text: one font pixel per 320 x 200 of the frame.
+void setTextScale() {
+    int32_t widthScale = run.image.width / FRAME_WIDTH;
+    int32_t heightScale = run.image.height / FRAME_HEIGHT;
+    run.textScale = widthScale < heightScale ? widthScale : heightScale;
+    run.textScale = run.textScale > 1 ? run.textScale : 1;
+}
+
+// Starts the tracer threads a whole traced image needs; false, reported, when they cannot start.
+bool startPool() {
+    if (!run.poolStarted && !startTracerPool(run.options.threads)) {
+        reportProblem("cannot start the tracer threads");
+        return false;
+    }
+    run.poolStarted = true;
+    return true;
+}
+
+// Frames traced whole at `width` x `height` from now on, in memory kept
+// from frame to frame and grown only when a larger size is first asked
+// for; false, reported, with the frame as it was.
+bool useTracedSize(int32_t width, int32_t height) {
+    if (run.image.pixels == run.sizedPixels && run.image.width == width && run.image.height == height) {
+        return true;
+    }
+    size_t bytes = (size_t)width * height * 4;
+    if (bytes > run.sizedBytes) {
+        uint8_t* pixels = (uint8_t*)calloc(bytes, 1);
+        if (pixels == nullptr) {
+            reportProblem("no memory for a %dx%d frame", (int)width, (int)height);
+            return false;
+        }
+        if (run.image.pixels == run.sizedPixels) {
+            run.image.pixels = pixels; // the frame as it was, should the window refuse the new size
+        }
+        free(run.sizedPixels);
+        run.sizedPixels = pixels;
+        run.sizedBytes = bytes;
+    }
+    char error[ERROR_CHARS];
+    if (run.window.renderer != nullptr && !resizeWindowFrame(&run.window, width, height, error, sizeof error)) {
+        reportProblem("%s", error);
+        return false;
+    }
+    run.image = FrameImage{run.sizedPixels, width, height, width * 4};
+    setTextScale();
+    return true;
+}
+
+// The plug-in's own frame, or the --size image, as at start without --size window.
+bool useStartingSize() {
+    if (run.options.frameWidth != 0) {
+        return useTracedSize(run.options.frameWidth, run.options.frameHeight);
+    }
+    char error[ERROR_CHARS];
+    if (!resizeWindowFrame(&run.window, FRAME_WIDTH, FRAME_HEIGHT, error, sizeof error)) {
+        reportProblem("%s", error);
+        return false;
+    }
+    run.image = FrameImage{run.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
+    setTextScale();
+    return true;
+}
+
+// The clock's current second starts afresh: frames of another size would mix into it.
+void restartSecond() {
+    run.clock.secondStart = SDL_GetPerformanceCounter();
+    run.clock.secondFrames = 0;
+    run.clock.workTicks = 0;
+}
+
+// With the image following the window: its size for the window's pixels
+// now and the level the frame rate allows.
+void followWindowSize() {
+    if (!run.windowSized) {
+        return;
+    }
+    int32_t pixels[2];
+    windowPixelSize(&run.window, &pixels[0], &pixels[1]);
+    int32_t width = 0;
+    int32_t height = 0;
+    levelSize(pixels[0], pixels[1], run.tracedLevel, &width, &height);
+    if (run.image.pixels == run.sizedPixels && run.image.width == width && run.image.height == height) {
+        return;
+    }
+    if (useTracedSize(width, height)) {
+        run.windowPixels[0] = pixels[0];
+        run.windowPixels[1] = pixels[1];
+        reportDetail("tracing %dx%d for a %dx%d window", (int)width, (int)height, (int)pixels[0], (int)pixels[1]);
+        restartSecond();
+    }
+}
+
+// W: tracing at the window's size, or back to the size the run started with.
+void toggleWindowSized() {
+    if (run.windowSized) {
+        if (useStartingSize()) {
+            run.windowSized = false;
+            reportDetail("tracing %dx%d", (int)run.image.width, (int)run.image.height);
+            restartSecond();
+        }
+    } else if (startPool()) {
+        run.windowSized = true;
+        run.tracedLevel = 0;
+        followWindowSize();
+    }
+}
+
 void handleKey(const SDL_KeyboardEvent* key) {
     switch (key->keysym.sym) {
     case SDLK_ESCAPE:
@@ -193,6 +311,11 @@ void handleKey(const SDL_KeyboardEvent* key) {
         break;
     case SDLK_i:
         run.showInfo = !run.showInfo;
+        break;
+    case SDLK_w:
+        if (key->repeat == 0) {
+            toggleWindowSized();
+        }
         break;
     default:
         break;
@@ -257,6 +380,16 @@ void measureFrame(uint64_t workTicks, uint64_t showTicks) {
         reportProblem("keeping up again: %.1f frames per second", clock->measuredFps);
         clock->behind = false;
     }
+    // Following the window: the traced size the frame rate allows
+    if (run.windowSized && clock->secondsMeasured > 1) {
+        int32_t level =
+            nextTracedLevel(run.windowPixels[0], run.windowPixels[1], run.tracedLevel, clock->frameMs, 1000.0 / fps);
+        if (level != run.tracedLevel) {
+            reportDetail("a frame takes %.1f ms to make: %s the traced size", clock->frameMs,
+                         level > run.tracedLevel ? "lowering" : "raising");
+            run.tracedLevel = level;
+        }
+    }
     if (clock->secondsMeasured % 5 == 0) {
         reportDetail("%.1f frames per second (a frame takes %.1f ms to make)", clock->measuredFps, clock->frameMs);
     }
@@ -287,12 +420,18 @@ bool showOneFrame() {
     if (!followInput(&run.input)) {
         return false;
     }
+    followWindowSize();
+#ifdef RAYSPHERE_TEST_DELAY
+    if (run.frameIndex < run.slowFrames) {
+        SDL_Delay((Uint32)run.slowMs); // a slow machine, for the test of the traced size
+    }
+#endif
     inputBlock(&run.input, run.frameIndex, run.module.waveformData);
     run.module.nCh = run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels;
     if (run.waveformOut != nullptr && fwrite(run.module.waveformData, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
         run.waveformOutFailed = true;
     }
-    if (run.sizedPixels != nullptr) {
+    if (run.image.pixels != run.frame) {
         composeFrameAt(&run.image, &run.module);
     } else {
         composeFrame(run.frame, &run.module);
@@ -302,12 +441,17 @@ bool showOneFrame() {
     }
     if (run.showInfo) {
         char info[64];
-        snprintf(info, sizeof info, "%.1f fps of %d", run.clock.measuredFps, (int)run.options.fps);
+        if (run.image.pixels != run.frame) {
+            snprintf(info, sizeof info, "%dx%d %.1f fps of %d", (int)run.image.width, (int)run.image.height,
+                     run.clock.measuredFps, (int)run.options.fps);
+        } else {
+            snprintf(info, sizeof info, "%.1f fps of %d", run.clock.measuredFps, (int)run.options.fps);
+        }
         drawInfoLine(info);
         run.infoDrawn = true;
     } else if (run.infoDrawn) {
-        // A --size image is traced whole each frame; the plug-in's keeps its bottom rows.
-        if (run.sizedPixels == nullptr) {
+        // A whole traced image is traced whole each frame; the plug-in's keeps its bottom rows.
+        if (run.image.pixels == run.frame) {
             drawInfoLine(nullptr);
         }
         run.infoDrawn = false;
@@ -342,6 +486,7 @@ int shutdown(int code) {
     }
     free(run.sizedPixels);
     run.sizedPixels = nullptr;
+    run.sizedBytes = 0;
     if (run.sdlStarted) {
         SDL_Quit();
         run.sdlStarted = false;
@@ -370,6 +515,13 @@ int main(int argc, char** argv) {
         return EXIT_BAD_ARGUMENTS;
     }
     setVerbose(run.options.verbose);
+#ifdef RAYSPHERE_TEST_DELAY
+    const char* slow = getenv("RAYSPHERE_TEST_DELAY");
+    if (slow != nullptr && sscanf(slow, "%lld:%lld", (long long*)&run.slowMs, (long long*)&run.slowFrames) != 2) {
+        fprintf(stderr, "raysphere: RAYSPHERE_TEST_DELAY needs MS:FRAMES, not '%s'\n", slow);
+        return EXIT_BAD_ARGUMENTS;
+    }
+#endif
     if (run.options.listSources) {
         return listSources();
     }
@@ -417,30 +569,27 @@ int main(int argc, char** argv) {
             return shutdown(EXIT_FAILED);
         }
     }
-    // The frame: the plug-in's, or every pixel of a --size image on the tracer threads
+    // The frame: the plug-in's, or every pixel of a --size image on the tracer
+    // threads; the window's size is known once the window is open
+    selectTracer(fastestTracer());
     run.image = FrameImage{run.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
-    if (run.options.frameWidth != 0) {
-        int32_t width = run.options.frameWidth;
-        int32_t height = run.options.frameHeight;
-        run.sizedPixels = (uint8_t*)calloc((size_t)width * height, 4);
-        if (run.sizedPixels == nullptr) {
-            reportProblem("no memory for a %dx%d frame", (int)width, (int)height);
-            return shutdown(EXIT_FAILED);
-        }
-        run.image = FrameImage{run.sizedPixels, width, height, width * 4};
-        if (!startTracerPool(run.options.threads)) {
-            reportProblem("cannot start the tracer threads");
-            return shutdown(EXIT_FAILED);
-        }
-        run.poolStarted = true;
+    if ((run.options.frameWidth != 0 || run.options.windowSized) && !startPool()) {
+        return shutdown(EXIT_FAILED);
     }
-    int32_t widthScale = run.image.width / FRAME_WIDTH;
-    int32_t heightScale = run.image.height / FRAME_HEIGHT;
-    run.textScale = widthScale < heightScale ? widthScale : heightScale;
-    run.textScale = run.textScale > 1 ? run.textScale : 1;
+    if (run.options.frameWidth != 0 && !useTracedSize(run.options.frameWidth, run.options.frameHeight)) {
+        return shutdown(EXIT_FAILED);
+    }
+    setTextScale();
     if (!openWindow(&run.window, &run.options, run.image.width, run.image.height, error, sizeof error)) {
         reportProblem("no display: %s", error);
         return shutdown(EXIT_FAILED);
+    }
+    if (run.options.windowSized) {
+        run.windowSized = true;
+        followWindowSize();
+        if (run.image.pixels != run.sizedPixels) {
+            return shutdown(EXIT_FAILED); // no image the window's size: said why
+        }
     }
     reportDetail("window on SDL's %s driver, %s; %dx%d frames, %d a second%s", SDL_GetCurrentVideoDriver(),
                  run.window.vsync ? "presented with vsync" : "presented without vsync", (int)run.image.width,

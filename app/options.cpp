@@ -30,6 +30,9 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "                       --waveform reads: the run can be rendered again exactly\n"
                               "  --size WxH           trace every pixel of a W x H frame, for a sharp picture\n"
                               "                       (default: the plug-in's 320 x 200 frame, half traced)\n"
+                              "  --size window        trace every pixel of the window, following its size; a\n"
+                              "                       smaller picture in its shape when the machine cannot\n"
+                              "                       keep the frame rate\n"
                               "  --threads N          trace a --size frame on N threads, 0 for one a core\n"
                               "                       (the default)\n"
                               "  --window WxH         initial window size (default 640x400)\n"
@@ -43,8 +46,8 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "  --version            show the program's version\n"
                               "\n"
                               "Keys: SPACE shows the title, F, Alt+Enter or a double-click toggles full\n"
-                              "screen, N and P play the next and previous file, I shows the frame rate,\n"
-                              "ESC quits.\n";
+                              "screen, N and P play the next and previous file, I shows the frame rate\n"
+                              "(and the traced size), W toggles tracing at the window's size, ESC quits.\n";
 
 namespace {
 
@@ -111,9 +114,15 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
             }
             options->frames = number;
             i++;
+        } else if (strcmp(arg, "--size") == 0 && value != nullptr && strcmp(value, "window") == 0) {
+            options->windowSized = true;
+            options->frameWidth = 0;
+            options->frameHeight = 0;
+            i++;
         } else if (strcmp(arg, "--size") == 0) {
+            options->windowSized = false;
             if (!readSize(value, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->frameWidth, &options->frameHeight)) {
-                return refuse(error, errorSize, "--size needs WxH with W and H from 2 to 8192, not '%s'",
+                return refuse(error, errorSize, "--size needs WxH with W and H from 2 to 8192, or window, not '%s'",
                               value != nullptr ? value : "");
             }
             i++;
@@ -151,7 +160,7 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
     if (inputs > 1) {
         return refuse(error, errorSize, "%s", "choose one of FILE..., --capture and --waveform");
     }
-    if (threadsGiven && options->frameWidth == 0) {
+    if (threadsGiven && options->frameWidth == 0 && !options->windowSized) {
         return refuse(error, errorSize, "%s", "--threads works with --size only: the plug-in's frame is traced on one");
     }
     return APP_OPTIONS_RUN;

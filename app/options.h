@@ -23,6 +23,7 @@ struct AppOptions {
     bool fullscreen;                  // start in full screen
     int32_t frameWidth;               // --size: trace every pixel of a frame this size; 0 for the plug-in's 320 x 200
     int32_t frameHeight;              // --size
+    bool windowSized;                 // --size window: trace at the window's own pixel size
     int32_t threads;                  // --threads: tracer threads for a --size frame, 0 for one per core
     int32_t windowWidth;              // initial window size in pixels
     int32_t windowHeight;

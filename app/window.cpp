@@ -64,6 +64,37 @@ void toggleFullscreen(AppWindow* window) {
     SDL_SetWindowFullscreen(window->window, window->fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
+bool resizeWindowFrame(AppWindow* window, int32_t frameWidth, int32_t frameHeight, char* error, size_t errorSize) {
+    SDL_Texture* texture = SDL_CreateTexture(window->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                             frameWidth, frameHeight);
+    if (texture == nullptr) {
+        snprintf(error, errorSize, "cannot make a %dx%d texture: %s", (int)frameWidth, (int)frameHeight,
+                 SDL_GetError());
+        return false;
+    }
+    if (SDL_RenderSetLogicalSize(window->renderer, frameWidth, frameHeight) != 0) {
+        snprintf(error, errorSize, "cannot scale the frame to the window: %s", SDL_GetError());
+        SDL_DestroyTexture(texture);
+        SDL_RenderSetLogicalSize(window->renderer, window->frameWidth, window->frameHeight);
+        return false;
+    }
+    SDL_DestroyTexture(window->texture);
+    window->texture = texture;
+    window->frameWidth = frameWidth;
+    window->frameHeight = frameHeight;
+    return true;
+}
+
+void windowPixelSize(AppWindow* window, int32_t* width, int32_t* height) {
+    int w = 0;
+    int h = 0;
+    if (SDL_GetRendererOutputSize(window->renderer, &w, &h) != 0) {
+        SDL_GetWindowSize(window->window, &w, &h);
+    }
+    *width = w > 1 ? w : 1;
+    *height = h > 1 ? h : 1;
+}
+
 bool saveWindowPng(AppWindow* window, const FrameImage* image, const char* path, char* error, size_t errorSize) {
     // The last frame drawn again, then read back as the window shows it.
     drawWindow(window, image);

@@ -30,6 +30,13 @@ void presentWindow(AppWindow* window);
 
 void toggleFullscreen(AppWindow* window);
 
+// Frames of another size from now on: a new texture and the scaling to fit
+// it; false, the old size kept, with the reason in `error`.
+bool resizeWindowFrame(AppWindow* window, int32_t frameWidth, int32_t frameHeight, char* error, size_t errorSize);
+
+// The pixels the window shows now, full screen or not (at least 1 x 1).
+void windowPixelSize(AppWindow* window, int32_t* width, int32_t* height);
+
 // Saves what the window shows now, at the window's own size, as PNG.
 bool saveWindowPng(AppWindow* window, const FrameImage* image, const char* path, char* error, size_t errorSize);
 

@@ -1,7 +1,7 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
-add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp)
+add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp app/traced_size.cpp)
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(app_options PUBLIC cli)
 
@@ -15,6 +15,13 @@ target_link_libraries(raysphere PRIVATE app_options core audio title_box version
 install(TARGETS raysphere RUNTIME DESTINATION bin)
 
 add_native_test(app_options_test app_options tests/native/app_options_test.cpp)
+add_native_test(traced_size_test app_options tests/native/traced_size_test.cpp)
+
+# raysphere with a slow machine at hand for its tests: RAYSPHERE_TEST_DELAY=MS:FRAMES
+# makes each of the first FRAMES frames take MS longer.
+add_executable(raysphere_slowed $<TARGET_PROPERTY:raysphere,SOURCES>)
+target_compile_definitions(raysphere_slowed PRIVATE RAYSPHERE_TEST_DELAY)
+target_link_libraries(raysphere_slowed PRIVATE $<TARGET_PROPERTY:raysphere,LINK_LIBRARIES>)
 
 # The program as a user runs it, each test with its own X server or sound
 # server. SDL's and the X libraries' graphics drivers are left out under the
@@ -23,15 +30,19 @@ set(APP_TEST_ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/tests/app/lsan.supp:print_suppressions=0"
     "SDL_RENDER_DRIVER=software" "SDL_FRAMEBUFFER_ACCELERATION=0")
 
-# Declares one test script, run with the program, the renderer, a work folder
-# and any further arguments; a test of another name runs the script `script`.
+# Declares one test script, run with the program (raysphere, or PROGRAM), the
+# renderer, a work folder and any further ARGS; a test of another name runs
+# the script SCRIPT.
 function(add_app_test name)
-    cmake_parse_arguments(PARSE_ARGV 1 TEST "" "SCRIPT" "ARGS")
+    cmake_parse_arguments(PARSE_ARGV 1 TEST "" "SCRIPT;PROGRAM" "ARGS")
     if(NOT TEST_SCRIPT)
         set(TEST_SCRIPT ${name})
     endif()
+    if(NOT TEST_PROGRAM)
+        set(TEST_PROGRAM raysphere)
+    endif()
     add_test(NAME ${name}
-             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${TEST_SCRIPT}.sh $<TARGET_FILE:raysphere>
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/app/${TEST_SCRIPT}.sh $<TARGET_FILE:${TEST_PROGRAM}>
                      $<TARGET_FILE:render_frames> ${CMAKE_CURRENT_BINARY_DIR}/${name} ${TEST_ARGS})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${APP_TEST_ENVIRONMENT}" TIMEOUT 300)
 endfunction()
@@ -40,3 +51,4 @@ add_app_test(raysphere_capture_test)
 add_app_test(raysphere_capture_pipewire_test SCRIPT raysphere_capture_test ARGS pipewire)
 add_app_test(raysphere_window_test)
 add_app_test(raysphere_headless_test)
+add_app_test(raysphere_window_size_test PROGRAM raysphere_slowed)

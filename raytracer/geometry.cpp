@@ -4,29 +4,16 @@
 #include <cmath>
 #include <cstdint>
 
-Vector3& normalize(Vector3& v) {
-    float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    v.x /= length;
-    v.y /= length;
-    v.z /= length;
-    return v;
-}
-
-float dot(const Vector3& a, const Vector3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
 void cross(Vector3& out, const Vector3& a, const Vector3& b) {
     Vector3 result = {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
     out = result; // out may alias a or b
 }
 
-// Stores a hit at distance t when it is nearer than the one already held.
+// Stores a hit at distance t, nearer than the one already held (the tests
+// ask notNearer first, sparing the point, normal and texel of a hit they
+// would not keep).
 static bool recordHit(const SceneObject* entry, HitRecord* hit, float t, const Vector3& point, const Vector3& normal,
                       int32_t u, int32_t v) {
-    if (!(t < hit->t)) {
-        return true;
-    }
     hit->t = t;
     hit->point = point;
     hit->normal = normal;
@@ -45,6 +32,11 @@ static int32_t truncateToInt(float value) {
         return INT32_MIN;
     }
     return static_cast<int32_t>(value);
+}
+
+// An acceptable hit at distance t that the record already holds one as near as.
+static bool notNearer(const HitRecord* hit, float t) {
+    return !(t < hit->t);
 }
 
 static Vector3 dividedBy(const Vector3& v, float divisor) {
@@ -85,6 +77,9 @@ static bool intersectFloor(const Ray* ray, const SceneObject* entry, HitRecord* 
     if (!(t > 0.0f)) {
         return false;
     }
+    if (notNearer(hit, t)) {
+        return true;
+    }
     Vector3 point = o + t * r;
     // Truncation toward zero, then two's-complement wrap into 0..255.
     int32_t u = truncateToInt(point.x) & 255;
@@ -110,6 +105,9 @@ static bool intersectSphere(const Ray* ray, const SceneObject* entry, HitRecord*
     float t = b - s;
     if (!(t > 0.0f)) {
         return false;
+    }
+    if (notNearer(hit, t)) {
+        return true;
     }
     Vector3 point = o + t * r;
     Vector3 normal = dividedBy(point - sphere->center, sphere->radius);
@@ -156,6 +154,9 @@ static bool intersectTube(const Ray* ray, const SceneObject* entry, HitRecord* h
     if (!(m > 0.0f) || m >= 1.0f) {
         return false;
     }
+    if (notNearer(hit, t)) {
+        return true;
+    }
     Vector3 point = o + t * r;
     Vector3 normal = dividedBy(point - (tube->start + m * tube->axis), tube->radius);
     if (inside) {
@@ -187,6 +188,9 @@ static bool intersectParallelogram(const Ray* ray, const SceneObject* entry, Hit
     float pv = dot(H, quad->vAxis);
     if (pv < 0.0f || pv > 1.0f) {
         return false;
+    }
+    if (notNearer(hit, t)) {
+        return true;
     }
     Vector3 point = o + t * r;
     int32_t u = static_cast<int32_t>(pu * 255.0f);

@@ -1,6 +1,7 @@
 // Vectors, rays, hit records, scene entries and the four primitive kinds
 // with their preparation routines and intersection tests.
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 struct Vector3 {
@@ -24,9 +25,18 @@ inline Vector3 operator*(float s, const Vector3& v) {
     return {s * v.x, s * v.y, s * v.z};
 }
 
+// Inline: called for every ray several times over.
+inline float dot(const Vector3& a, const Vector3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 // Divides by the length in place; a zero vector is not guarded.
-Vector3& normalize(Vector3& v);
-float dot(const Vector3& a, const Vector3& b);
+inline Vector3& normalize(Vector3& v) {
+    float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    v.x /= length;
+    v.y /= length;
+    v.z /= length;
+    return v;
+}
 void cross(Vector3& out, const Vector3& a, const Vector3& b);
 
 // Shading flags of a scene entry.

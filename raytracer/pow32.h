@@ -25,5 +25,7 @@ inline void powfUnsureLanes(const float* x, float* values, int32_t count, int32_
 void pow32Sse2(const float* x, float* out);
 // Only where avx2Available().
 void pow32Avx2(const float* x, float* out);
+// Sixteen values; only where avx512Available().
+void pow32Avx512(const float* x, float* out);
 // Four values, only where wasm128Available().
 void pow32Wasm128(const float* x, float* out);

@@ -9,6 +9,7 @@ const RowsRoutine rowsTable[TRACER_KIND_COUNT] = {
     traceRowsReference, // TRACER_REFERENCE
     traceRowsSse2,      // TRACER_SSE2
     traceRowsAvx2,      // TRACER_AVX2
+    traceRowsAvx512,    // TRACER_AVX512
     traceRowsWasm128,   // TRACER_WASM128
 };
 static_assert(sizeof(rowsTable) / sizeof(rowsTable[0]) == TRACER_KIND_COUNT, "one rows routine per tracer");
@@ -17,6 +18,7 @@ const char* const tracerNames[TRACER_KIND_COUNT] = {
     "reference", // TRACER_REFERENCE
     "sse2",      // TRACER_SSE2
     "avx2",      // TRACER_AVX2
+    "avx512",    // TRACER_AVX512
     "wasm128",   // TRACER_WASM128
 };
 static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
@@ -37,6 +39,8 @@ bool tracerAvailable(TracerKind kind) {
         return sse2Available();
     case TRACER_AVX2:
         return avx2Available();
+    case TRACER_AVX512:
+        return avx512Available();
     case TRACER_WASM128:
         return wasm128Available();
     default:
@@ -45,7 +49,7 @@ bool tracerAvailable(TracerKind kind) {
 }
 
 TracerKind fastestTracer() {
-    const TracerKind fastestFirst[] = {TRACER_AVX2, TRACER_WASM128, TRACER_SSE2};
+    const TracerKind fastestFirst[] = {TRACER_AVX512, TRACER_AVX2, TRACER_WASM128, TRACER_SSE2};
     for (TracerKind kind : fastestFirst) {
         if (tracerAvailable(kind)) {
             return kind;

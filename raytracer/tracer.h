@@ -29,10 +29,17 @@ struct RayRows {
 typedef void (*RowsRoutine)(const ViewRays* view, const RayRows* rows);
 
 // A new kind needs a row in rowsTable and in tracerNames.
-enum TracerKind : uint8_t { TRACER_REFERENCE, TRACER_SSE2, TRACER_AVX2, TRACER_WASM128, TRACER_KIND_COUNT };
+enum TracerKind : uint8_t {
+    TRACER_REFERENCE,
+    TRACER_SSE2,
+    TRACER_AVX2,
+    TRACER_AVX512,
+    TRACER_WASM128,
+    TRACER_KIND_COUNT
+};
 
 extern const RowsRoutine rowsTable[TRACER_KIND_COUNT];
-extern const char* const tracerNames[TRACER_KIND_COUNT]; // "reference", "sse2", "avx2", "wasm128"
+extern const char* const tracerNames[TRACER_KIND_COUNT]; // "reference", "sse2", "avx2", "avx512", "wasm128"
 // Used by every frame, changed by selectTracer; at load TRACER_WASM128 in a
 // WebAssembly build with SIMD, else TRACER_SSE2, or the reference where the
 // build has neither.
@@ -40,7 +47,7 @@ extern TracerKind activeTracer;
 
 // Whether this build and this processor can run the kind.
 bool tracerAvailable(TracerKind kind);
-// The fastest kind available here.
+// The fastest kind available here: past SSE2, the kinds run slowest to fastest.
 TracerKind fastestTracer();
 // Makes `kind` the active tracer; false, changing nothing, when it is not available.
 bool selectTracer(TracerKind kind);

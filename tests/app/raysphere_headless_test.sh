@@ -158,7 +158,7 @@ check_refused "--fps needs a whole number from 1 to 1000, not '0'" --fps 0
 check_refused "--frames needs a whole number" --frames
 check_refused "choose one of FILE..., --capture and --waveform" --capture "$work/good.wav"
 check_refused "unknown option --bogus" --bogus
-check_refused "--size needs WxH with W and H from 2 to 8192, not '1x5'" --size 1x5
+check_refused "--size needs WxH with W and H from 2 to 8192, or window, not '1x5'" --size 1x5
 check_refused "--threads works with --size only" --threads 2
 "$raysphere" --help | grep -q "^usage: raysphere" || fail "--help"
 

@@ -84,6 +84,17 @@ TEST(AppOptions, EachOptionSetsItsField) {
     ASSERT_EQ(parse({"--threads", "0", "--size", "64x64", "--force"}, &options, &error), APP_OPTIONS_RUN) << error;
     EXPECT_EQ(options.threads, 0);
     EXPECT_TRUE(options.force);
+
+    // --size window follows the window, takes --threads, and the last --size given holds
+    ASSERT_EQ(parse({"--size", "640x360", "--size", "window", "--threads", "2"}, &options, &error), APP_OPTIONS_RUN)
+        << error;
+    EXPECT_TRUE(options.windowSized);
+    EXPECT_EQ(options.frameWidth, 0);
+    EXPECT_EQ(options.threads, 2);
+    ASSERT_EQ(parse({"--size", "window", "--size", "64x48"}, &options, &error), APP_OPTIONS_RUN);
+    EXPECT_FALSE(options.windowSized);
+    EXPECT_EQ(options.frameWidth, 64);
+    EXPECT_EQ(parse({"--size", "windows"}, &options, &error), APP_OPTIONS_ERROR);
 }
 
 TEST(AppOptions, RefusesWhatCannotWork) {
@@ -95,9 +106,9 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         {{"--fps", "0"}, "--fps needs a whole number from 1 to 1000, not '0'"},
         {{"--fps", "60x"}, "--fps needs a whole number from 1 to 1000, not '60x'"},
         {{"--frames"}, "--frames needs a whole number from 1 to 1000000000, not ''"},
-        {{"--size", "1x200"}, "--size needs WxH with W and H from 2 to 8192, not '1x200'"},
-        {{"--size", "8193x2"}, "--size needs WxH with W and H from 2 to 8192, not '8193x2'"},
-        {{"--size", "640x"}, "--size needs WxH with W and H from 2 to 8192, not '640x'"},
+        {{"--size", "1x200"}, "--size needs WxH with W and H from 2 to 8192, or window, not '1x200'"},
+        {{"--size", "8193x2"}, "--size needs WxH with W and H from 2 to 8192, or window, not '8193x2'"},
+        {{"--size", "640x"}, "--size needs WxH with W and H from 2 to 8192, or window, not '640x'"},
         {{"--threads", "65", "--size", "64x64"}, "--threads needs a whole number from 0 to 64, not '65'"},
         {{"--threads", "2"}, "--threads works with --size only: the plug-in's frame is traced on one"},
         {{"--window", "0x0"}, "--window needs a size such as 640x400, not '0x0'"},

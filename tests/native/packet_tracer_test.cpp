@@ -228,6 +228,40 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
     }
 }
 
+TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
+    // A 64-bit native build on a processor with AVX-512F offers the 16-lane
+    // tracer, chooses it as the fastest, and traces the reference's bytes
+    // where packets of 16 straddle rows that packets of 8 would not
+    __builtin_cpu_init();
+#if defined(__x86_64__) && !defined(_WIN32)
+    bool processorHasIt = __builtin_cpu_supports("avx512f");
+#else
+    bool processorHasIt = false;
+#endif
+    ASSERT_EQ(tracerAvailable(TRACER_AVX512), processorHasIt);
+    if (!processorHasIt) {
+        GTEST_SKIP() << "the processor lacks AVX-512F, or this is not a 64-bit native build";
+    }
+    EXPECT_EQ(fastestTracer(), TRACER_AVX512);
+    EXPECT_STREQ(tracerNames[TRACER_AVX512], "avx512");
+    const int32_t sizes[][2] = {{24, 9}, {8, 3}, {520, 6}, {1, 40}};
+    for (const auto& size : sizes) {
+        motion.angle = angleAfter(2000 + size[0]);
+        fillWaveform(&module, RANDOM_BYTES, static_cast<uint32_t>(size[1]));
+        SceneMotion motionBefore = motion;
+        std::vector<uint8_t> images[2];
+        const TracerKind compared[2] = {TRACER_REFERENCE, TRACER_AVX512};
+        for (int32_t i = 0; i < 2; i++) {
+            motion = motionBefore;
+            images[i].assign(static_cast<size_t>(size[0]) * size[1] * 4 + 64, 0x3C);
+            FrameImage image = {images[i].data(), size[0], size[1], size[0] * 4};
+            selectTracer(compared[i]);
+            composeFrameAt(&image, &module);
+        }
+        EXPECT_TRUE(images[0] == images[1]) << size[0] << " x " << size[1];
+    }
+}
+
 TEST_F(PacketTracerTest, RecordedFrameBytes) {
     // The third frame from load of a fixed waveform, at 320 x 200 and at
     // 400 x 225, hashed: the same in every build and with every tracer.

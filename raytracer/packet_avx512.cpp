@@ -1,0 +1,189 @@
+// The packet tracer with AVX-512F, 16 rays at a time, chosen at run time on a
+// processor that has it; 64-bit native (not Windows) builds only, since
+// mingw-w64's compiler does not realign the stack for 64-byte spills. As with AVX2, the
+// instruction set is switched on below the includes, for this file's own
+// routines alone, all of them internal. Masks stay floats with all bits set
+// in a true lane, as the body keeps them; AVX-512F's mask registers are used
+// only inside a routine.
+#include <cmath>
+
+#include "raytracer/packet_tracer.h"
+#include "raytracer/pow32.h"
+#include "raytracer/scene.h"
+#include "raytracer/shading.h"
+
+#if defined(__x86_64__) && !defined(_WIN32)
+
+// GCC 12's AVX-512 intrinsics start some results from an "undefined"
+// register that its own optimiser then reports as used uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+
+namespace {
+
+constexpr int32_t LANES = 16;
+typedef __m512 Floats; // also masks: all bits set in a true lane
+
+inline Floats asFloats(__m512i v) {
+    return _mm512_castsi512_ps(v);
+}
+inline __m512i asInts(Floats v) {
+    return _mm512_castps_si512(v);
+}
+// A mask register as lanes of all bits set or clear.
+inline Floats maskLanes(__mmask16 m) {
+    return asFloats(_mm512_maskz_set1_epi32(m, -1));
+}
+// A mask of floats as a mask register: a lane is true where its sign bit is.
+inline __mmask16 maskBits(Floats mask) {
+    return _mm512_cmplt_epi32_mask(asInts(mask), _mm512_setzero_si512());
+}
+
+inline Floats splat(float v) {
+    return _mm512_set1_ps(v);
+}
+inline Floats negate(Floats a) {
+    return asFloats(_mm512_xor_si512(asInts(a), _mm512_set1_epi32(INT32_MIN)));
+}
+inline Floats add(Floats a, Floats b) {
+    return _mm512_add_ps(a, b);
+}
+inline Floats sub(Floats a, Floats b) {
+    return _mm512_sub_ps(a, b);
+}
+inline Floats mul(Floats a, Floats b) {
+    return _mm512_mul_ps(a, b);
+}
+inline Floats div(Floats a, Floats b) {
+    return _mm512_div_ps(a, b);
+}
+inline Floats squareRoot(Floats a) {
+    return _mm512_sqrt_ps(a);
+}
+inline Floats minimum(Floats a, Floats b) {
+    return _mm512_min_ps(a, b);
+}
+inline Floats cmpLt(Floats a, Floats b) {
+    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_LT_OQ));
+}
+inline Floats cmpGt(Floats a, Floats b) {
+    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_GT_OQ));
+}
+inline Floats cmpGe(Floats a, Floats b) {
+    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_GE_OQ));
+}
+inline Floats cmpEq(Floats a, Floats b) {
+    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ));
+}
+inline Floats maskAnd(Floats a, Floats b) {
+    return asFloats(_mm512_and_si512(asInts(a), asInts(b)));
+}
+inline Floats maskOr(Floats a, Floats b) {
+    return asFloats(_mm512_or_si512(asInts(a), asInts(b)));
+}
+// Lanes of `keep` that are not in `drop`.
+inline Floats maskAndNot(Floats keep, Floats drop) {
+    return asFloats(_mm512_andnot_si512(asInts(drop), asInts(keep)));
+}
+inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
+    return _mm512_mask_blend_ps(maskBits(mask), ifFalse, ifTrue);
+}
+constexpr int32_t ALL_LANES = (1 << LANES) - 1;
+inline int32_t laneBits(Floats mask) {
+    return static_cast<int32_t>(maskBits(mask));
+}
+inline bool anyLane(Floats mask) {
+    return maskBits(mask) != 0;
+}
+inline Floats loadFloats(const float* v) {
+    return _mm512_load_ps(v);
+}
+inline void storeFloats(float* out, Floats v) {
+    _mm512_store_ps(out, v);
+}
+inline void storeFloatsAt(float* out, Floats v) {
+    _mm512_storeu_ps(out, v);
+}
+inline void storeTruncated(int32_t* out, Floats v) {
+    _mm512_store_si512(out, _mm512_cvttps_epi32(v));
+}
+
+// Two halves of 8 doubles as one register of 16 floats, each rounded to nearest.
+inline Floats narrowHalves(__m512d low, __m512d high) {
+    __m512d joined = _mm512_castps_pd(_mm512_castps256_ps512(_mm512_cvtpd_ps(low)));
+    return _mm512_castpd_ps(_mm512_insertf64x4(joined, _mm256_castps_pd(_mm512_cvtpd_ps(high)), 1));
+}
+
+// x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
+// `lanes`: squared five times in double, where it is exact to 2^-48; a lane
+// whose value lies too near the middle between two floats to be sure how
+// powf rounds it is handed to powf itself.
+Floats pow32(Floats x, Floats lanes) {
+    __m512d low = _mm512_cvtps_pd(_mm512_castps512_ps256(x));
+    __m512d high = _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1)));
+    for (int32_t i = 0; i < 5; i++) {
+        low = _mm512_mul_pd(low, low);
+        high = _mm512_mul_pd(high, high);
+    }
+    const __m512d below = _mm512_set1_pd(1.0 - POW32_MARGIN);
+    const __m512d above = _mm512_set1_pd(1.0 + POW32_MARGIN);
+    Floats result = narrowHalves(low, high);
+    Floats lower = narrowHalves(_mm512_mul_pd(low, below), _mm512_mul_pd(high, below));
+    Floats upper = narrowHalves(_mm512_mul_pd(low, above), _mm512_mul_pd(high, above));
+    __mmask16 sure = _mm512_cmp_ps_mask(lower, result, _CMP_EQ_OQ) & _mm512_cmp_ps_mask(upper, result, _CMP_EQ_OQ);
+    int32_t unsure = static_cast<int32_t>(static_cast<__mmask16>(~sure) & maskBits(lanes));
+    if (unsure == 0) {
+        return result;
+    }
+    alignas(64) float values[LANES];
+    alignas(64) float inputs[LANES];
+    _mm512_store_ps(values, result);
+    _mm512_store_ps(inputs, x);
+    powfUnsureLanes(inputs, values, LANES, unsure);
+    return _mm512_load_ps(values);
+}
+
+#include "raytracer/packet_trace.inc"
+
+} // namespace
+
+void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
+    traceRowsPackets(view, rows);
+}
+
+void pow32Avx512(const float* x, float* out) {
+    Floats all = cmpEq(_mm512_setzero_ps(), _mm512_setzero_ps());
+    _mm512_storeu_ps(out, pow32(_mm512_loadu_ps(x), all));
+}
+
+#pragma GCC pop_options
+
+bool avx512Available() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f");
+}
+
+#else
+
+// No AVX-512 in this build: never available, so never called.
+void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
+    traceRowsSse2(view, rows);
+}
+
+void pow32Avx512(const float* x, float* out) {
+    for (int32_t i = 0; i < 16; i += 4) {
+        pow32Sse2(x + i, out + i);
+    }
+}
+
+bool avx512Available() {
+    return false;
+}
+
+#endif
