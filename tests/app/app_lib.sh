@@ -33,6 +33,14 @@ start_xvfb() {
     fail "no free X display for Xvfb"
 }
 
+# Xvfb with a window manager, for resizes and full screen.
+start_xvfb_with_wm() {
+    start_xvfb
+    evilwm >/dev/null 2>&1 &
+    pids_to_stop+=($!)
+    sleep 0.5
+}
+
 # A PulseAudio server of the test's own with one null sink, vis_test, whose
 # monitor records what is played into it. Root may run it too: everything
 # lives under a private runtime folder.

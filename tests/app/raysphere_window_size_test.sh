@@ -9,10 +9,7 @@ raysphere="$1" work="$3"
 . "$(dirname "$0")/app_lib.sh"
 rm -rf "$work"
 mkdir -p "$work"
-start_xvfb
-evilwm >/dev/null 2>&1 &
-pids_to_stop+=($!)
-sleep 0.5
+start_xvfb_with_wm
 
 # Ten frames a second; the first twelve take 300 ms longer each.
 RAYSPHERE_TEST_DELAY=300:12 SDL_AUDIODRIVER=dummy "$raysphere" --size window --window 640x400 --fps 10 --verbose \

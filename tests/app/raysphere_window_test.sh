@@ -8,10 +8,7 @@ raysphere="$1" work="$3"
 . "$(dirname "$0")/app_lib.sh"
 rm -rf "$work"
 mkdir -p "$work"
-start_xvfb
-evilwm >/dev/null 2>&1 &
-pids_to_stop+=($!)
-sleep 0.5
+start_xvfb_with_wm
 
 # Two short files whose names are their titles
 sox -n -r 44100 -b 16 -c 2 "$work/alpha.wav" synth 30 sine 330
