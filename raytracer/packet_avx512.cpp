@@ -133,10 +133,12 @@ Floats pow32(Floats x, Floats lanes) {
     }
     const __m512d below = _mm512_set1_pd(1.0 - POW32_MARGIN);
     const __m512d above = _mm512_set1_pd(1.0 + POW32_MARGIN);
-    Floats result = narrowHalves(low, high);
     Floats lower = narrowHalves(_mm512_mul_pd(low, below), _mm512_mul_pd(high, below));
     Floats upper = narrowHalves(_mm512_mul_pd(low, above), _mm512_mul_pd(high, above));
-    __mmask16 sure = _mm512_cmp_ps_mask(lower, result, _CMP_EQ_OQ) & _mm512_cmp_ps_mask(upper, result, _CMP_EQ_OQ);
+    // Rounding keeps order, so lower == upper means both equal the value
+    // itself rounded, which is then lower
+    __mmask16 sure = _mm512_cmp_ps_mask(lower, upper, _CMP_EQ_OQ);
+    Floats result = lower;
     int32_t unsure = static_cast<int32_t>(static_cast<__mmask16>(~sure) & maskBits(lanes));
     if (unsure == 0) {
         return result;
