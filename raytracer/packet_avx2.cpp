@@ -103,12 +103,14 @@ Floats pow32(Floats x, Floats lanes) {
     }
     const __m256d below = _mm256_set1_pd(1.0 - POW32_MARGIN);
     const __m256d above = _mm256_set1_pd(1.0 + POW32_MARGIN);
-    Floats result = _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
     Floats lower =
         _mm256_set_m128(_mm256_cvtpd_ps(_mm256_mul_pd(high, below)), _mm256_cvtpd_ps(_mm256_mul_pd(low, below)));
     Floats upper =
         _mm256_set_m128(_mm256_cvtpd_ps(_mm256_mul_pd(high, above)), _mm256_cvtpd_ps(_mm256_mul_pd(low, above)));
-    Floats sure = _mm256_and_ps(cmpEq(lower, result), cmpEq(upper, result));
+    // Rounding keeps order, so lower == upper means both equal the value
+    // itself rounded, which is then lower
+    Floats sure = cmpEq(lower, upper);
+    Floats result = lower;
     int32_t unsure = _mm256_movemask_ps(_mm256_andnot_ps(sure, lanes));
     if (unsure == 0) {
         return result;

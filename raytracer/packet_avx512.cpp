@@ -2,9 +2,9 @@
 // processor that has it; 64-bit native (not Windows) builds only, since
 // mingw-w64's compiler does not realign the stack for 64-byte spills. As with AVX2, the
 // instruction set is switched on below the includes, for this file's own
-// routines alone, all of them internal. Masks stay floats with all bits set
-// in a true lane, as the body keeps them; AVX-512F's mask registers are used
-// only inside a routine.
+// routines alone, all of them internal. Masks live in AVX-512F's mask
+// registers, a bit a lane; only the shadow, kept in memory between depths,
+// is stored as floats.
 #include <cmath>
 
 #include "raytracer/packet_tracer.h"
@@ -28,7 +28,9 @@
 namespace {
 
 constexpr int32_t LANES = 16;
-typedef __m512 Floats; // also masks: all bits set in a true lane
+typedef __m512 Floats;
+#define MASK_REGISTERS
+typedef __mmask16 Mask; // bit k: lane k is true
 
 inline Floats asFloats(__m512i v) {
     return _mm512_castsi512_ps(v);
@@ -36,13 +38,13 @@ inline Floats asFloats(__m512i v) {
 inline __m512i asInts(Floats v) {
     return _mm512_castps_si512(v);
 }
-// A mask register as lanes of all bits set or clear.
-inline Floats maskLanes(__mmask16 m) {
+// A mask as lanes of all bits set or clear, to store, and back: a lane is
+// true where its sign bit is.
+inline Floats maskFloats(Mask m) {
     return asFloats(_mm512_maskz_set1_epi32(m, -1));
 }
-// A mask of floats as a mask register: a lane is true where its sign bit is.
-inline __mmask16 maskBits(Floats mask) {
-    return _mm512_cmplt_epi32_mask(asInts(mask), _mm512_setzero_si512());
+inline Mask floatsMask(Floats stored) {
+    return _mm512_cmplt_epi32_mask(asInts(stored), _mm512_setzero_si512());
 }
 
 inline Floats splat(float v) {
@@ -69,37 +71,44 @@ inline Floats squareRoot(Floats a) {
 inline Floats minimum(Floats a, Floats b) {
     return _mm512_min_ps(a, b);
 }
-inline Floats cmpLt(Floats a, Floats b) {
-    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_LT_OQ));
+inline Mask cmpLt(Floats a, Floats b) {
+    return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ);
 }
-inline Floats cmpGt(Floats a, Floats b) {
-    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_GT_OQ));
+inline Mask cmpGt(Floats a, Floats b) {
+    return _mm512_cmp_ps_mask(a, b, _CMP_GT_OQ);
 }
-inline Floats cmpGe(Floats a, Floats b) {
-    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_GE_OQ));
+inline Mask cmpGe(Floats a, Floats b) {
+    return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ);
 }
-inline Floats cmpEq(Floats a, Floats b) {
-    return maskLanes(_mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ));
+inline Mask cmpEq(Floats a, Floats b) {
+    return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ);
 }
-inline Floats maskAnd(Floats a, Floats b) {
-    return asFloats(_mm512_and_si512(asInts(a), asInts(b)));
+inline Mask noLanes() {
+    return 0;
 }
-inline Floats maskOr(Floats a, Floats b) {
-    return asFloats(_mm512_or_si512(asInts(a), asInts(b)));
+inline Mask maskAnd(Mask a, Mask b) {
+    return static_cast<Mask>(a & b);
+}
+inline Mask maskOr(Mask a, Mask b) {
+    return static_cast<Mask>(a | b);
 }
 // Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return asFloats(_mm512_andnot_si512(asInts(drop), asInts(keep)));
+inline Mask maskAndNot(Mask keep, Mask drop) {
+    return static_cast<Mask>(keep & ~drop);
 }
-inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
-    return _mm512_mask_blend_ps(maskBits(mask), ifFalse, ifTrue);
+inline Floats select(Mask mask, Floats ifTrue, Floats ifFalse) {
+    return _mm512_mask_blend_ps(mask, ifFalse, ifTrue);
+}
+// The value in the lanes of `mask`, 0 elsewhere.
+inline Floats keepLanes(Mask mask, Floats value) {
+    return _mm512_maskz_mov_ps(mask, value);
 }
 constexpr int32_t ALL_LANES = (1 << LANES) - 1;
-inline int32_t laneBits(Floats mask) {
-    return static_cast<int32_t>(maskBits(mask));
+inline int32_t laneBits(Mask mask) {
+    return static_cast<int32_t>(mask);
 }
-inline bool anyLane(Floats mask) {
-    return maskBits(mask) != 0;
+inline bool anyLane(Mask mask) {
+    return mask != 0;
 }
 inline Floats loadFloats(const float* v) {
     return _mm512_load_ps(v);
@@ -124,7 +133,7 @@ inline Floats narrowHalves(__m512d low, __m512d high) {
 // `lanes`: squared five times in double, where it is exact to 2^-48; a lane
 // whose value lies too near the middle between two floats to be sure how
 // powf rounds it is handed to powf itself.
-Floats pow32(Floats x, Floats lanes) {
+Floats pow32(Floats x, Mask lanes) {
     __m512d low = _mm512_cvtps_pd(_mm512_castps512_ps256(x));
     __m512d high = _mm512_cvtps_pd(_mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(x), 1)));
     for (int32_t i = 0; i < 5; i++) {
@@ -133,11 +142,13 @@ Floats pow32(Floats x, Floats lanes) {
     }
     const __m512d below = _mm512_set1_pd(1.0 - POW32_MARGIN);
     const __m512d above = _mm512_set1_pd(1.0 + POW32_MARGIN);
-    Floats result = narrowHalves(low, high);
     Floats lower = narrowHalves(_mm512_mul_pd(low, below), _mm512_mul_pd(high, below));
     Floats upper = narrowHalves(_mm512_mul_pd(low, above), _mm512_mul_pd(high, above));
-    __mmask16 sure = _mm512_cmp_ps_mask(lower, result, _CMP_EQ_OQ) & _mm512_cmp_ps_mask(upper, result, _CMP_EQ_OQ);
-    int32_t unsure = static_cast<int32_t>(static_cast<__mmask16>(~sure) & maskBits(lanes));
+    // Rounding keeps order, so lower == upper means both equal the value
+    // itself rounded, which is then lower
+    __mmask16 sure = _mm512_cmp_ps_mask(lower, upper, _CMP_EQ_OQ);
+    Floats result = lower;
+    int32_t unsure = static_cast<int32_t>(static_cast<Mask>(~sure) & lanes);
     if (unsure == 0) {
         return result;
     }
@@ -158,8 +169,7 @@ void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
 }
 
 void pow32Avx512(const float* x, float* out) {
-    Floats all = cmpEq(_mm512_setzero_ps(), _mm512_setzero_ps());
-    _mm512_storeu_ps(out, pow32(_mm512_loadu_ps(x), all));
+    _mm512_storeu_ps(out, pow32(_mm512_loadu_ps(x), static_cast<Mask>(ALL_LANES)));
 }
 
 #pragma GCC pop_options

@@ -27,11 +27,12 @@ __m128 pow32Quad(__m128 x, __m128 lanes) {
     }
     const __m128d below = _mm_set1_pd(1.0 - POW32_MARGIN);
     const __m128d above = _mm_set1_pd(1.0 + POW32_MARGIN);
-    __m128 result = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
     __m128 lower = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, below)), _mm_cvtpd_ps(_mm_mul_pd(high, below)));
     __m128 upper = _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(low, above)), _mm_cvtpd_ps(_mm_mul_pd(high, above)));
-    // Rounding keeps order, so lower == upper means both equal result
+    // Rounding keeps order, so lower == upper means both equal the value
+    // itself rounded, which is then lower
     __m128 sure = _mm_cmpeq_ps(lower, upper);
+    __m128 result = lower;
     int32_t unsure = _mm_movemask_ps(_mm_andnot_ps(sure, lanes));
     if (unsure == 0) {
         return result;

@@ -75,6 +75,10 @@ static ImageJob imageJob; // written by traceImage before the bands are handed o
 // Rays a band of rows holds at least, where the image is narrower: the
 // packet tracers pack the rays still going at each depth across a band.
 constexpr int32_t BAND_RAYS = 512;
+// Rows a band holds where the image is wider: the packet tracers fill a
+// batch from four rows side by side, so a band of one row would leave three
+// quarters of each batch empty.
+constexpr int32_t WIDE_BAND_ROWS = 4;
 
 static void traceImageBand(const void* context, int32_t band) {
     const ImageJob* job = static_cast<const ImageJob*>(context);
@@ -109,7 +113,7 @@ void traceImage(const FrameImage* image, const Camera* camera, const Light* ligh
     job.view = {camera->eye, V, R, light->position};
     job.traceRows = frameRowsRoutine();
     job.image = image;
-    job.bandRows = image->width < BAND_RAYS ? (BAND_RAYS + image->width - 1) / image->width : 1;
+    job.bandRows = image->width < BAND_RAYS ? (BAND_RAYS + image->width - 1) / image->width : WIDE_BAND_ROWS;
     job.rowStarts[0] = V - columnHalfExtent * R - rowHalfExtent * U;
     for (int32_t i = 1; i < image->height; i++) {
         job.rowStarts[i] = job.rowStarts[i - 1] + U;
