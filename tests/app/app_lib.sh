@@ -33,6 +33,17 @@ start_xvfb() {
     fail "no free X display for Xvfb"
 }
 
+# Sets `window` to raysphere's window once it is shown, within ten seconds.
+await_window() {
+    window=
+    for _ in $(seq 100); do
+        window=$(xdotool search --name '^raysphere$' 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && return 0
+        sleep 0.1
+    done
+    fail "no window: $(cat "$work/run.err")"
+}
+
 # Xvfb with a window manager, for resizes and full screen.
 start_xvfb_with_wm() {
     start_xvfb

@@ -15,13 +15,7 @@ start_xvfb_with_wm
 RAYSPHERE_TEST_DELAY=300:12 SDL_AUDIODRIVER=dummy "$raysphere" --size window --window 640x400 --fps 10 --verbose \
     >"$work/run.out" 2>"$work/run.err" &
 app=$!
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '^raysphere$' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window: $(cat "$work/run.err")"
+await_window
 
 # Waits up to `seconds` for a line of the output matching `pattern`.
 await() {

@@ -18,13 +18,7 @@ sox -n -r 22050 -b 16 -c 1 "$work/beta.flac" synth 30 square 110
 SDL_AUDIODRIVER=dummy "$raysphere" --fps 5 --verbose "$work/alpha.wav" "$work/beta.flac" \
     >"$work/run.out" 2>"$work/run.err" &
 app=$!
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '^raysphere$' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window: $(cat "$work/run.err")"
+await_window
 sleep 1
 
 # Keys go to the window under the pointer.
