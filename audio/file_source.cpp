@@ -28,6 +28,7 @@ struct FileState {
     bool floatingPoint;             // float samples: read through the scratch buffer
     bool broken;                    // reading broke off before the end; noted once
     bool headerPromisesMore;        // the header gives more data than the file holds
+    bool lengthImpossible;          // the length given is nonsense, as that of an Ogg file cut short
     bool noticePending;             // notice not yet taken
     char notice[PATH_CHARS + 256];  // what went wrong while reading
     char path[PATH_CHARS];          // for messages
@@ -118,6 +119,8 @@ int32_t readFile(AudioSource* source, int16_t* samples, int32_t frames) {
     source->position += got;
     bool failed = sf_error(state->file) != SF_ERR_NO_ERROR;
     if (got < frames && (lengthKnown || failed)) {
+        noteBreak(source, state);
+    } else if (got < frames && state->lengthImpossible) {
         noteBreak(source, state);
     } else if (got < frames) {
         source->frameCount = source->position; // the end of a file of unknown length
@@ -290,6 +293,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     source->sampleRate = info.samplerate;
     source->channels = info.channels < AUDIO_MAX_CHANNELS ? info.channels : AUDIO_MAX_CHANNELS;
     source->frameCount = sensible ? info.frames : AUDIO_UNKNOWN_LENGTH;
+    state->lengthImpossible = info.frames > 0 && !sensible;
     titleFromTags(state->file, path, source->title, sizeof source->title);
     source->state = state;
     return true;

@@ -306,7 +306,7 @@ TEST(AudioFile, CutFilesAreMeasuredToTheirReadablePart) {
     const Case cases[] = {
         {"cut.wav", "-b 16", true, true},
         {"cut.flac", "-b 16", true, true},
-        {"cut.ogg", "", false, false},
+        {"cut.ogg", "", false, true},
     };
     for (const Case& c : cases) {
         std::string whole = makeFile((std::string("whole-") + c.name).c_str(), 2, RATE, c.options);
