@@ -12,7 +12,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
     emscripten nodejs chromium
-    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip debootstrap patchelf
     pipewire pipewire-pulse wireplumber dbus-daemon dbus-bin
 )
 # npm: Debian's node comes without it, other builds of node (NodeSource's) with it.
