@@ -15,6 +15,18 @@ namespace {
 
 constexpr int32_t ROW = 1280;
 
+// Known frames from load, made once and looked at (render_frames --raw
+// makes the swing frames from a file of those blocks): the first two with the
+// swing waveform (fillSwing) on a zeroed frame, and the first without a
+// scope on a silent block.
+constexpr uint64_t SWING_FRAME_1 = 16764734256442235605ull;
+constexpr uint64_t SWING_FRAME_2 = 2024839150491276498ull;
+constexpr int32_t SWING_FRAMES_DIFFERING = 18509; // pixels of rows 0..180 whose colours differ between the two
+constexpr int32_t SWING_MARKS = 10336;            // the scope's marks of the swing waveform, both channels
+constexpr uint64_t SILENT_FRAME_1 = 16997182550390950416ull;
+constexpr int32_t SILENT_SKY_PIXELS = 320; // sky-coloured pixels of its row 0
+constexpr int32_t SILENT_COLOURS = 1037;   // colours of its rows 0..180
+
 // A byte pattern that differs from pixel to pixel; its fourth byte is never 0.
 void fillPattern(std::vector<uint8_t>& frame, uint8_t seed) {
     for (int32_t i = 0; i < 256000; i++) {
@@ -28,6 +40,24 @@ bool isMark(const std::vector<uint8_t>& frame, int32_t x, int32_t y) {
     return p[0] == 1 && p[1] == 0 && p[2] == 0 && p[3] == 0;
 }
 
+// A checksum of the frame's bytes (64-bit FNV-1a), for frames known to the byte.
+uint64_t checksum(const std::vector<uint8_t>& frame) {
+    uint64_t hash = 14695981039346656037ull;
+    for (uint8_t byte : frame) {
+        hash = (hash ^ byte) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Pixels of rows 0..180 whose colour bytes differ between two frames.
+int32_t differingPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int32_t differing = 0;
+    for (int32_t i = 0; i < TRACED_ROWS * ROW; i += 4) {
+        differing += std::memcmp(&a[i], &b[i], 3) != 0 ? 1 : 0;
+    }
+    return differing;
+}
+
 class ComposeTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -38,6 +68,10 @@ class ComposeTest : public ::testing::Test {
         frame.assign(256000, 0);
         other.assign(256000, 0);
     }
+
+    // The motion as the plug-in's load leaves it, for frames known to the byte
+    // whichever tests ran before.
+    void fromLoad() { motion.angle = 0.0f; }
 
     // The moving state, to replay a frame from the same point.
     void save() {
@@ -182,16 +216,20 @@ TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
     }
     EXPECT_EQ(changed, 0);
 
-    // Two channels drawn: a fourth byte changes only where a mark is.
+    // Two channels drawn: a fourth byte changes only where a mark is, and
+    // the marks are the scope's own, as it draws them on a blank frame.
     channels = 2;
     fillSwing();
     fillPattern(frame, 6);
     before = frame;
     composeFrame(frame.data(), block, channels);
+    std::vector<uint8_t> scopeOnly(256000, 0xFF);
+    drawScope(scopeOnly.data(), block, channels);
     int32_t marks = 0;
     for (int32_t y = 0; y < 200; y++) {
         for (int32_t x = 0; x < 320; x++) {
             int32_t i = y * ROW + x * 4 + 3;
+            ASSERT_EQ(isMark(frame, x, y), isMark(scopeOnly, x, y)) << "pixel (" << x << ", " << y << ")";
             if (isMark(frame, x, y)) {
                 marks++;
             } else {
@@ -199,35 +237,37 @@ TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
             }
         }
     }
-    EXPECT_GT(marks, 2 * 311);
+    EXPECT_EQ(marks, SWING_MARKS);
 }
 
 TEST_F(ComposeTest, SameWaveformTwiceGivesDifferentFrames) {
+    // The first two frames from load: the camera moves by some three units a
+    // step, so edges and highlights move across many pixels. Both are the
+    // known frames to the byte.
+    fromLoad();
     fillSwing();
     composeFrame(frame.data(), block, channels);
     composeFrame(other.data(), block, channels);
-    int32_t differingPixels = 0;
-    for (int32_t i = 0; i < 181 * ROW; i += 4) {
-        differingPixels += std::memcmp(&frame[i], &other[i], 3) != 0 ? 1 : 0;
-    }
-    // The camera moves by some three units per step; edges and highlights
-    // move across many pixels.
-    EXPECT_GT(differingPixels, 100);
+    EXPECT_EQ(differingPixels(frame, other), SWING_FRAMES_DIFFERING);
+    EXPECT_EQ(checksum(frame), SWING_FRAME_1);
+    EXPECT_EQ(checksum(other), SWING_FRAME_2);
 }
 
 TEST_F(ComposeTest, TopRowIsSkyAndThePictureIsNotBlank) {
     // In the first frames the camera looks slightly down from some 50 units
     // up, and row 0 (the top, since the camera is rolled by pi) sees only
     // sky: red 128, green 128, blue 255, stored blue first. Below it the
-    // frame holds many colours.
+    // frame holds many colours. The frame is the known first frame.
+    fromLoad();
     channels = 0;
     composeFrame(frame.data(), block, channels);
+    EXPECT_EQ(checksum(frame), SILENT_FRAME_1);
     int32_t sky = 0;
     for (int32_t x = 0; x < 320; x++) {
         const uint8_t* p = frame.data() + x * 4;
         sky += p[0] == 255 && p[1] == 128 && p[2] == 128 ? 1 : 0;
     }
-    EXPECT_GT(sky, 160);
+    EXPECT_EQ(sky, SILENT_SKY_PIXELS);
     std::vector<bool> seen(1 << 24);
     int32_t colours = 0;
     for (int32_t i = 0; i < 181 * ROW; i += 4) {
@@ -235,7 +275,7 @@ TEST_F(ComposeTest, TopRowIsSkyAndThePictureIsNotBlank) {
         colours += seen[colour] ? 0 : 1;
         seen[colour] = true;
     }
-    EXPECT_GT(colours, 100);
+    EXPECT_EQ(colours, SILENT_COLOURS);
 }
 
 } // namespace
