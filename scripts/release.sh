@@ -26,7 +26,10 @@ for option in "$@"; do
     case "$option" in
     --skip-deps) skip_deps=true ;;
     --skip-exhaustive) exhaustive=false ;;
-    *) die "unknown option $option (usage: scripts/release.sh [--skip-deps] [--skip-exhaustive])" ;;
+    *)
+        echo "release: unknown option $option (usage: scripts/release.sh [--skip-deps] [--skip-exhaustive])" >&2
+        exit 2
+        ;;
     esac
 done
 $skip_deps || scripts/install-deps.sh
