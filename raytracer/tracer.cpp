@@ -23,7 +23,7 @@ const char* const tracerNames[TRACER_KIND_COUNT] = {
 };
 static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
 
-#if defined(__wasm_simd128__) && defined(__SSE2__)
+#if defined(__wasm_simd128__)
 TracerKind activeTracer = TRACER_WASM128;
 #elif defined(__SSE2__)
 TracerKind activeTracer = TRACER_SSE2;
