@@ -3,6 +3,7 @@
 // below the includes, for this file's own routines alone, all of them
 // internal, so no shared inline routine is ever compiled for it.
 #include <cmath>
+#include <cstring>
 
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"

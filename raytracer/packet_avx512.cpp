@@ -6,6 +6,7 @@
 // registers, a bit a lane; only the shadow, kept in memory between depths,
 // is stored as floats.
 #include <cmath>
+#include <cstring>
 
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"

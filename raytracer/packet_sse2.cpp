@@ -2,6 +2,7 @@
 // it, so the 32-bit DLL uses it too. It traces 8 rays at a time as two
 // registers of 4. A build without SSE2 has the reference tracer alone.
 #include <cmath>
+#include <cstring>
 
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"

@@ -2,6 +2,7 @@
 // registers of 4, like SSE2's, each lane operation one WebAssembly
 // instruction with the very result SSE2's gives.
 #include <cmath>
+#include <cstring>
 
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"
