@@ -310,9 +310,11 @@ int main(int argc, char** argv) {
     for (const NamedFrame& named : namedFrames) {
         std::printf(" %s (frame %d)", named.name, static_cast<int>(named.number));
     }
-    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run. The first\n"
-                "two tables time one thread by its own processor time and several by the wall clock; the\n"
-                "last two time everything by the wall clock, which other programs running here slow down.\n",
+    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run; the\n"
+                "packet tracers' no-cull column comes from rounds with their culling off, taken by turns\n"
+                "with those with it on. The first two tables time one thread by its own processor time\n"
+                "and several by the wall clock; the last two time everything by the wall clock, which\n"
+                "other programs running here slow down.\n",
                 ROUNDS);
     printLoad("at start");
     plugInTable();
