@@ -2,8 +2,8 @@
 // built natively and for WebAssembly, so that tools/bench_wasm.sh can run the
 // two alternately and set them side by side. The frame is the demo tune's
 // 300th (10 s in), composed afresh each time from the state before it.
-// Usage: bench_core --tracer NAME [--size WxH] [--seconds S]
-//        (no --size, or 320x200: the plug-in's frame; composeImage picks by size)
+// Usage: bench_core --tracer NAME [--size WxH] [--seconds S] [--culling on|off]
+//        (no --size, or 320x200: the plug-in's frame; culling on by default)
 #include <time.h>
 
 #include <cstdio>
@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     int32_t width = 0;
     int32_t height = 0;
     double secondsPerRound = 0.3;
+    bool badCulling = false;
     for (int32_t i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--tracer") == 0) {
             kind = 0;
@@ -52,12 +53,16 @@ int main(int argc, char** argv) {
             std::sscanf(argv[i + 1], "%dx%d", &width, &height);
         } else if (std::strcmp(argv[i], "--seconds") == 0) {
             secondsPerRound = std::atof(argv[i + 1]) / ROUNDS;
+        } else if (std::strcmp(argv[i], "--culling") == 0) {
+            packetCulling = std::strcmp(argv[i + 1], "off") != 0;
+            badCulling = packetCulling && std::strcmp(argv[i + 1], "on") != 0;
         }
     }
     bool sized =
         width >= MIN_IMAGE_SIDE && width <= MAX_IMAGE_SIDE && height >= MIN_IMAGE_SIDE && height <= MAX_IMAGE_SIDE;
-    if (argc % 2 == 0 || kind == TRACER_KIND_COUNT || (width != 0 && !sized) || !(secondsPerRound > 0.0)) {
-        std::fprintf(stderr, "usage: bench_core --tracer NAME [--size WxH] [--seconds S]\n");
+    if (argc % 2 == 0 || kind == TRACER_KIND_COUNT || (width != 0 && !sized) || !(secondsPerRound > 0.0) ||
+        badCulling) {
+        std::fprintf(stderr, "usage: bench_core --tracer NAME [--size WxH] [--seconds S] [--culling on|off]\n");
         return 2;
     }
     if (!selectTracer(static_cast<TracerKind>(kind))) {

@@ -1,7 +1,8 @@
 // The packet tracers against the reference: the same bytes over many frames
 // of several waveforms, far into the motion and across the angle's wrap, at
-// sizes whose packets straddle the last column; and one frame's bytes held
-// to a recorded hash, so a build that changes any pixel is caught.
+// sizes whose packets straddle the last column; with culling on and off, on
+// views that stress its bounds; and one frame's bytes held to a recorded
+// hash, so a build that changes any pixel is caught.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
 #include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 
 namespace {
 
@@ -226,6 +228,135 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
             }
         }
     }
+}
+
+// The unit direction of pixel (x, y) of a w x h image, aimed as traceImage
+// aims it, within rounding.
+Vector3 pixelDirection(const Camera& camera, int32_t w, int32_t h, float x, float y) {
+    Vector3 V = camera.target - camera.eye;
+    normalize(V);
+    Vector3 up0 = {std::sin(camera.roll), -std::cos(camera.roll), 0.0f};
+    Vector3 R;
+    cross(R, up0, V);
+    normalize(R);
+    Vector3 U;
+    cross(U, R, V);
+    normalize(U);
+    float columnStep = camera.zoom / static_cast<float>(w - 1);
+    Vector3 d = V + ((x - (w - 1) * 0.5f) * columnStep) * R + ((y - (h - 1) * 0.5f) * columnStep / 0.9f) * U;
+    return normalize(d);
+}
+
+// A unit vector across `d`.
+Vector3 across(const Vector3& d) {
+    Vector3 side;
+    cross(side, d, Vector3{0.0f, 1.0f, 0.0f});
+    return normalize(side);
+}
+
+TEST_F(PacketTracerTest, CullingKeepsEveryByte) {
+    // Views chosen to stress the culling's bounds, each traced by the
+    // reference and by every packet tracer with culling on and off: the
+    // same bytes, and culling skips sphere tests on them.
+    motion.angle = angleAfter(700);
+    fillWaveform(&module, SWEEP, 700);
+    animateScene(&module);
+    const Scene animated = scene;
+    const Light light = motion.light;
+    struct View {
+        const char* what;
+        Camera camera;
+        int32_t width, height, threads;
+        Scene scene;
+    };
+    std::vector<View> views;
+    auto add = [&](const char* what, Vector3 eye, Vector3 target, int32_t w, int32_t h) {
+        views.push_back({what, {eye, target, 2.5f, 3.1415927f}, w, h, 1, scene});
+    };
+    const Vector3 eye = {150.0f, 50.0f, 40.0f};
+    // Spheres at every edge of the screen: the view swept across them
+    for (int32_t i = 0; i < 24; i++) {
+        float a = 0.15f * static_cast<float>(i);
+        add("sphere at the edge", eye,
+            {150.0f - 200.0f * std::cos(a), 50.0f - 60.0f * std::sin(2.0f * a), 40.0f - 200.0f * std::sin(a)}, 64, 36);
+    }
+    // Grazing rays: a sphere placed so that one pixel's ray, or its
+    // reflection off the floor, just touches it (pixels low in the view,
+    // whose rays meet the floor)
+    const float pixels[][2] = {{0.0f, 35.0f}, {63.0f, 35.0f}, {20.0f, 30.0f}, {41.0f, 34.0f}, {9.0f, 28.0f}};
+    for (const auto& pixel : pixels) {
+        Camera camera = {eye, animated.spheres[0].center, 2.5f, 3.1415927f};
+        Vector3 d = pixelDirection(camera, 64, 36, pixel[0], pixel[1]);
+        // Beside the ray or above it, where it is the only ray of its
+        // packet to touch; just inside and just outside
+        Vector3 sides[2] = {across(d), Vector3{}};
+        cross(sides[1], d, sides[0]);
+        for (int32_t mirrored = 0; mirrored < 2; mirrored++) {
+            for (const Vector3& side : sides) {
+                for (float scale : {0.9999f, 1.0001f}) {
+                    scene = animated;
+                    SphereData& sphere = scene.spheres[2];
+                    float distance = mirrored ? (eye.y + scene.floor.offset) / -d.y + 40.0f : 90.0f;
+                    sphere.center = eye + distance * d + (sphere.radius * scale) * side;
+                    if (mirrored) {
+                        sphere.center.y = -2.0f * scene.floor.offset - sphere.center.y;
+                    }
+                    add(mirrored ? "grazing reflection" : "grazing ray", camera.eye, camera.target, 64, 36);
+                }
+            }
+        }
+    }
+    // Spheres touching each other, and the camera near a sphere, just
+    // outside it and inside it, looking at it, along it and away
+    scene = animated;
+    SphereData* spheres = scene.spheres;
+    spheres[1].center = spheres[0].center + (spheres[0].radius + spheres[1].radius) * Vector3{0.6f, 0.0f, 0.8f};
+    spheres[2].center = spheres[1].center + (spheres[1].radius + spheres[2].radius) * Vector3{0.0f, 1.0f, 0.0f};
+    add("spheres touching", eye, spheres[1].center, 64, 36);
+    const float nearness[] = {1.001f, 1.05f, 0.5f};
+    for (float scale : nearness) {
+        Vector3 out = {0.0f, 0.6f, 0.8f};
+        Vector3 near = spheres[0].center + (spheres[0].radius * scale) * out;
+        add("camera near a sphere", near, spheres[0].center, 64, 36);
+        add("camera near a sphere", near, near + Vector3{1.0f, 0.0f, 0.0f}, 64, 36);
+        add("camera near a sphere", near, near + out, 64, 36);
+    }
+    // Long runs of the row sums, and bands on two threads
+    scene = animated;
+    add("long rows", eye, animated.spheres[0].center, 8192, 2);
+    add("long rows", {-40.0f, 30.0f, 170.0f}, animated.spheres[3].center, 5000, 3);
+    add("two threads", eye, animated.spheres[0].center, 200, 120);
+    views.back().threads = 2;
+
+    SphereTestCounts skipped = {};
+    for (const View& view : views) {
+        scene = view.scene;
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            for (int32_t cull = 0; cull < (kind == TRACER_REFERENCE ? 1 : 2); cull++) {
+                packetCulling = cull == 1;
+                startTracerPool(view.threads);
+                std::vector<uint8_t> bytes(static_cast<size_t>(view.width) * view.height * 4, 0x77);
+                FrameImage image = {bytes.data(), view.width, view.height, view.width * 4};
+                selectTracer(kind);
+                takeSphereTestCounts();
+                traceImage(&image, &view.camera, &light);
+                SphereTestCounts counts = takeSphereTestCounts();
+                stopTracerPool();
+                if (kind == TRACER_REFERENCE) {
+                    reference = bytes;
+                    continue;
+                }
+                ASSERT_TRUE(bytes == reference) << tracerNames[kind] << ", culling " << cull << ", " << view.what;
+                for (int32_t ray = 0; ray < RAY_KIND_COUNT && cull == 1; ray++) {
+                    skipped.skipped[ray] += counts.skipped[ray];
+                }
+            }
+        }
+    }
+    packetCulling = true;
+    EXPECT_GT(skipped.skipped[RAY_PRIMARY], 0u);
+    EXPECT_GT(skipped.skipped[RAY_REFLECTED], 0u);
 }
 
 TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
