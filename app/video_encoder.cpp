@@ -25,8 +25,9 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 
+#include "cli/output_file.h"
+
 static const char* const PROGRAM = "raysphere";
-static const char* const TEMPORARY_SUFFIX = ".part";    // "OUT.mp4.Ab12Cd.part" until complete
 static constexpr int32_t SCRATCH_SECONDS = 1;           // resampled sound held before the queue
 static constexpr int32_t SOUND_CHUNK_DIVISOR = 4;       // input handed to the resampler at most 1/4 s at a time
 static constexpr int32_t VARIABLE_FRAME_SAMPLES = 1024; // frame length for encoders that take any
@@ -189,21 +190,16 @@ static bool createTemporaryFile() {
         std::fprintf(stderr, "%s: cannot write '%s': it is a folder\n", PROGRAM, output.path);
         return false;
     }
-    int written =
-        std::snprintf(output.temporaryPath, sizeof(output.temporaryPath), "%s.XXXXXX%s", output.path, TEMPORARY_SUFFIX);
-    if (written < 0 || written >= static_cast<int>(sizeof(output.temporaryPath))) {
+    int file = createTemporaryFile(output.path, output.temporaryPath, sizeof(output.temporaryPath));
+    if (file < 0 && errno == ENAMETOOLONG) {
         std::fprintf(stderr, "%s: the output name '%s' is too long\n", PROGRAM, output.path);
         return false;
     }
-    int file = mkstemps(output.temporaryPath, static_cast<int>(std::strlen(TEMPORARY_SUFFIX)));
     if (file < 0) {
         std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, output.path, std::strerror(errno));
         return false;
     }
     output.fileCreated = true;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(file, 0666 & ~mask);
     close(file);
     return true;
 }

@@ -352,14 +352,9 @@ bool refuseCapture(CaptureState* state, char* error, size_t errorSize, const cha
     return false;
 }
 
-// Capture has no past to read.
-bool noCaptureReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
-    return false;
-}
-
 } // namespace
 
-const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noCaptureReadAt};
+const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
 
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
     memset(source, 0, sizeof *source);

@@ -36,20 +36,9 @@ bool readDemoTuneAt(const AudioSource*, int64_t firstFrame, int32_t frames, int1
     return true;
 }
 
-bool seekDemoTune(AudioSource* source, int64_t frame) {
-    source->position = frame;
-    return true;
-}
-
-bool noDemoTuneNotice(AudioSource*, char*, size_t) {
-    return false;
-}
-
-void closeDemoTune(AudioSource*) {}
-
 } // namespace
 
-const AudioRoutines demoTuneRoutines = {readDemoTune, seekDemoTune, noDemoTuneNotice, closeDemoTune, readDemoTuneAt};
+const AudioRoutines demoTuneRoutines = {readDemoTune, seekHeldAudio, noAudioNotice, closeNothing, readDemoTuneAt};
 
 void openDemoTune(AudioSource* source) {
     memset(source, 0, sizeof *source);

@@ -9,6 +9,7 @@
 #include "display/display.h"
 #include "display/platform.h"
 #include "frame/compose.h"
+#include "host/window_proc.h"
 #include "overlays/title.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
@@ -23,8 +24,8 @@ void Config(winampVisModule* module) {
 int32_t Init(winampVisModule* module) {
     setSampleGrid();
     buildScene(&textureStore);
-    titleRequested = 0;
-    return setUpDisplay(module);
+    endTitle();
+    return setUpDisplay(module, displayWindowProc);
 }
 
 // Makes and shows one frame: 0, or 1 when the render surface cannot be locked

@@ -13,6 +13,7 @@
 #include "raytracer/scene.h"
 #include "about/about_bitmap.h"
 #include "audio/demo_tune.h"
+#include "cli/option_table.h"
 #include "cli/output_file.h"
 
 namespace {
