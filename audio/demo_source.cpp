@@ -41,8 +41,7 @@ bool readDemoTuneAt(const AudioSource*, int64_t firstFrame, int32_t frames, int1
 const AudioRoutines demoTuneRoutines = {readDemoTune, seekHeldAudio, noAudioNotice, closeNothing, readDemoTuneAt};
 
 void openDemoTune(AudioSource* source) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_DEMO_TUNE;
+    startAudioSource(source, AUDIO_DEMO_TUNE);
     source->sampleRate = DEMO_SAMPLE_RATE;
     source->channels = DEMO_CHANNELS;
     source->frameCount = AUDIO_ENDLESS;

@@ -234,8 +234,7 @@ bool refuse(FileState* state, char* error, size_t errorSize, const char* path, c
 const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noReadAt};
 
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_FILE;
+    startAudioSource(source, AUDIO_FILE);
 
     // Open and check the format
     FileState* state = (FileState*)calloc(1, sizeof(FileState));

@@ -36,6 +36,11 @@ int32_t readMemory(AudioSource* source, int16_t* samples, int32_t frames) {
 
 } // namespace
 
+void startAudioSource(AudioSource* source, AudioKind kind) {
+    memset(source, 0, sizeof *source);
+    source->kind = kind;
+}
+
 bool seekHeldAudio(AudioSource* source, int64_t frame) {
     source->position = frame;
     return true;
@@ -55,8 +60,7 @@ const AudioRoutines memoryRoutines = {readMemory, seekHeldAudio, noAudioNotice, 
 
 void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels, int32_t sampleRate,
                        int64_t frameCount) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_MEMORY;
+    startAudioSource(source, AUDIO_MEMORY);
     source->sampleRate = sampleRate;
     source->channels = channels;
     source->frameCount = frameCount;
