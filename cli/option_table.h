@@ -44,6 +44,7 @@ struct OptionCall {
 // leaves `call->error` empty gets the table's usual message.
 typedef bool (*OptionReader)(const OptionCall* call);
 
+// One option of a program's table.
 struct OptionRow {
     const char* name;        // "--fps"; a name ending in '=' takes the rest of its argument as the value
     OptionKind kind;         // what it takes
