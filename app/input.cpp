@@ -279,26 +279,9 @@ void skipNothing(AppInput*, int32_t) {}
 
 bool startWaveform(AppInput* input) {
     const char* path = input->options->waveformPath;
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
-        reportProblem("cannot read waveform file %s: %s", path, strerror(errno));
-        return false;
-    }
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fseek(file, 0, SEEK_SET);
-    input->rawBytes = (uint8_t*)malloc(size > 0 ? (size_t)size : 1);
-    bool read =
-        input->rawBytes != nullptr && size >= 0 && fread(input->rawBytes, 1, (size_t)size, file) == (size_t)size;
-    fclose(file);
-    if (!read) {
-        reportProblem("cannot read waveform file %s", path);
-        return false;
-    }
-    RawStatus status = parseRawWaveform(input->rawBytes, (size_t)size, &input->raw);
-    if (status != RAW_OK) {
-        reportProblem("waveform file %s has %ld bytes, not a whole number of %d-byte blocks", path, size,
-                      (int)BLOCK_BYTES);
+    char error[600];
+    if (!loadRawWaveform(path, &input->waveform, error, sizeof error)) {
+        reportProblem("%s", error);
         return false;
     }
     titleFromPath(path, input->source.title, sizeof input->source.title);
@@ -310,7 +293,7 @@ bool followWaveform(AppInput*) {
 }
 
 void waveformBlock(AppInput* input, int64_t frameIndex, WaveformBlock block) {
-    rawWaveformBlock(&input->raw, frameIndex, block);
+    rawWaveformBlock(&input->waveform.raw, frameIndex, block);
 }
 
 struct InputRoutines {
@@ -370,6 +353,5 @@ const char* inputTitle(const AppInput* input) {
 void stopInput(AppInput* input) {
     closeSound(input);
     closeAudio(&input->source);
-    free(input->rawBytes);
-    input->rawBytes = nullptr;
+    releaseRawWaveform(&input->waveform);
 }

@@ -31,8 +31,7 @@ struct AppInput {
     uint64_t startTicks;                 // performance counter when the entry started (silent timing)
     uint64_t lastNewsTicks;              // performance counter when capture last delivered frames
     bool quiet;                          // capture has delivered nothing for QUIET_MS
-    uint8_t* rawBytes;                   // --waveform contents, malloc'd
-    RawWaveform raw;                     // their blocks
+    RawWaveformFile waveform;            // --waveform, read whole
     int16_t history[HISTORY_FRAMES * 2]; // the latest frames given out, as stereo
 };
 

@@ -161,24 +161,13 @@ void drawInfoLine(const char* text) {
         memset(image->pixels + (size_t)y * image->pitch, 0, (size_t)image->width * 4);
     }
     for (int32_t column = 0; text != nullptr && text[column] != '\0'; column++) {
-        const uint8_t* glyph = titleFontGlyphs[(uint8_t)text[column]];
-        for (int32_t y = 0; y < TITLE_FONT_HEIGHT * scale && top + y < image->height; y++) {
-            for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
-                int32_t px = (4 + column * TITLE_FONT_WIDTH) * scale + x;
-                if ((glyph[y / scale] & (0x80 >> (x / scale))) != 0 && px < image->width) {
-                    memset(image->pixels + (size_t)(top + y) * image->pitch + (size_t)px * 4, 255, 3);
-                }
-            }
-        }
+        drawTitleGlyph(image, (uint8_t)text[column], (4 + column * TITLE_FONT_WIDTH) * scale, top, scale, 255, -1);
     }
 }
 
 // Title and frame rate text: one font pixel per 320 x 200 of the frame.
 void setTextScale() {
-    int32_t widthScale = run.image.width / FRAME_WIDTH;
-    int32_t heightScale = run.image.height / FRAME_HEIGHT;
-    run.textScale = widthScale < heightScale ? widthScale : heightScale;
-    run.textScale = run.textScale > 1 ? run.textScale : 1;
+    run.textScale = titleScale(run.image.width, run.image.height);
 }
 
 // Starts the tracer threads a whole traced image needs; false, reported, when they cannot start.

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "app/output_check.h"
 #include "app/quit_signals.h"
@@ -27,7 +26,7 @@
 #include "raytracer/scene.h"
 
 static const char* const PROGRAM = "raysphere";
-static constexpr int EXIT_BAD_ARGUMENTS = 2;
+static constexpr int EXIT_BAD_ARGUMENTS = EXIT_BAD_COMMAND_LINE;
 static constexpr int EXIT_SIGNALLED = 128;               // plus the signal, as a shell reports a run it ended
 static constexpr double TERMINAL_PROGRESS_SECONDS = 0.5; // between two updates of the progress line
 static constexpr double LOG_PROGRESS_SECONDS = 5;        // between two progress lines into a file or pipe
@@ -368,21 +367,18 @@ bool videoRequested(int argc, char** argv) {
 
 int videoMain(int argc, char** argv) {
     VideoOptions options;
-    if (!parseVideoOptions(argc, argv, &options)) {
-        return EXIT_BAD_ARGUMENTS;
+    char error[640];
+    OptionsStatus status = parseVideoOptions(argc, argv, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
+        return answerCommandLine(status, &answers, error);
     }
-    if (options.help) {
-        printVideoUsage(stdout);
-        return EXIT_SUCCESS;
-    }
-    std::error_code same;
-    if (std::filesystem::equivalent(options.outputPath, options.songPath, same)) {
+    if (sameFile(options.outputPath, options.songPath)) {
         std::fprintf(stderr, "%s: the video '%s' would replace the song; choose another name\n", PROGRAM,
                      options.outputPath);
         return EXIT_BAD_ARGUMENTS;
     }
-    if (options.writeWaveformPath != nullptr &&
-        std::filesystem::equivalent(options.writeWaveformPath, options.songPath, same)) {
+    if (options.writeWaveformPath != nullptr && sameFile(options.writeWaveformPath, options.songPath)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the song; choose another file\n", PROGRAM,
                      options.writeWaveformPath);
         return EXIT_BAD_ARGUMENTS;
@@ -390,7 +386,6 @@ int videoMain(int argc, char** argv) {
 
     // The names: a video container, a file that may be replaced, folders that exist
     static const OutputRule videoRule = {"--video", "a video", nullptr, fileHoldsVideo};
-    char error[640];
     if (!checkVideoName(options.outputPath)) {
         return EXIT_BAD_ARGUMENTS;
     }
@@ -414,7 +409,7 @@ int videoMain(int argc, char** argv) {
     run.scale = options.scale;
     run.width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
     run.height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
-    run.titleScale = std::max(1, std::min(run.width / FRAME_WIDTH, run.height / FRAME_HEIGHT));
+    run.titleScale = titleScale(run.width, run.height);
     int32_t rate = run.blocks.sampleRate;
     run.frameCount = (run.blocks.frameCount * options.fps + rate - 1) / rate;
     run.pcmCapacity = rate / options.fps + 1;

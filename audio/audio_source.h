@@ -113,6 +113,17 @@ struct AudioRoutines {
     bool (*readAt)(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 };
 
+// The start of every open: a source of `kind` with nothing else set yet.
+void startAudioSource(AudioSource* source, AudioKind kind);
+
+// Routines several sources share: a seek that only moves the position (the
+// sources held whole), no notice, nothing to close, no reading at a frame
+// (the sources that stream).
+bool seekHeldAudio(AudioSource* source, int64_t frame);
+bool noAudioNotice(AudioSource* source, char* text, size_t textSize);
+void closeNothing(AudioSource* source);
+bool noReadAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
+
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;
 extern const AudioRoutines audioFileRoutines;

@@ -7,7 +7,7 @@ file(MAKE_DIRECTORY ${WEB_SITE_DIR})
 # The threaded build needs every object compiled for shared memory, so both
 # builds compile the core's sources themselves, with the core's options (read
 # when the build is generated, so that what the core gains later counts too).
-set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp $<TARGET_PROPERTY:core,SOURCES>
+set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp overlays/title_request.cpp $<TARGET_PROPERTY:core,SOURCES>
                 $<TARGET_PROPERTY:audio_block,SOURCES>)
 set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
 set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)

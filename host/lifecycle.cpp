@@ -9,6 +9,7 @@
 #include "display/display.h"
 #include "display/platform.h"
 #include "compose/compose.h"
+#include "host/window_proc.h"
 #include "overlays/title.h"
 
 // Shows the about box, owned by the player's window; its result is not used.
@@ -20,8 +21,8 @@ void Config(winampVisModule* module) {
 // Builds the scene and takes the display: 0, or the set-up's failure code.
 int32_t Init(winampVisModule* module) {
     startCore();
-    titleRequested = 0;
-    return setUpDisplay(module);
+    endTitle();
+    return setUpDisplay(module, displayWindowProc);
 }
 
 // Makes and shows one frame: 0, or 1 when the render surface cannot be locked

@@ -7,6 +7,7 @@
 #include <time.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "audio/demo_tune.h"
+#include "cli/option_table.h"
 
 static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per plug-in frame
 static constexpr int32_t NAMED_FRAME_COUNT = 4;
@@ -293,13 +295,41 @@ static void threadsTable() {
     stopTracerPool();
 }
 
+// What the command line asks for.
+struct BenchOptions {
+    bool quick; // shorter timings, for a smoke run
+};
+
+static void printBenchUsage(FILE* out) {
+    std::fputs("usage: bench_frame [--quick]\n"
+               "Times the tracers side by side on the same frames.\n"
+               "\n"
+               "  --quick   shorter timings, for a smoke run\n"
+               "  --help    show this text\n",
+               out);
+}
+
+static bool refuseOperand(const char* argument, void*, char* error, size_t errorSize) {
+    std::snprintf(error, errorSize, "unexpected argument %s", argument);
+    return false;
+}
+
+static const OptionRow BENCH_OPTIONS[] = {
+    flagOption("--quick", offsetof(BenchOptions, quick)),
+};
+static const OptionWording BENCH_WORDING = {"%s needs %s, not '%s'", "%s needs %s"};
+static const OptionTable BENCH_TABLE = {BENCH_OPTIONS, sizeof BENCH_OPTIONS / sizeof BENCH_OPTIONS[0], &BENCH_WORDING,
+                                        refuseOperand, false};
+
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-        secondsPerCell = 0.02;
-    } else if (argc > 1) {
-        std::fprintf(stderr, "usage: bench_frame [--quick]\n");
-        return 2;
+    BenchOptions options = {};
+    char error[200];
+    OptionsStatus status = readCommandLine(argc, argv, &BENCH_TABLE, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {"bench_frame", "bench_frame --help", printBenchUsage, nullptr};
+        return answerCommandLine(status, &answers, error);
     }
+    secondsPerCell = options.quick ? 0.02 : secondsPerCell;
     prepareNamedFrames();
     int32_t allThreads = static_cast<int32_t>(std::thread::hardware_concurrency());
     allThreads = allThreads < 1 ? 1 : allThreads;

@@ -11,6 +11,7 @@
 #include "compose/compose.h"
 #include "about/about_bitmap.h"
 #include "audio/demo_tune.h"
+#include "cli/option_table.h"
 #include "cli/output_file.h"
 
 namespace {

@@ -5,36 +5,39 @@
 #include <png.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "compose/compose.h"
+#include "frame/image_rgb.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "audio/demo_tune.h"
+#include "audio/raw_waveform.h"
+#include "cli/option_table.h"
+#include "cli/same_file.h"
 #include "cli/output_file.h"
 #include "version.h"
 
 static constexpr int32_t MAX_FRAMES = 1000000;
 static constexpr size_t PATH_CAPACITY = 4096;
 static constexpr size_t FILE_NAME_ROOM = 32; // "/frame_1000000.png" and its terminator fit
-static constexpr int EXIT_BAD_ARGUMENTS = 2;
 
 static const char* const PROGRAM = "render_frames";
 
 // What the command line asks for.
 struct Options {
+    const char* framesText;        // FRAMES as given
     int32_t frameCount;            // frames to render, 1..MAX_FRAMES
     const char* outputDir;         // folder of the images, created if missing
     const char* waveformPath;      // blocks to feed, or null for the demo tune
     const char* writeWaveformPath; // where to copy the blocks fed, or null
     bool writeRaw;                 // also write each frame's bytes
-    bool help;                     // print the usage and stop
-    bool version;                  // print the version and stop
     int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
     int32_t height;                // --size
     int32_t threads;               // --threads: tracer threads, 0 for one per core
@@ -42,17 +45,16 @@ struct Options {
 
 // Open files of one run.
 struct Files {
-    FILE* waveformIn;       // blocks to feed, or null
-    long blocksLeft;        // blocks of waveformIn not read yet
-    OutputFile waveformOut; // copy of the blocks fed; its stream is null when not asked for
-    const char* inPath;     // for messages
-    const char* outPath;    // for messages
+    RawWaveformFile waveformIn; // blocks to feed; none for the demo tune
+    OutputFile waveformOut;     // copy of the blocks fed; its stream is null when not asked for
+    const char* inPath;         // for messages
+    const char* outPath;        // for messages
 };
 
 static uint8_t plugInFrame[FRAME_BYTES]; // the render surface, zero at start
 static FrameImage frame;                 // what is written: the plug-in's frame, or the --size image
-static WaveformBlock block;              // the frame's waveform, as the player would hand it over
 static uint8_t* rgbImage;                // the frame as the PNG's RGB rows, made at start-up
+static WaveformBlock block;              // the frame's waveform, as the player would hand it over
 static char path[PATH_CAPACITY];         // file name of the frame being written
 static OutputFile frameFile;             // the frame file being written
 
@@ -74,8 +76,7 @@ static void printUsage(FILE* out) {
                  "                         format --waveform reads\n"
                  "  --size WxH             trace every pixel of a W x H frame (%d to %d each way),\n"
                  "                         with the oscilloscope scaled, instead of the plug-in's\n"
-                 "                         half-resolution 320 x 200 frame (which 320x200 gives);\n"
-                 "                         --raw then writes W x H x 4\n"
+                 "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
                  "  --help                 show this text\n"
@@ -84,144 +85,61 @@ static void printUsage(FILE* out) {
                  static_cast<int>(BLOCK_SAMPLES), FRAME_BYTES, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
 }
 
-// Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
-static bool badArguments(const char* message, const char* detail) {
-    std::fprintf(stderr, "%s: %s%s\nTry '%s --help'.\n", PROGRAM, message, detail, PROGRAM);
-    return false;
-}
-
-// Reads a frame count of 1..MAX_FRAMES written as plain decimal digits.
-static bool parseFrameCount(const char* text, int32_t* count) {
-    if (*text == '\0') {
+// FRAMES, then OUTPUT_DIR.
+static bool readOperand(const char* argument, void* record, char* error, size_t errorSize) {
+    Options* options = static_cast<Options*>(record);
+    const char** operand = options->framesText == nullptr  ? &options->framesText
+                           : options->outputDir == nullptr ? &options->outputDir
+                                                           : nullptr;
+    if (operand == nullptr) {
+        std::snprintf(error, errorSize, "unexpected argument %s", argument);
         return false;
     }
-    long value = 0;
-    for (const char* c = text; *c != '\0'; c++) {
-        if (*c < '0' || *c > '9' || value > MAX_FRAMES) {
-            return false;
-        }
-        value = value * 10 + (*c - '0');
-    }
-    if (value < 1 || value > MAX_FRAMES) {
-        return false;
-    }
-    *count = static_cast<int32_t>(value);
+    *operand = argument;
     return true;
 }
 
-// Reads a whole number from..to written as plain decimal digits, ending at
-// `end` (a character, or '\0'); sets *rest after it.
-static bool parseNumber(const char* text, char end, int32_t from, int32_t to, int32_t* value, const char** rest) {
-    long number = 0;
-    const char* c = text;
-    for (; *c >= '0' && *c <= '9'; c++) {
-        number = number * 10 + (*c - '0');
-        if (number > to) {
-            return false;
-        }
-    }
-    if (c == text || *c != end || number < from) {
-        return false;
-    }
-    *value = static_cast<int32_t>(number);
-    *rest = c + 1;
-    return true;
-}
+static const OptionRow RENDER_OPTIONS[] = {
+    flagOption("--raw", offsetof(Options, writeRaw)),
+    sizeOption("--size", offsetof(Options, width), offsetof(Options, height), {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE},
+               {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE}, "WxH with W and H from %s to %s"),
+    numberOption("--threads", offsetof(Options, threads), 1, MAX_TRACER_THREADS),
+    textOption("--waveform", offsetof(Options, waveformPath), "a FILE"),
+    textOption("--write-waveform", offsetof(Options, writeWaveformPath), "a FILE"),
+};
+static const OptionRow FRAMES_OPERAND = numberOption("FRAMES", offsetof(Options, frameCount), 1, MAX_FRAMES);
+static const OptionWording RENDER_WORDING = {"%s must be %s, not %s", "%s needs %s"};
+static const OptionTable RENDER_TABLE = {RENDER_OPTIONS, sizeof RENDER_OPTIONS / sizeof RENDER_OPTIONS[0],
+                                         &RENDER_WORDING, readOperand, true};
 
-static bool parseSize(const char* text, Options* options) {
-    const char* rest = nullptr;
-    return parseNumber(text, 'x', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->width, &rest) &&
-           parseNumber(rest, '\0', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->height, &rest);
-}
-
-static bool parseArguments(int argc, char** argv, Options* options) {
-    *options = Options{0, nullptr, nullptr, nullptr, false, false, false, 0, 0, 0};
-    const char* positional[2] = {nullptr, nullptr};
-    int32_t positionalCount = 0;
-    bool optionsEnded = false; // after "--" every argument is positional
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
-        if (!option) {
-            if (positionalCount == 2) {
-                return badArguments("unexpected argument ", arg);
-            }
-            positional[positionalCount++] = arg;
-            continue;
-        }
-        if (std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            options->help = true;
-            return true;
-        } else if (std::strcmp(arg, "--version") == 0) {
-            options->version = true;
-            return true;
-        } else if (std::strcmp(arg, "--raw") == 0) {
-            options->writeRaw = true;
-        } else if (std::strcmp(arg, "--size") == 0 || std::strcmp(arg, "--threads") == 0) {
-            if (i + 1 >= argc) {
-                return badArguments(arg, arg[2] == 's' ? " needs WxH" : " needs a number");
-            }
-            const char* value = argv[++i];
-            const char* rest = nullptr;
-            if (arg[2] == 's' && !parseSize(value, options)) {
-                return badArguments("--size must be WxH with W and H from 2 to 8192, not ", value);
-            }
-            if (arg[2] == 't' && !parseNumber(value, '\0', 1, MAX_TRACER_THREADS, &options->threads, &rest)) {
-                return badArguments("--threads must be a whole number from 1 to 64, not ", value);
-            }
-        } else if (std::strcmp(arg, "--waveform") == 0 || std::strcmp(arg, "--write-waveform") == 0) {
-            if (i + 1 >= argc) {
-                return badArguments(arg, " needs a FILE");
-            }
-            bool reading = std::strcmp(arg, "--waveform") == 0;
-            *(reading ? &options->waveformPath : &options->writeWaveformPath) = argv[++i];
-        } else {
-            return badArguments("unknown option ", arg);
-        }
+static OptionsStatus parseArguments(int argc, char** argv, Options* options, char* error, size_t errorSize) {
+    *options = Options{};
+    OptionsStatus status = readCommandLine(argc, argv, &RENDER_TABLE, options, error, errorSize);
+    if (status != OPTIONS_RUN) {
+        return status;
     }
-    if (positionalCount < 2) {
-        return badArguments("expected FRAMES and OUTPUT_DIR", "");
+    if (options->outputDir == nullptr) {
+        std::snprintf(error, errorSize, "expected FRAMES and OUTPUT_DIR");
+        return OPTIONS_ERROR;
     }
-    if (!parseFrameCount(positional[0], &options->frameCount)) {
-        return badArguments("FRAMES must be a whole number from 1 to 1000000, not ", positional[0]);
+    if (!readOptionValue(&RENDER_TABLE, &FRAMES_OPERAND, options->framesText, options, error, errorSize)) {
+        return OPTIONS_ERROR;
     }
-    options->outputDir = positional[1];
     if (std::strlen(options->outputDir) + FILE_NAME_ROOM > PATH_CAPACITY) {
-        return badArguments("OUTPUT_DIR is too long", "");
+        std::snprintf(error, errorSize, "OUTPUT_DIR is too long");
+        return OPTIONS_ERROR;
     }
-    return true;
+    return OPTIONS_RUN;
 }
 
-// Opens the waveform file and checks that it holds whole blocks, at least one.
+// Reads the waveform file whole and checks that it holds whole blocks, at least one.
 static bool openWaveformIn(Files* files, const char* waveformPath) {
     files->inPath = waveformPath;
-    std::error_code error;
-    std::uintmax_t size = std::filesystem::file_size(waveformPath, error);
-    if (error) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath,
-                     error.message().c_str());
+    char error[600];
+    if (!loadRawWaveform(waveformPath, &files->waveformIn, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return false;
     }
-    if (size < static_cast<std::uintmax_t>(BLOCK_BYTES)) {
-        std::fprintf(stderr, "%s: waveform file '%s' is too short: %ju bytes, less than one block of %d bytes\n",
-                     PROGRAM, waveformPath, size, static_cast<int>(BLOCK_BYTES));
-        return false;
-    }
-    if (size % BLOCK_BYTES != 0) {
-        std::fprintf(stderr,
-                     "%s: waveform file '%s' has %ju bytes, not a whole number of %d-byte blocks "
-                     "(%ju bytes over)\n",
-                     PROGRAM, waveformPath, size, static_cast<int>(BLOCK_BYTES), size % BLOCK_BYTES);
-        return false;
-    }
-    files->waveformIn = std::fopen(waveformPath, "rb");
-    if (files->waveformIn == nullptr) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath, std::strerror(errno));
-        return false;
-    }
-    files->blocksLeft = static_cast<long>(size / BLOCK_BYTES);
     return true;
 }
 
@@ -229,8 +147,7 @@ static bool openWaveformIn(Files* files, const char* waveformPath) {
 // itself, which opening would empty before it is read.
 static bool openWaveformOut(Files* files, const char* writePath) {
     files->outPath = writePath;
-    std::error_code error;
-    if (files->inPath != nullptr && std::filesystem::equivalent(files->inPath, writePath, error)) {
+    if (files->inPath != nullptr && sameFile(files->inPath, writePath)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the waveform input; choose another file\n", PROGRAM,
                      writePath);
         return false;
@@ -255,22 +172,14 @@ static bool createOutputDir(const char* dir) {
     return true;
 }
 
-// Puts the block of frame `index` (from 0) into `block`: the next
-// block of the file while it lasts, the last one after, or the demo tune's.
-static bool feedWaveform(Files* files, int32_t index) {
-    if (files->waveformIn == nullptr) {
+// Puts the block of frame `index` (from 0) into `block`: the file's
+// block of that frame while they last, the last one after, or the demo tune's.
+static void feedWaveform(const Files* files, int32_t index) {
+    if (files->inPath == nullptr) {
         demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, block);
-        return true;
+    } else {
+        rawWaveformBlock(&files->waveformIn.raw, index, block);
     }
-    if (files->blocksLeft == 0) {
-        return true;
-    }
-    if (std::fread(block, 1, BLOCK_BYTES, files->waveformIn) != static_cast<size_t>(BLOCK_BYTES)) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': it ended early or failed\n", PROGRAM, files->inPath);
-        return false;
-    }
-    files->blocksLeft--;
-    return true;
 }
 
 static bool copyWaveform(Files* files) {
@@ -299,18 +208,7 @@ static bool reportWriteError() {
 // Writes the frame to `path` as an RGB PNG of its size, under a temporary
 // name until it is complete.
 static bool writePng() {
-    // Frame pixels are blue, green, red and an unused byte
-    uint8_t* rgb = rgbImage;
-    for (int32_t y = 0; y < frame.height; y++) {
-        const uint8_t* pixel = frame.pixels + static_cast<size_t>(y) * frame.pitch;
-        for (int32_t x = 0; x < frame.width; x++) {
-            rgb[0] = pixel[2];
-            rgb[1] = pixel[1];
-            rgb[2] = pixel[0];
-            rgb += 3;
-            pixel += 4;
-        }
-    }
+    imageToRgb(&frame, rgbImage, RGB_CHANNELS);
     if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
@@ -353,10 +251,7 @@ static bool writeRaw() {
 // a complete run (`rendered`); false, reported, when it could not be completed.
 static bool closeFiles(Files* files, bool rendered) {
     bool complete = true;
-    if (files->waveformIn != nullptr) {
-        std::fclose(files->waveformIn);
-        files->waveformIn = nullptr;
-    }
+    releaseRawWaveform(&files->waveformIn);
     if (files->waveformOut.stream != nullptr && !rendered) {
         discardOutputFile(&files->waveformOut);
     }
@@ -372,7 +267,8 @@ static bool closeFiles(Files* files, bool rendered) {
 static bool renderFrames(const Options& options, Files* files) {
     for (int32_t index = 0; index < options.frameCount; index++) {
         int32_t number = index + 1;
-        if (!feedWaveform(files, index) || !copyWaveform(files)) {
+        feedWaveform(files, index);
+        if (!copyWaveform(files)) {
             return false;
         }
         composeImage(&frame, block, 2);
@@ -396,16 +292,12 @@ static bool renderFrames(const Options& options, Files* files) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseArguments(argc, argv, &options)) {
-        return EXIT_BAD_ARGUMENTS;
-    }
-    if (options.help || options.version) {
-        if (options.help) {
-            printUsage(stdout);
-        } else {
-            std::printf("%s %s\n", PROGRAM, RAYSPHERE_VERSION);
-        }
-        return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
+    char error[320];
+    OptionsStatus status = parseArguments(argc, argv, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {PROGRAM, "render_frames --help", printUsage,
+                                            "render_frames " RAYSPHERE_VERSION};
+        return answerCommandLine(status, &answers, error);
     }
 
     // Open the inputs and outputs before any frame is rendered

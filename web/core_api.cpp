@@ -8,6 +8,7 @@
 #include <cstring>
 #include "audio/waveform_block.h"
 #include "compose/compose.h"
+#include "frame/image_rgb.h"
 #include "overlays/title_box.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -59,16 +60,7 @@ uint8_t* toRgba(const FrameImage* image) {
             return nullptr;
         }
     }
-    uint8_t* out = web.rgba;
-    for (int32_t y = 0; y < image->height; y++) {
-        const uint8_t* in = image->pixels + (size_t)y * image->pitch;
-        for (int32_t x = 0; x < image->width; x++, in += 4, out += 4) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = 255;
-        }
-    }
+    imageToRgb(image, web.rgba, RGBA_CHANNELS);
     return web.rgba;
 }
 
@@ -118,7 +110,6 @@ EMSCRIPTEN_KEEPALIVE void webRequestTitle() {
 // traced at `width` x `height`. Returns its RGBA bytes, or null when memory
 // runs out.
 EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t channels) {
-    int32_t scale = 1;
     if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
         web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
     } else {
@@ -126,14 +117,10 @@ EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t ch
             !sizeSharpImage(width, height)) {
             return nullptr;
         }
-        int32_t widthScale = width / FRAME_WIDTH;
-        int32_t heightScale = height / FRAME_HEIGHT;
-        scale = widthScale < heightScale ? widthScale : heightScale;
-        scale = scale > 1 ? scale : 1;
     }
     composeImage(&web.image, web.block, channels);
     if (stepTitleBox(&web.titleRequest)) {
-        drawTitleBox(&web.image, web.title, scale);
+        drawTitleBox(&web.image, web.title, titleScale(width, height));
     }
     return toRgba(&web.image);
 }

@@ -19,7 +19,7 @@ for size in 640x400 960x600; do
     same_picture "$work/shot-$size.png" "$work/frames/frame_0040.png"
     cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the blocks fed are not the file's"
 done
-ls "$work" | grep -q '\.tmp$' && fail "a temporary screenshot was left behind"
+ls "$work" | grep -q '\.part$' && fail "a temporary screenshot was left behind"
 
 # --size: every pixel traced, the renderer's --size frame, on two threads or one
 "$render_frames" 3 "$work/sized" --size 480x270 --waveform "$work/blocks.raw" >/dev/null

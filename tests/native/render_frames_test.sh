@@ -151,7 +151,7 @@ grep -qF "cannot write 'limited/frame_0001.raw': File too large" err.txt ||
     fail "no message about the raw frame: $(cat err.txt)"
 [ -e limited/frame_0001.raw ] && fail "a truncated frame_0001.raw was left ($(file_size limited/frame_0001.raw) bytes)"
 [ -e limited.bin ] && fail "the copy of the blocks was left after a failed run"
-leftovers=$(find . -name '*.tmp*' | head -3)
+leftovers=$(find . -name '*.part' | head -3)
 [ -z "$leftovers" ] || fail "temporary files were left: $leftovers"
 cmp -s limited/frame_0001.png images/frame_0001.png || fail "the PNG written before the failure is not complete"
 [ -e limited/frame_0002.png ] && fail "frames went on after a failed write"
