@@ -2,8 +2,10 @@
 // desktop plays, or 16-bit samples already in memory (a WAV file the Windows
 // host has read). Each kind is opened by its own routine and then read
 // through one table of routines; a new kind needs a row in that table.
-// The header is portable; the file and capture kinds use libsndfile and
-// PulseAudio, which the Windows builds do not have.
+// The header is portable; the file and capture kinds are each system's own:
+// libsndfile and PulseAudio on Linux (file_source.cpp, capture_source.cpp),
+// Media Foundation and WASAPI on Windows (mf_file_source.cpp,
+// wasapi_capture.cpp), where paths and names are UTF-8.
 #pragma once
 #include <cstddef>
 #include <cstdint>
