@@ -44,7 +44,12 @@ echo "== capture while a tone plays"
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.25
 "$wine" "$check_exe" capture 8 441 >"$work/capture.out" 2>&1 &
 capture=$!
-sleep 3
+for _ in $(seq 300); do
+    grep -q "capturing from" "$work/capture.out" && break
+    kill -0 "$capture" 2>/dev/null || break
+    sleep 0.1
+done
+sleep 0.5
 paplay --device=vis_test "$work/tone.wav"
 wait "$capture" || {
     cat "$work/capture.out"
