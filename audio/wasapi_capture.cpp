@@ -30,6 +30,7 @@ constexpr int32_t RING_FRAMES = 65536;              // about 1.5 s: far more tha
 constexpr REFERENCE_TIME BUFFER_DURATION = 2000000; // 200 ms in 100 ns units
 constexpr DWORD POLL_MILLISECONDS = 5;              // how often packets are taken
 constexpr ULONGLONG RETRY_MILLISECONDS = 1000;      // how often a lost or changed device is looked for
+constexpr ULONGLONG STALL_MILLISECONDS = 1000;      // an input silent this long has gone
 constexpr size_t NAME_CHARS = 256;
 constexpr size_t ID_CHARS = 256;
 constexpr int32_t MAX_ENDPOINTS = 64;
@@ -52,12 +53,14 @@ struct Endpoint {
 struct Stream {
     IAudioClient* client;
     IAudioCaptureClient* capture;
-    int32_t type;          // SampleType
-    int32_t channels;      // of the device
-    int32_t bytesPerFrame; // of the device
-    double step;           // device frames per captured frame
-    double phase;          // where the next captured frame lies after `previous`, in device frames
-    float previous[2];     // the last device frame, both channels
+    int32_t type;           // SampleType
+    int32_t channels;       // of the device
+    int32_t bytesPerFrame;  // of the device
+    double step;            // device frames per captured frame
+    double phase;           // where the next captured frame lies after `previous`, in device frames
+    float previous[2];      // the last device frame, both channels
+    ULONGLONG lastPacketAt; // when the last packet came (GetTickCount64), or the stream started
+    bool delivered;         // a packet has come
 };
 
 struct CaptureState {
@@ -74,6 +77,7 @@ struct CaptureState {
     int16_t ring[RING_FRAMES * CAPTURE_CHANNELS];  // the latest frames
     int64_t written;                               // frames ever written into the ring
     bool lost;                                     // the stream stopped; opened again after a pause
+    bool returning;                                // an input opened again, not yet delivering
     bool noticePending;                            // notice not yet taken
     char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS]; // what happened to the stream
     char title[NAME_CHARS];                        // the device now captured, for the source's title
@@ -281,6 +285,7 @@ bool openStream(IMMDeviceEnumerator* enumerator, const Endpoint* endpoint, Strea
     if (SUCCEEDED(result)) {
         result = stream->client->Start();
     }
+    stream->lastPacketAt = GetTickCount64();
     if (FAILED(result)) {
         // Wine before 9.12 refuses loopback on its outputs in one way or another.
         *refusedLoopback = endpoint->output && result != AUDCLNT_E_DEVICE_INVALIDATED;
@@ -356,8 +361,11 @@ void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
     }
 }
 
-// Takes every packet that has arrived; false when the device failed.
+// Takes every packet that has arrived; false when the device failed, or
+// when an input, which delivers silence too, has delivered nothing for a
+// while (Wine's PulseAudio driver says nothing when the source goes away).
 bool takePackets(CaptureState* state) {
+    ULONGLONG now = GetTickCount64();
     for (;;) {
         UINT32 packet = 0;
         HRESULT result = state->stream.capture->GetNextPacketSize(&packet);
@@ -366,8 +374,16 @@ bool takePackets(CaptureState* state) {
             return false;
         }
         if (packet == 0) {
+            // A stream that starts slowly (Wine on a busy machine) is given longer.
+            ULONGLONG patience = state->stream.delivered ? STALL_MILLISECONDS : 3 * STALL_MILLISECONDS;
+            if (!state->endpoint.output && now - state->stream.lastPacketAt > patience) {
+                snprintf(state->reason, sizeof state->reason, "no data for a second");
+                return false;
+            }
             return true;
         }
+        state->stream.lastPacketAt = now;
+        state->stream.delivered = true;
         BYTE* data = nullptr;
         UINT32 frames = 0;
         DWORD flags = 0;
@@ -456,6 +472,8 @@ bool defaultMoved(CaptureState* state, IMMDeviceEnumerator* enumerator) {
 
 DWORD WINAPI runCapture(void* parameter) {
     CaptureState* state = (CaptureState*)parameter;
+    // Packets not taken in time are lost: this thread goes before the frames'.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IMMDeviceEnumerator* enumerator = nullptr;
     HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
@@ -488,20 +506,32 @@ DWORD WINAPI runCapture(void* parameter) {
                 }
                 snprintf(state->reason, sizeof state->reason, "%s", reason);
             } else if (takePackets(state)) {
+                if (state->returning && state->stream.lastPacketAt == now) {
+                    state->returning = false;
+                    snprintf(text, sizeof text, "capture from %s running again", state->endpoint.name);
+                    leaveNotice(state, text);
+                }
                 continue;
             }
             releaseStream(&state->stream);
             state->lost = true;
-            snprintf(text, sizeof text, "capture from %s stopped (%s); trying again every second", state->endpoint.name,
-                     state->reason);
-            leaveNotice(state, text);
+            if (!state->returning) {
+                snprintf(text, sizeof text, "capture from %s stopped (%s); trying again every second",
+                         state->endpoint.name, state->reason);
+                leaveNotice(state, text);
+            }
             continue;
         }
         char reason[AUDIO_MESSAGE_CHARS];
         if (lookAgain && openWanted(state, enumerator, false, reason, sizeof reason)) {
             state->lost = false;
-            snprintf(text, sizeof text, "capture from %s running again", state->endpoint.name);
-            leaveNotice(state, text);
+            // An input is back once it delivers; an output's loopback delivers
+            // only while something plays.
+            state->returning = !state->endpoint.output;
+            if (state->endpoint.output) {
+                snprintf(text, sizeof text, "capture from %s running again", state->endpoint.name);
+                leaveNotice(state, text);
+            }
         }
     }
 

@@ -51,11 +51,21 @@ struct SoundOutput {
     char reason[REASON_CHARS];     // why it failed
     int16_t* clockSamples;         // where fill writes while there is no device
     volatile LONG64 queuedFrames;  // frames in the device's buffer after the last top-up
-    volatile LONG64 queuedAt;      // milliseconds (GetTickCount64) of that top-up
+    volatile LONG64 queuedAt;      // microseconds (nowMicroseconds) of that top-up
     volatile LONG64 deviceLatency; // the device's own latency in frames
 };
 
 namespace {
+
+// Microseconds of the performance counter: finer than the tick count's 16 ms.
+int64_t nowMicroseconds() {
+    LARGE_INTEGER count;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return (int64_t)(count.QuadPart / frequency.QuadPart * 1000000 +
+                     count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
 
 void releaseDevice(Device* device) {
     if (device->client != nullptr) {
@@ -160,7 +170,7 @@ bool topUp(SoundOutput* output, Device* device) {
             return false;
         }
     }
-    InterlockedExchange64(&output->queuedAt, (LONG64)GetTickCount64());
+    InterlockedExchange64(&output->queuedAt, nowMicroseconds());
     InterlockedExchange64(&output->queuedFrames, (LONG64)device->bufferFrames);
     return true;
 }
@@ -183,6 +193,8 @@ bool defaultChanged(IMMDeviceEnumerator* enumerator, const Device* device) {
 
 DWORD WINAPI runOutput(void* parameter) {
     SoundOutput* output = (SoundOutput*)parameter;
+    // A late top-up is heard as a gap: this thread goes before the frames'.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IMMDeviceEnumerator* enumerator = nullptr;
     Device device = {};
@@ -330,7 +342,7 @@ int64_t soundOutputLatencyFrames(SoundOutput* output) {
     // What was queued at the last top-up, less what has played since.
     int64_t queued = InterlockedCompareExchange64(&output->queuedFrames, 0, 0);
     int64_t at = InterlockedCompareExchange64(&output->queuedAt, 0, 0);
-    int64_t played = ((int64_t)GetTickCount64() - at) * output->sampleRate / 1000;
+    int64_t played = (nowMicroseconds() - at) * output->sampleRate / 1000000;
     int64_t left = queued > played ? queued - played : 0;
     return left + InterlockedCompareExchange64(&output->deviceLatency, 0, 0);
 }

@@ -45,8 +45,28 @@ cannot() {
 [ "$(id -u)" -eq 0 ] || cannot "making and entering a chroot needs root"
 command -v unshare >/dev/null || cannot "unshare (util-linux) is missing"
 
+# Wine 10 (64-bit), what its sound driver talks to, and the GStreamer
+# plug-ins it decodes files with; no recommends, so no desktop comes along.
+packages="wine64 libwine libpulse0 pulseaudio-utils ca-certificates"
+packages="$packages gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav"
+install_packages() {
+    unshare --mount --propagation private sh -c "
+        mount -t proc proc '$1/proc' &&
+        chroot '$1' sh -c 'DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $packages'"
+}
+
 # Made once, under a temporary name, and renamed when complete: an
-# interrupted run leaves nothing that looks ready.
+# interrupted run leaves nothing that looks ready. The packages it holds are
+# noted in it, so that a chroot made before a package was added gets it.
+if [ -e "$root/.complete" ] && [ "$(cat "$root/.complete")" != "$packages" ]; then
+    echo "Adding packages to the Wine 10 chroot in $root" >&2
+    if ! install_packages "$root" >>"$root.log" 2>&1; then
+        tail -5 "$root.log" >&2
+        cannot "installing packages into the chroot failed (see $root.log)"
+    fi
+    echo "$packages" >"$root/.complete"
+fi
 if [ ! -e "$root/.complete" ]; then
     command -v debootstrap >/dev/null || cannot "debootstrap is not installed"
     building="$root.part"
@@ -57,17 +77,11 @@ if [ ! -e "$root/.complete" ]; then
         tail -5 "$building.log" >&2
         cannot "debootstrap of Debian 13 from $mirror failed (see $building.log)"
     fi
-    # Wine 10 (64-bit) and what its sound driver talks to; no recommends, so
-    # no desktop comes along.
-    if ! unshare --mount --propagation private sh -c "
-            mount -t proc proc '$building/proc' &&
-            chroot '$building' sh -c 'DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
-                DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-                    wine64 libwine libpulse0 pulseaudio-utils ca-certificates'" >>"$building.log" 2>&1; then
+    if ! install_packages "$building" >>"$building.log" 2>&1; then
         tail -5 "$building.log" >&2
         cannot "installing Wine 10 into the chroot failed (see $building.log)"
     fi
-    touch "$building/.complete"
+    echo "$packages" >"$building/.complete"
     rm -rf "$root"
     mv "$building" "$root"
     mv "$building.log" "$root.log"

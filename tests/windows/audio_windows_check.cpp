@@ -292,9 +292,9 @@ int checkOutput(int32_t seconds, double hertz) {
              (int)seconds, (long long)least, (long long)most);
     printf("%s\n", detail);
     int64_t expected = (int64_t)seconds * 44100;
-    // Wine's driver starts late and runs a little slow on a loaded machine.
-    check(asked > expected * 3 / 4 && asked < expected * 11 / 10 + 44100 / 2, "asked at about the device's pace",
-          detail);
+    // Never ahead of the device by more than its buffer; Wine's driver starts
+    // late and runs slow on a loaded machine, so behind it only loosely.
+    check(asked > expected / 2 && asked < expected * 11 / 10 + 44100 / 2, "asked at about the device's pace", detail);
     check(least >= 0 && most > 0 && most < 44100 / 2, "a latency above nothing and below half a second", detail);
     return failures == 0 ? 0 : 1;
 }

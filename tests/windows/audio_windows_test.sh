@@ -4,7 +4,8 @@
 # ffmpeg decoded through Media Foundation (GStreamer inside Wine), broken,
 # missing and cut files named as on Linux; capture while paplay plays a tone
 # into the sink (this Wine refuses loopback, so its "Monitor of" input
-# stands in, and says so); and the sound output heard on the sink's monitor.
+# stands in, and says so), the sink going away and coming back; and the
+# sound output heard on the sink's monitor.
 set -euo pipefail
 check_exe=$(realpath "$1") work="$2"
 . "$(dirname "$0")/../app/app_lib.sh"
@@ -42,7 +43,7 @@ echo "== files"
 
 echo "== capture while a tone plays"
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.25
-"$wine" "$check_exe" capture 8 441 >"$work/capture.out" 2>&1 &
+"$wine" "$check_exe" capture 13 441 >"$work/capture.out" 2>&1 &
 capture=$!
 for _ in $(seq 300); do
     grep -q "capturing from" "$work/capture.out" && break
@@ -51,11 +52,21 @@ for _ in $(seq 300); do
 done
 sleep 0.5
 paplay --device=vis_test "$work/tone.wav"
+# The sink, and with it the input that records it, goes away and comes back.
+sleep 1
+pactl unload-module module-null-sink
+sleep 3
+pactl load-module module-null-sink sink_name=vis_test >/dev/null
 wait "$capture" || {
     cat "$work/capture.out"
     fail "capture: see above"
 }
 cat "$work/capture.out"
+grep -q "refuses loopback capture of .*: capturing from Monitor of Null Output" "$work/capture.out" ||
+    fail "the stand-in for loopback not said"
+[ "$(grep -c "capture from Monitor of Null Output stopped" "$work/capture.out")" = 1 ] ||
+    fail "the lost source not reported once"
+grep -q "capture from Monitor of Null Output running again" "$work/capture.out" || fail "the source's return not reported"
 
 echo "== sound output, heard on the sink's monitor"
 parecord --device=vis_test.monitor --raw --format=s16le --rate=44100 --channels=2 "$work/heard.raw" &
