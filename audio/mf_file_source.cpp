@@ -496,7 +496,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     source->kind = AUDIO_FILE;
 
     // The file itself
-    static wchar_t widePath[PATH_CHARS];
+    wchar_t widePath[PATH_CHARS];
     if (!wideFromText(path, widePath, PATH_CHARS)) {
         return refuse(nullptr, error, errorSize, path, "the name is too long");
     }
@@ -516,9 +516,9 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
         return refuse(nullptr, error, errorSize, path,
                       "this Windows has no Media Foundation (an N edition needs the Media Feature Pack)");
     }
-    // Media Foundation needs COM on the calling thread; a thread that has it
-    // already, in either model, keeps it.
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // Media Foundation and the shell's tags need COM on the calling thread:
+    // the model a window's thread wants, kept by a thread that has one already.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     // The reader and its samples
     FileState* state = (FileState*)calloc(1, sizeof(FileState));

@@ -140,7 +140,7 @@ bool findDefaultOutput(IMMDeviceEnumerator* enumerator, Endpoint* found) {
     if (!got) {
         return false;
     }
-    static Endpoint endpoints[MAX_ENDPOINTS];
+    Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     got = false;
     for (int32_t i = 0; i < count && !got; i++) {
@@ -156,7 +156,7 @@ bool findDefaultOutput(IMMDeviceEnumerator* enumerator, Endpoint* found) {
 // The endpoint a name given by the user means: its identifier or its
 // friendly name, an output before an input of the same name.
 bool findNamed(IMMDeviceEnumerator* enumerator, const char* name, Endpoint* found) {
-    static Endpoint endpoints[MAX_ENDPOINTS];
+    Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     char id[ID_CHARS * 3];
     for (int32_t i = 0; i < count; i++) {
@@ -180,7 +180,7 @@ bool findNamed(IMMDeviceEnumerator* enumerator, const char* name, Endpoint* foun
 // default output ("PulseAudio", whichever the sound server's default is)
 // has no monitor of its name.
 bool findMonitorOf(IMMDeviceEnumerator* enumerator, const Endpoint* output, Endpoint* found) {
-    static Endpoint endpoints[MAX_ENDPOINTS];
+    Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     char wanted[NAME_CHARS + 16];
     char prefix[32];
@@ -655,7 +655,7 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
 int32_t listCaptureDevices(CaptureDevice* devices, int32_t capacity, char* defaultMonitor, size_t defaultMonitorSize,
                            char* error, size_t errorSize) {
     snprintf(defaultMonitor, defaultMonitorSize, "%s", "");
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HRESULT comResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IMMDeviceEnumerator* enumerator = nullptr;
     HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                       (void**)&enumerator);
@@ -668,7 +668,7 @@ int32_t listCaptureDevices(CaptureDevice* devices, int32_t capacity, char* defau
         }
         return -1;
     }
-    static Endpoint endpoints[MAX_ENDPOINTS];
+    Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     Endpoint output;
     bool hasDefault = findDefaultOutput(enumerator, &output);

@@ -56,6 +56,11 @@ install_packages() {
             DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $packages'"
 }
 
+# One run at a time makes or changes the chroot.
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock 9
+
 # Made once, under a temporary name, and renamed when complete: an
 # interrupted run leaves nothing that looks ready. The packages it holds are
 # noted in it, so that a chroot made before a package was added gets it.
@@ -86,6 +91,9 @@ if [ ! -e "$root/.complete" ]; then
     mv "$building" "$root"
     mv "$building.log" "$root.log"
 fi
+
+flock -u 9
+exec 9>&-
 
 # Wine 10's loader, wherever the package puts it.
 inside_wine=
