@@ -40,7 +40,8 @@ void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels
                        int64_t frameCount);
 
 // A sound file through libsndfile: WAV (16/24/32-bit, float), FLAC, Ogg
-// Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
+// Vorbis, MP3 and whatever else it reads, at any rate and channel count (on
+// Windows through Media Foundation: WAV, MP3, FLAC, AAC/M4A, ...). On
 // failure `error` says "cannot play PATH: REASON" and the source stays closed.
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
 
@@ -53,8 +54,10 @@ bool measureAudioFile(AudioSource* source, char* error, size_t errorSize);
 // What a PulseAudio source records (PipeWire serves the same interface):
 // `device` names one (see listCaptureDevices), null takes the monitor of the
 // default output, that is what the desktop plays. 44.1 kHz stereo, endless;
-// the title is the device's description. On failure `error` says
-// "cannot capture from DEVICE: REASON".
+// the title is the device's description. On Windows, through WASAPI:
+// `device` names an output (taken through loopback) or an input, and null
+// takes the default output's loopback, following the default when it
+// changes. On failure `error` says "cannot capture from DEVICE: REASON".
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize);
 
 // One source the sound server offers.
