@@ -5,7 +5,8 @@
 # PulseAudio server of the test's own on this side with a null sink, while
 # paplay plays a tone into it. Both the default output (--capture) and the
 # output named as --list-sources names it are taken through loopback, never
-# through a stand-in input. Skipped, with the reason, where the chroot
+# through a stand-in input; the named one goes away, is reported lost, comes
+# back and is captured again. Skipped, with the reason, where the chroot
 # cannot be made or entered.
 set -euo pipefail
 check_exe=$(realpath "$1") work="$2"
@@ -33,11 +34,12 @@ wine10 --version
 
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.25
 
-# Captures while the tone plays, once the program says it is capturing.
+# Captures while the tone plays, once the program says it is capturing;
+# with "lose", the sink goes away and comes back before the tone.
 capture_tone() {
-    local name="$1"
-    shift
-    wine10 "$check_exe" capture 9 441 --loopback "$@" >"$work/$name.out" 2>&1 &
+    local name="$1" lose="$2"
+    shift 2
+    wine10 "$check_exe" capture 14 441 --loopback "$@" >"$work/$name.out" 2>&1 &
     local capture=$!
     for _ in $(seq 300); do
         grep -q "capturing from" "$work/$name.out" && break
@@ -45,6 +47,12 @@ capture_tone() {
         sleep 0.1
     done
     sleep 0.5
+    if [ "$lose" = lose ]; then
+        pactl unload-module module-null-sink
+        sleep 3
+        pactl load-module module-null-sink sink_name=vis_test >/dev/null
+        sleep 2
+    fi
     paplay --device=vis_test "$work/tone.wav"
     wait "$capture" || {
         cat "$work/$name.out"
@@ -56,8 +64,10 @@ capture_tone() {
 }
 
 echo "== the default output's loopback"
-capture_tone default
-echo "== the loopback of the output named Null Output"
-capture_tone named "Null Output"
+capture_tone default keep
+echo "== the loopback of the output named Null Output, which goes away and comes back"
+capture_tone named lose "Null Output"
 grep -q "^capturing from Null Output.\?$" "$work/named.out" || fail "the named output was not the one captured"
+[ "$(grep -c "capture from Null Output stopped" "$work/named.out")" = 1 ] || fail "the lost output not reported once"
+grep -q "capture from Null Output running again" "$work/named.out" || fail "the output's return not reported"
 echo PASS
