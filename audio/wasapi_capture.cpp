@@ -470,6 +470,19 @@ bool defaultMoved(CaptureState* state, IMMDeviceEnumerator* enumerator) {
     return !(findMonitorOf(enumerator, &now, &monitor) && wcscmp(monitor.id, state->endpoint.id) == 0);
 }
 
+// Whether the endpoint is still there and usable: an output's loopback
+// delivers nothing while it is silent, so silence cannot tell that it went.
+bool stillActive(IMMDeviceEnumerator* enumerator, const Endpoint* endpoint) {
+    IMMDevice* device = nullptr;
+    if (FAILED(enumerator->GetDevice(endpoint->id, &device))) {
+        return false;
+    }
+    DWORD deviceState = 0;
+    bool active = SUCCEEDED(device->GetState(&deviceState)) && deviceState == DEVICE_STATE_ACTIVE;
+    device->Release();
+    return active;
+}
+
 DWORD WINAPI runCapture(void* parameter) {
     CaptureState* state = (CaptureState*)parameter;
     // Packets not taken in time are lost: this thread goes before the frames'.
@@ -505,6 +518,8 @@ DWORD WINAPI runCapture(void* parameter) {
                     continue;
                 }
                 snprintf(state->reason, sizeof state->reason, "%s", reason);
+            } else if (lookAgain && !stillActive(enumerator, &state->endpoint)) {
+                snprintf(state->reason, sizeof state->reason, "the device is gone");
             } else if (takePackets(state)) {
                 if (state->returning && state->stream.lastPacketAt == now) {
                     state->returning = false;
