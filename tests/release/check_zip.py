@@ -70,7 +70,9 @@ def check_program(name, data, machine, version, objdump):
         check_dll.check_links(linked)
     else:
         require(linked["export_count"] == 0, "%s exports %d names" % (name, linked["export_count"]))
-        foreign = [n for n in linked["imports"] if n.lower() not in check_dll.SYSTEM_LIBRARIES | {"winmm.dll", "advapi32.dll"}]
+        # The programs also use COM (the audio devices) and the shell's tags.
+        programs = {"winmm.dll", "advapi32.dll", "ole32.dll", "shell32.dll"}
+        foreign = [n for n in linked["imports"] if n.lower() not in check_dll.SYSTEM_LIBRARIES | programs]
         require(not foreign, "%s imports libraries Windows does not ship: %s" % (name, ", ".join(foreign)))
     return "%-26s %-6s %8d bytes, version %s, exports %s, imports %s" % (
         name, machine, len(data), found["file"], ", ".join(linked["exports"]) or "none", ", ".join(linked["imports"]))
