@@ -48,8 +48,6 @@ void giveOut(AppInput* input, int16_t* samples, int32_t frames) {
 // The sound output's request for the next buffer; on its own thread.
 void fillSoundBuffer(void* context, int16_t* samples, int32_t frames) {
     AppInput* input = (AppInput*)context;
-    input->bufferFedFrames = input->fedFrames;
-    input->bufferTicks = platform.ticks();
     giveOut(input, samples, frames);
 }
 
@@ -77,21 +75,14 @@ void closeSound(AppInput* input) {
     }
 }
 
-// The frame heard now: with a sound output, the first frame of its latest
-// buffer less the output's latency, plus the time since that buffer was
-// asked for; silent, the clock.
+// The frame heard now: with a sound output, the frames given out less
+// those the output has not yet played; silent, the clock.
 int64_t heardFrame(AppInput* input) {
-    uint64_t now = platform.ticks();
     if (!input->soundOpen) {
-        return millisecondsBetween(input->startTicks, now) * input->source.sampleRate / 1000;
+        return millisecondsBetween(input->startTicks, platform.ticks()) * input->source.sampleRate / 1000;
     }
-    int64_t latency = platform.soundLatencyFrames();
     platform.lockSound();
-    int64_t heard = 0;
-    if (input->bufferTicks != 0) {
-        int64_t since = millisecondsBetween(input->bufferTicks, now) * input->source.sampleRate / 1000;
-        heard = input->bufferFedFrames - latency + (since < latency ? since : latency);
-    }
+    int64_t heard = input->fedFrames - platform.soundLatencyFrames();
     platform.unlockSound();
     return heard > 0 ? heard : 0;
 }
@@ -116,8 +107,6 @@ bool openEntry(AppInput* input, int32_t entry) {
     closeAudio(&input->source);
     input->fedFrames = 0;
     input->endFrame = -1;
-    input->bufferFedFrames = 0;
-    input->bufferTicks = 0;
     input->entry = entry;
     if (entry < 0) {
         openDemoTune(&input->source);

@@ -23,8 +23,6 @@ struct AppInput {
     bool soundAvailable;                 // false once no device could be had: silent, timed by the clock
     int64_t fedFrames;                   // frames given out (to the device or by the clock), silence included
     int64_t endFrame;                    // fedFrames when the source ran out, -1 while it plays
-    int64_t bufferFedFrames;             // fedFrames before the output's latest buffer
-    uint64_t bufferTicks;                // platform clock when the output asked for that buffer
     uint64_t startTicks;                 // platform clock when the entry started (silent timing)
     uint64_t lastNewsTicks;              // platform clock when capture last delivered frames
     bool quiet;                          // capture has delivered nothing for QUIET_MS

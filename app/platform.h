@@ -65,7 +65,7 @@ struct Platform {
                       size_t errorSize);
     void (*lockSound)(); // around what the fill routine shares with the frame loop
     void (*unlockSound)();
-    int64_t (*soundLatencyFrames)(); // frames between a fill and their being heard
+    int64_t (*soundLatencyFrames)(); // frames filled so far and not yet heard, now
     void (*closeSound)();
 
     // The clock

@@ -26,6 +26,8 @@ struct SdlState {
     int32_t soundChannels;   // channels of its samples
     SoundFill fill;          // the program's routine for each buffer
     void* fillContext;
+    uint64_t fillTicks; // performance counter when the device last asked for a buffer, 0 before
+    int32_t fillFrames; // frames of that buffer
 };
 
 SdlState sdl;
@@ -289,8 +291,12 @@ void closeWindow() {
 
 // The device's request for the next buffer; on SDL's audio thread.
 void fillSoundBuffer(void*, Uint8* stream, int length) {
-    sdl.fill(sdl.fillContext, (int16_t*)stream, length / (int32_t)(sizeof(int16_t) * sdl.soundChannels));
+    sdl.fillTicks = SDL_GetPerformanceCounter();
+    sdl.fillFrames = length / (int32_t)(sizeof(int16_t) * sdl.soundChannels);
+    sdl.fill(sdl.fillContext, (int16_t*)stream, sdl.fillFrames);
 }
+
+int32_t soundRate; // frames a second of the open device
 
 bool openSound(int32_t sampleRate, int32_t channels, SoundFill fill, void* context, char* error, size_t errorSize) {
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
@@ -299,9 +305,12 @@ bool openSound(int32_t sampleRate, int32_t channels, SoundFill fill, void* conte
     }
     sdl.fill = fill;
     sdl.fillContext = context;
+    sdl.fillTicks = 0;
+    sdl.fillFrames = 0;
     sdl.soundChannels = channels;
     SDL_AudioSpec want;
     SDL_zero(want);
+    soundRate = sampleRate;
     want.freq = sampleRate;
     want.format = AUDIO_S16SYS;
     want.channels = (Uint8)channels;
@@ -329,9 +338,15 @@ void unlockSound() {
     }
 }
 
-// The buffer just asked for plays once the one before it has.
+// The buffer just asked for plays once the one before it has: heard now is
+// the start of the one before plus the time since the request.
 int64_t soundLatencyFrames() {
-    return SOUND_BUFFER_FRAMES;
+    if (sdl.fillTicks == 0) {
+        return 0;
+    }
+    uint64_t now = SDL_GetPerformanceCounter();
+    int64_t since = (int64_t)((now - sdl.fillTicks) * 1000 / SDL_GetPerformanceFrequency()) * soundRate / 1000;
+    return sdl.fillFrames + SOUND_BUFFER_FRAMES - (since < SOUND_BUFFER_FRAMES ? since : SOUND_BUFFER_FRAMES);
 }
 
 void closeSound() {

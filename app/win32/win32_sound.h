@@ -1,6 +1,5 @@
-// The Windows back end's sound output, one of two files: WASAPI
-// (win32_sound.cpp), or none where the build has no sound output
-// (silent_sound.cpp): the run goes on silent, timed by the clock.
+// The Windows back end's sound output: the audio layer's WASAPI output.
+// Where none can be opened the run goes on silent, timed by the clock.
 #pragma once
 #include <cstddef>
 #include <cstdint>
