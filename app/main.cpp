@@ -18,9 +18,8 @@
 #include "app/quit_signals.h"
 #include "app/report.h"
 #include "app/video_main.h"
+#include "compose/compose.h"
 #include "overlays/title_box.h"
-#include "raytracer/sampling.h"
-#include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "version.h"
@@ -222,8 +221,7 @@ bool openPictureWindow() {
         reportDetail("tracing on %d threads", (int)tracerThreadCount());
     }
     // What the plug-in's Init does before the first frame
-    setSampleGrid();
-    buildScene(&textureStore);
+    startCore();
     return true;
 }
 

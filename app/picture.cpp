@@ -7,7 +7,7 @@
 #include "app/platform.h"
 #include "app/report.h"
 #include "app/traced_size.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/title_font.h"
 #include "raytracer/tracer_pool.h"
 
@@ -15,8 +15,6 @@ namespace {
 
 constexpr size_t ERROR_CHARS = 1024;
 constexpr int32_t INFO_ROW = 184; // the frame rate line, in rows the plug-in's tracer never paints
-
-winampVisModule module; // what the player would hand the plug-in
 
 // Writes `text` white on black in the rows below the picture, or clears them.
 void drawInfoLine(Picture* picture, const char* text) {
@@ -50,8 +48,8 @@ void setTextScale(Picture* picture) {
 // The plug-in's frame: half traced into the render surface, which keeps its
 // bottom rows from frame to frame.
 
-void composePluginFrame(Picture* picture) {
-    composeFrame(picture->frame, &module);
+void composePluginFrame(Picture* picture, const WaveformBlock block, int32_t channels) {
+    composeFrame(picture->frame, block, channels);
 }
 
 void describePluginFrame(const Picture* picture, char* text, size_t size, double fps) {
@@ -64,8 +62,8 @@ void clearPluginFrameInfo(Picture* picture) {
 
 // A traced image: traced whole each frame, nothing to clear.
 
-void composeTraced(Picture* picture) {
-    composeFrameAt(&picture->image, &module);
+void composeTraced(Picture* picture, const WaveformBlock block, int32_t channels) {
+    composeFrameAt(&picture->image, block, channels);
 }
 
 void describeTraced(const Picture* picture, char* text, size_t size, double fps) {
@@ -76,7 +74,7 @@ void describeTraced(const Picture* picture, char* text, size_t size, double fps)
 void clearNothing(Picture*) {}
 
 struct PictureRoutines {
-    void (*compose)(Picture* picture);
+    void (*compose)(Picture* picture, const WaveformBlock block, int32_t channels);
     void (*describe)(const Picture* picture, char* text, size_t size, double fps); // the frame rate line
     void (*clearInfo)(Picture* picture);                                           // the frame rate line taken away
     const char* remedy; // what helps when tracing limits the rate
@@ -154,7 +152,6 @@ bool startPicture(Picture* picture, const AppOptions* options) {
     picture->options = options;
     picture->kind = PICTURE_PLUGIN_FRAME;
     picture->image = FrameImage{picture->frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
-    module.nCh = 2;
     if ((options->frameWidth != 0 || options->windowSized) && !startPool(picture)) {
         return false;
     }
@@ -226,9 +223,7 @@ bool toggleWindowSized(Picture* picture) {
 }
 
 void composePicture(Picture* picture, const WaveformBlock block, int32_t channels) {
-    memcpy(module.waveformData, block, sizeof(WaveformBlock));
-    module.nCh = channels;
-    pictureTable[picture->kind].compose(picture);
+    pictureTable[picture->kind].compose(picture, block, channels);
 }
 
 void drawPictureInfo(Picture* picture, bool shown, double measuredFps) {

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include "app/options.h"
-#include "audio/waveform_block.h"
+#include "frame/waveform_block.h"
 #include "frame/frame_buffer.h"
 #include "frame/frame_image.h"
 

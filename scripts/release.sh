@@ -6,7 +6,10 @@
 #   SHA256SUMS
 # From a clean copy of the commit (git archive), dated by the commit: two
 # runs give the same bytes. Uncommitted changes are not in the release.
-# Usage: scripts/release.sh [--skip-deps]
+# Before the checksums, the shipped builds' x^32 in packets is checked against
+# each C library's powf on every float up to 2 (a few minutes).
+# Usage: scripts/release.sh [--skip-deps] [--skip-exhaustive]
+#   --skip-exhaustive: without that check (scripts/test.sh --full runs it anyway)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,7 +20,19 @@ die() {
     exit 1
 }
 
-[ "${1:-}" = "--skip-deps" ] || scripts/install-deps.sh
+skip_deps=false
+exhaustive=true
+for option in "$@"; do
+    case "$option" in
+    --skip-deps) skip_deps=true ;;
+    --skip-exhaustive) exhaustive=false ;;
+    *)
+        echo "release: unknown option $option (usage: scripts/release.sh [--skip-deps] [--skip-exhaustive])" >&2
+        exit 2
+        ;;
+    esac
+done
+$skip_deps || scripts/install-deps.sh
 git rev-parse --verify -q HEAD >/dev/null || die "not in a git checkout with a commit"
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     echo "release: NOTE: uncommitted changes are left out; the release is of $(git rev-parse --short HEAD)"
@@ -86,6 +101,27 @@ if grep -q '"name": "web"' "$source_tree/CMakePresets.json" && [ -f "$source_tre
         gzip -9 -n >"$staging/$web"
 else
     echo "release: no web front end in this commit: no web archive"
+fi
+
+if $exhaustive; then
+    step "x^32 in packets against powf on every float up to 2: Linux, Windows 64- and 32-bit, WebAssembly"
+    (
+        cd "$source_tree"
+        export RAYSPHERE_FULL_TESTS=1
+        export WINEPREFIX=$root/build/wineprefix # the one scripts/test.sh uses, made once
+        . scripts/wine-env.sh
+        cmake --preset native-release >/dev/null
+        cmake --build --preset native-release --target pow32_test
+        build/native-release/pow32_test
+        for preset in mingw64 mingw32; do
+            cmake --build --preset $preset --target pow32_test
+            ctest --preset $preset -R '^pow32_test$'
+        done
+        if [ -d build/web ]; then
+            cmake --build --preset web --target pow32_wasm_test
+            ctest --preset web -R '^pow32_wasm_test$'
+        fi
+    ) || die "x^32 in packets differs from powf"
 fi
 
 step "Checksums"
