@@ -11,19 +11,33 @@
 
 const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "Shows the ray-traced visualisation in a window, live, from the music playing:\n"
+#ifdef _WIN32
+                              "the sound files given (WAV, MP3, FLAC, AAC/M4A, ...), what the desktop plays\n"
+#else
                               "the sound files given (WAV, FLAC, Ogg Vorbis, MP3, ...), what the desktop plays\n"
+#endif
                               "(--capture), or the built-in demo tune when neither is given. The files play\n"
                               "one after another; after the last the program ends.\n"
                               "\n"
+#ifdef _WIN32
+                              "  --capture            visualise what the desktop plays: the default output's\n"
+                              "                       sound (WASAPI loopback)\n"
+#else
                               "  --capture            visualise what the desktop plays: the monitor of the\n"
                               "                       default output (PulseAudio or PipeWire)\n"
+#endif
                               "  --capture=SOURCE     visualise another source (see --list-sources)\n"
                               "  --list-sources       list the sources --capture can take, then stop\n"
                               "  --fps N              frames per second to keep (default 60)\n"
                               "  --frames N           show N frames, then stop\n"
                               "  --screenshot FILE    save the last frame as shown in the window as PNG\n"
+#ifdef _WIN32
+                              "  --headless           run without a window or sound, e.g. with --frames and\n"
+                              "                       --screenshot\n"
+#else
                               "  --headless           run without a display or sound device (SDL's offscreen\n"
                               "                       video and dummy audio), e.g. with --frames and --screenshot\n"
+#endif
                               "  --waveform FILE      feed frame k block k of a raw waveform file (1152 bytes a\n"
                               "                       frame, as render_frames --write-waveform makes); silent\n"
                               "  --write-waveform FILE  write every frame's block to FILE, in the format\n"
@@ -40,8 +54,13 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "  --verbose            print the frame rate and what happens\n"
                               "  --force              let --screenshot and --write-waveform replace an existing\n"
                               "                       file that is not of their kind\n"
+#ifdef _WIN32
+                              "  --video OUT SONG     not available on Windows: the video export runs in the\n"
+                              "                       Linux program\n"
+#else
                               "  --video OUT SONG     render SONG into the video file OUT with its sound, no\n"
                               "                       window (raysphere --video --help tells more)\n"
+#endif
                               "  --help               show this text\n"
                               "  --version            show the program's version\n"
                               "\n"

@@ -356,15 +356,6 @@ static bool checkMemory(const VideoOptions& options) {
     return true;
 }
 
-bool videoRequested(int argc, char** argv) {
-    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
-        if (std::strcmp(argv[i], "--video") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int videoMain(int argc, char** argv) {
     VideoOptions options;
     char error[640];

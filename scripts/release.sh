@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release files of the last commit into dist/:
 #   raysphere_VERSION-1_amd64.deb     the Linux program, built the Debian way
-#   raysphere-VERSION-windows.zip      the plug-in DLLs and the host, 32- and 64-bit
+#   raysphere-VERSION-windows.zip      raysphere.exe, the plug-in DLLs and the host, 32- and 64-bit
 #   raysphere-VERSION-web.tar.gz       the web page, once the project has one
 #   SHA256SUMS
 # From a clean copy of the commit (git archive), dated by the commit: two
@@ -72,10 +72,12 @@ step "Windows zip"
         cmake --preset $preset >/dev/null
         cmake --build --preset $preset --target vis_raysphere vis_player
     done
+    cmake --build --preset mingw64 --target raysphere
 )
 zip=raysphere-$version-windows.zip
 sed "s/@VERSION@/$version/g" "$source_tree/data/windows-readme.txt" >"$work/README.txt"
 python3 "$source_tree/scripts/make_zip.py" "$staging/$zip" \
+    raysphere.exe="$source_tree/build/mingw64/raysphere.exe" \
     vis_raysphere.dll="$source_tree/build/mingw32/vis_raysphere.dll" \
     vis_player.exe="$source_tree/build/mingw32/vis_player.exe" \
     64-bit/vis_raysphere.dll="$source_tree/build/mingw64/vis_raysphere.dll" \

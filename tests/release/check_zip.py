@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the Windows zip of a release: exactly the expected members, the
-32-bit plug-in and host at the top and the 64-bit pair under 64-bit/, each a
+"""Checks the Windows zip of a release: exactly the expected members,
+raysphere.exe (64-bit), the 32-bit plug-in and host at the top and the
+64-bit pair under 64-bit/, each a
 PE file for its machine with the version resource of the release, the
 plug-in's one export and system imports, and the texts with Windows line
 endings.
@@ -21,6 +22,7 @@ from check_dll import CheckFailed, require  # noqa: E402
 
 # Member: machine for programs and libraries, None for texts.
 MEMBERS = {
+    "raysphere.exe": "x86-64",
     "vis_raysphere.dll": "i386",
     "vis_player.exe": "i386",
     "64-bit/vis_raysphere.dll": "x86-64",
@@ -30,7 +32,7 @@ MEMBERS = {
     "NOTICES.txt": None,
 }
 IMAGE_FILE_DLL = 0x2000
-README_TOPICS = ("Plugins", "vis_player.exe", "wine", "64-bit", "--desktop")
+README_TOPICS = ("raysphere.exe", "--capture", "Plugins", "vis_player.exe", "wine", "64-bit", "--desktop")
 
 
 def check_text(name, data, version):
