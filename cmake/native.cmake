@@ -20,6 +20,7 @@ add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
 add_native_test(pow32_test core tests/native/pow32_test.cpp)
 target_compile_options(pow32_test PRIVATE -O2)
 add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
+add_native_test(analysis_test core tests/native/analysis_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)
 include(cmake/web_core.cmake)
