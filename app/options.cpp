@@ -40,6 +40,10 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "  --verbose            print the frame rate and what happens\n"
                               "  --force              let --screenshot and --write-waveform replace an existing\n"
                               "                       file that is not of their kind\n"
+                              "  --scene NAME|FILE    show a built-in scene (see --list-scenes; default\n"
+                              "                       classic, the plug-in's) or a scene file of your own\n"
+                              "  --list-scenes        list the built-in scenes, then stop\n"
+                              "  --cycle SECONDS      go on to the next scene every SECONDS seconds\n"
                               "  --video OUT SONG     render SONG into the video file OUT with its sound, no\n"
                               "                       window (raysphere --video --help tells more)\n"
                               "  --help               show this text\n"
@@ -47,7 +51,8 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "\n"
                               "Keys: SPACE shows the title, F, Alt+Enter or a double-click toggles full\n"
                               "screen, N and P play the next and previous file, I shows the frame rate\n"
-                              "(and the traced size), W toggles tracing at the window's size, ESC quits.\n";
+                              "(and the traced size), W toggles tracing at the window's size, PageDown or ]\n"
+                              "and PageUp or [ show the next and previous scene, ESC quits.\n";
 
 namespace {
 
@@ -149,6 +154,21 @@ AppOptionsStatus parseAppOptions(int argc, char** argv, AppOptions* options, cha
                                 : arg[2] == 'w' && arg[3] == 'a' ? &options->waveformPath
                                                                  : &options->writeWaveformPath;
             *path = value;
+            i++;
+        } else if (strcmp(arg, "--scene") == 0) {
+            if (value == nullptr) {
+                return refuse(error, errorSize, "%s needs a scene's NAME or a FILE", arg);
+            }
+            options->scene = value;
+            i++;
+        } else if (strcmp(arg, "--list-scenes") == 0) {
+            options->listScenes = true;
+        } else if (strcmp(arg, "--cycle") == 0) {
+            if (!readNumber(value, 1, 86400, &number)) {
+                return refuse(error, errorSize, "--cycle needs a whole number of seconds from 1 to 86400, not '%s'",
+                              value != nullptr ? value : "");
+            }
+            options->cycleSeconds = (int32_t)number;
             i++;
         } else {
             return refuse(error, errorSize, "unknown option %s", arg);

@@ -148,6 +148,38 @@ bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t erro
     return true;
 }
 
+bool stageScene(const char* nameOrFile, char* error, size_t errorSize) {
+    static SceneSpec spec;
+    int32_t builtin = STAGE_FROM_FILE;
+    return readNamedScene(nameOrFile, &spec, &builtin, error, errorSize) &&
+           putOnStage(&spec, builtin, error, errorSize);
+}
+
+void stepStage(int32_t step) {
+    static SceneSpec spec;
+    char error[MAX_ERROR_TEXT];
+    int32_t from = stage.builtin == STAGE_FROM_FILE ? (step > 0 ? -1 : 0) : stage.builtin;
+    int32_t index = ((from + step) % builtinSceneCount + builtinSceneCount) % builtinSceneCount;
+    // Built-in scenes read and make their textures without fail: the tests see to it
+    if (readBuiltinScene(index, &spec, error, sizeof(error))) {
+        putOnStage(&spec, index, error, sizeof(error));
+    }
+}
+
+const char* stageSceneName() {
+    return stage.spec.name;
+}
+
+void writeSceneList(FILE* out) {
+    static SceneSpec spec;
+    char error[MAX_ERROR_TEXT];
+    for (int32_t i = 0; i < builtinSceneCount; i++) {
+        if (readBuiltinScene(i, &spec, error, sizeof(error))) {
+            std::fprintf(out, "%-12s %s\n", spec.name, spec.about);
+        }
+    }
+}
+
 void animateStage(const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels) {
     // Advance the angle, keeping it within whole periods of the motion
     float a = motion.angle + ANGLE_STEP;

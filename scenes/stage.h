@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include "analysis/analysis.h"
 #include "scenes/scene_spec.h"
 
@@ -32,6 +33,17 @@ bool readNamedScene(const char* nameOrFile, SceneSpec* spec, int32_t* builtin, c
 // motion targets; the analysis starts afresh, the angle goes on. False with
 // what is wrong when an image texture cannot be read any more.
 bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t errorSize);
+// Reads a built-in scene by name or a scene file and puts it on stage;
+// false with "FILE:LINE: what is wrong", the stage unchanged.
+bool stageScene(const char* nameOrFile, char* error, size_t errorSize);
+// Puts the built-in scene `step` places after the one on stage (negative:
+// before) on stage, going round; from a scene file, 1 gives the first.
+void stepStage(int32_t step);
+// The name of the scene on stage, "" before the first.
+const char* stageSceneName();
+// Writes one line per built-in scene, "classic" first: its name, padded, and
+// its description.
+void writeSceneList(FILE* out);
 // One step of motion: the angle, the analysis of `block`, then every moving
 // property. Allocates nothing.
 void animateStage(const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels);
