@@ -22,6 +22,7 @@ target_compile_options(pow32_test PRIVATE -O2)
 add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
 add_native_test(analysis_test core tests/native/analysis_test.cpp)
 add_native_test(scene_file_test core tests/native/scene_file_test.cpp)
+target_compile_definitions(scene_file_test PRIVATE SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_native_test(stage_test core tests/native/stage_test.cpp)
 
 include(cmake/tools.cmake OPTIONAL)

@@ -76,6 +76,27 @@ TEST(SceneFile, AGoodFileGivesItsRecordsAndMotion) {
     EXPECT_EQ(spec.terms[spec.channels[1].first].driver, DRIVER_BEAT);
 }
 
+// The README's complete example reads, with what it says.
+TEST(SceneFile, TheReadmeExampleReads) {
+    std::FILE* file = std::fopen(SOURCE_DIR "/README.md", "rb");
+    ASSERT_NE(file, nullptr);
+    std::string readme;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
+        readme.append(chunk, n);
+    }
+    std::fclose(file);
+    size_t start = readme.find("```toml\n");
+    ASSERT_NE(start, std::string::npos);
+    start += 8;
+    size_t end = readme.find("```", start);
+    ASSERT_NE(end, std::string::npos);
+    ASSERT_EQ(read(readme.substr(start, end - start)), "");
+    EXPECT_STREQ(spec.name, "example");
+    EXPECT_EQ(spec.objectCount, 3);
+    EXPECT_EQ(spec.textureCount, 1);
+}
+
 TEST(SceneFile, BadFilesAreRefusedWithTheirLine) {
     expectRefused("", 1, "needs 'name'");
     expectRefused(std::string("\x7f\x45\x4c\x46\x02\x01\x01\0\0\xff\xfe\x80 junk", 16), 1, "");
