@@ -33,8 +33,8 @@ bool resetAnalysis(MusicAnalysis* analysis) {
 
     // Hann window over the block
     const double pi = 3.14159265358979323846;
-    for (int32_t i = 0; i < ANALYSIS_SAMPLES; i++) {
-        analysis->window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * pi * i / (ANALYSIS_SAMPLES - 1)));
+    for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
+        analysis->window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * pi * i / (BLOCK_SAMPLES - 1)));
         analysis->windowSquares += analysis->window[i] * analysis->window[i];
     }
 
@@ -57,11 +57,11 @@ bool resetAnalysis(MusicAnalysis* analysis) {
     return true;
 }
 
-void analyseBlock(MusicAnalysis* analysis, const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels) {
+void analyseBlock(MusicAnalysis* analysis, const WaveformBlock block, int32_t channels) {
     // Mix the channels to one signal in -1..1 and measure its loudness
     float input[FFT_SIZE];
     float squares = 0.0f;
-    for (int32_t i = 0; i < ANALYSIS_SAMPLES; i++) {
+    for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
         float sample = static_cast<float>(static_cast<int8_t>(block[0][i])) / 128.0f;
         if (channels >= 2) {
             sample = 0.5f * (sample + static_cast<float>(static_cast<int8_t>(block[1][i])) / 128.0f);
@@ -69,10 +69,10 @@ void analyseBlock(MusicAnalysis* analysis, const uint8_t block[ANALYSIS_CHANNELS
         squares += sample * sample;
         input[i] = sample * analysis->window[i];
     }
-    for (int32_t i = ANALYSIS_SAMPLES; i < FFT_SIZE; i++) {
+    for (int32_t i = BLOCK_SAMPLES; i < FFT_SIZE; i++) {
         input[i] = 0.0f;
     }
-    float loudness = std::sqrt(squares / ANALYSIS_SAMPLES) * 1.4142135f;
+    float loudness = std::sqrt(squares / BLOCK_SAMPLES) * 1.4142135f;
     analysis->loudness = loudness > 1.0f ? 1.0f : loudness;
     analysis->loudnessEnvelope = follow(analysis->loudnessEnvelope, analysis->loudness);
 

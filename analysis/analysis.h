@@ -4,10 +4,9 @@
 // sequence of blocks gives the same values on every front end.
 #pragma once
 #include <cstdint>
+#include "frame/waveform_block.h"
 
-constexpr int32_t ANALYSIS_SAMPLES = 576; // samples a block holds for each channel
-constexpr int32_t ANALYSIS_CHANNELS = 2;  // channel slots of a block
-constexpr int32_t FFT_SIZE = 1024;        // the block, windowed, zero-padded to this length
+constexpr int32_t FFT_SIZE = 1024; // the block, windowed, zero-padded to this length
 constexpr int32_t FFT_BINS = FFT_SIZE / 2 + 1;
 constexpr int32_t BAND_COUNT = 16;            // log-spaced from about 43 Hz to 22 kHz at 44.1 kHz
 constexpr int32_t FFT_STATE_BYTES = 16384;    // room for the FFT's tables, checked when they are made
@@ -26,7 +25,7 @@ struct MusicAnalysis {
     int32_t framesSinceBeat;              // frames since the last beat, saturating
     int32_t beats;                        // beats found since the reset
     int32_t bandFirstBin[BAND_COUNT + 1]; // band b covers bins bandFirstBin[b] .. bandFirstBin[b + 1] - 1
-    float window[ANALYSIS_SAMPLES];       // Hann window over the block
+    float window[BLOCK_SAMPLES];          // Hann window over the block
     float windowSquares;                  // sum of the window's squares
     void* fft;                            // the real FFT's set-up, inside fftState
     alignas(16) uint8_t fftState[FFT_STATE_BYTES];
@@ -37,4 +36,4 @@ struct MusicAnalysis {
 bool resetAnalysis(MusicAnalysis* analysis);
 // Takes one block (channels 1 or 2: one uses slot 0 alone) into the analysis.
 // Allocates nothing.
-void analyseBlock(MusicAnalysis* analysis, const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels);
+void analyseBlock(MusicAnalysis* analysis, const WaveformBlock block, int32_t channels);

@@ -17,7 +17,7 @@
 #include "app/traced_size.h"
 #include "app/video_main.h"
 #include "app/window.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/title_box.h"
 #include "overlays/title_font.h"
 #include "raytracer/sampling.h"
@@ -61,7 +61,8 @@ struct AppRun {
     AppWindow window;           // opened in set-up, closed in shutdown
     AppInput input;             // where the waveform comes from
     bool sdlStarted;            // SDL_Init succeeded
-    winampVisModule module;     // what the player would hand the plug-in
+    WaveformBlock block;        // the frame's waveform, as the player would hand it to the plug-in
+    int32_t channels;           // the block's channels in use
     uint8_t frame[FRAME_BYTES]; // the render surface; persists from frame to frame
     uint8_t* sizedPixels;       // --size or the window's size: the image's memory, malloc'd
     size_t sizedBytes;          // bytes at sizedPixels
@@ -426,15 +427,15 @@ bool showOneFrame() {
         SDL_Delay((Uint32)run.slowMs); // a slow machine, for the test of the traced size
     }
 #endif
-    inputBlock(&run.input, run.frameIndex, run.module.waveformData);
-    run.module.nCh = run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels;
-    if (run.waveformOut != nullptr && fwrite(run.module.waveformData, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
+    inputBlock(&run.input, run.frameIndex, run.block);
+    run.channels = run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels;
+    if (run.waveformOut != nullptr && fwrite(run.block, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
         run.waveformOutFailed = true;
     }
     if (run.image.pixels != run.frame) {
-        composeFrameAt(&run.image, &run.module);
+        composeFrameAt(&run.image, run.block, run.channels);
     } else {
-        composeFrame(run.frame, &run.module);
+        composeFrame(run.frame, run.block, run.channels);
     }
     if (stepTitleBox(&run.title)) {
         drawTitleBox(&run.image, inputTitle(&run.input), run.textScale);
@@ -599,9 +600,7 @@ int main(int argc, char** argv) {
     }
 
     // What the plug-in's Init does before the first frame
-    setSampleGrid();
-    buildScene(&textureStore);
-    run.module.nCh = 2;
+    startCore();
 
     // Frames until ESC, the window closing, the frame count or the end of the playlist
     run.clock.frequency = SDL_GetPerformanceFrequency();

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include "audio/waveform_block.h"
 
-constexpr size_t RAW_BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL;
+constexpr size_t RAW_BLOCK_BYTES = BLOCK_BYTES;
 
 enum RawStatus { RAW_OK, RAW_EMPTY, RAW_PARTIAL_BLOCK };
 

@@ -8,10 +8,8 @@
 #include "about/about.h"
 #include "display/display.h"
 #include "display/platform.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/title.h"
-#include "raytracer/sampling.h"
-#include "raytracer/scene.h"
 
 // Shows the about box, owned by the player's window; its result is not used.
 void Config(winampVisModule* module) {
@@ -21,8 +19,7 @@ void Config(winampVisModule* module) {
 
 // Builds the scene and takes the display: 0, or the set-up's failure code.
 int32_t Init(winampVisModule* module) {
-    setSampleGrid();
-    buildScene(&textureStore);
+    startCore();
     titleRequested = 0;
     return setUpDisplay(module);
 }
@@ -34,7 +31,7 @@ int32_t Render(winampVisModule* module) {
     if (lockRenderSurface(&frame) != DD_OK) {
         return 1;
     }
-    composeFrame(frame, module);
+    composeFrame(frame, module->waveformData, module->nCh);
     unlockRenderSurface();
     drawTitle(module);
     presentFrame();

@@ -2,7 +2,7 @@
 // per-frame motion driven by the animation angle and the first waveform byte.
 #pragma once
 #include <cstdint>
-#include "host/winamp_vis.h"
+#include "frame/waveform_block.h"
 #include "raytracer/geometry.h"
 
 struct Texture {
@@ -63,4 +63,4 @@ extern SceneMotion motion;
 extern TextureStore textureStore; // zero at load, never written
 
 void buildScene(TextureStore* store);
-void animateScene(const winampVisModule* module);
+void animateScene(const WaveformBlock block);

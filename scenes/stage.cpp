@@ -10,6 +10,10 @@
 
 Stage stage;
 
+// The spec holds the camera and the light as their records' floats.
+static_assert(sizeof(Camera) == sizeof(SceneSpec::camera), "the camera is eye, target, zoom and roll");
+static_assert(sizeof(Light) == sizeof(SceneSpec::light), "the light is its position");
+
 // What the drivers read in one frame.
 struct DriverInputs {
     float angle; // the animation angle
@@ -158,7 +162,8 @@ bool stageScene(const char* nameOrFile, char* error, size_t errorSize) {
 void stepStage(int32_t step) {
     static SceneSpec spec;
     char error[MAX_ERROR_TEXT];
-    int32_t from = stage.builtin == STAGE_FROM_FILE ? (step > 0 ? -1 : 0) : stage.builtin;
+    int32_t from =
+        stage.builtin == STAGE_FROM_FILE || stage.spec.objectCount == 0 ? (step > 0 ? -1 : 0) : stage.builtin;
     int32_t index = ((from + step) % builtinSceneCount + builtinSceneCount) % builtinSceneCount;
     // Built-in scenes read and make their textures without fail: the tests see to it
     if (readBuiltinScene(index, &spec, error, sizeof(error))) {
@@ -180,7 +185,7 @@ void writeSceneList(FILE* out) {
     }
 }
 
-void animateStage(const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels) {
+void animateStage(const WaveformBlock block, int32_t channels) {
     // Advance the angle, keeping it within whole periods of the motion
     float a = motion.angle + ANGLE_STEP;
     if (a >= ANGLE_WRAP_AT) {
@@ -188,6 +193,10 @@ void animateStage(const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int3
     }
     motion.angle = a;
     analyseBlock(&stage.analysis, block, channels);
+
+    // The camera and the light as written, as the fixed scene sets its zoom and roll every frame
+    std::memcpy(&motion.camera, stage.spec.camera, sizeof(stage.spec.camera));
+    std::memcpy(&motion.light.position, stage.spec.light, sizeof(stage.spec.light));
 
     // Every moving property: base + terms, a zero base, phase or bias not added
     DriverInputs in = {a, static_cast<float>(block[0][0] >> 1), &stage.analysis};

@@ -46,4 +46,4 @@ const char* stageSceneName();
 void writeSceneList(FILE* out);
 // One step of motion: the angle, the analysis of `block`, then every moving
 // property. Allocates nothing.
-void animateStage(const uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES], int32_t channels);
+void animateStage(const WaveformBlock block, int32_t channels);

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -28,7 +28,7 @@ struct NamedFrame {
     int32_t number; // frames from load, 1 the first
     SceneMotion motion;
     Scene scene;
-    winampVisModule module;
+    WaveformBlock block; // the demo tune's block of the frame
 };
 
 static NamedFrame namedFrames[NAMED_FRAME_COUNT] = {
@@ -78,20 +78,17 @@ static void printLoad(const char* when) {
 
 // Moves the scene from load up to each named frame, keeping the state before it.
 static void prepareNamedFrames() {
-    setSampleGrid();
-    buildScene(&textureStore);
-    winampVisModule module = {};
-    module.nCh = 2;
+    startCore();
+    WaveformBlock block = {};
     int32_t done = 0;
     for (NamedFrame& named : namedFrames) {
         for (; done < named.number - 1; done++) {
-            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, module.waveformData);
-            animateScene(&module);
+            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, block);
+            animateScene(block);
         }
         named.motion = motion;
         named.scene = scene;
-        named.module = module;
-        demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, named.module.waveformData);
+        demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, named.block);
     }
 }
 
@@ -106,14 +103,14 @@ typedef void (*FrameRoutine)(const NamedFrame& named);
 
 static void plugInFrame(const NamedFrame& named) {
     restore(named);
-    composeFrame(frame, &named.module);
+    composeFrame(frame, named.block, 2);
 }
 
 static FrameImage image;
 
 static void imageFrame(const NamedFrame& named) {
     restore(named);
-    composeFrameAt(&image, &named.module);
+    composeFrameAt(&image, named.block, 2);
 }
 
 // Times the routine on the named frame: frames per round chosen from a first

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -19,12 +19,10 @@
 #include "cli/output_file.h"
 #include "version.h"
 
-static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;
 static constexpr size_t PATH_CAPACITY = 4096;
 static constexpr size_t FILE_NAME_ROOM = 32; // "/frame_1000000.png" and its terminator fit
 static constexpr int EXIT_BAD_ARGUMENTS = 2;
-static_assert(sizeof(winampVisModule::waveformData) == BLOCK_BYTES, "a block fills the module's waveform");
 
 static const char* const PROGRAM = "render_frames";
 
@@ -53,8 +51,8 @@ struct Files {
 
 static uint8_t plugInFrame[FRAME_BYTES]; // the render surface, zero at start
 static FrameImage frame;                 // what is written: the plug-in's frame, or the --size image
+static WaveformBlock block;              // the frame's waveform, as the player would hand it over
 static uint8_t* rgbImage;                // the frame as the PNG's RGB rows, made at start-up
-static winampVisModule module;           // what the player would hand over
 static char path[PATH_CAPACITY];         // file name of the frame being written
 static OutputFile frameFile;             // the frame file being written
 
@@ -67,7 +65,7 @@ static void printUsage(FILE* out) {
                  "Without --waveform the built-in demo tune plays, %u samples (1/%d s) per frame.\n"
                  "\n"
                  "  --waveform FILE        feed the frames from FILE: 8-bit waveform blocks of\n"
-                 "                         %ld bytes per frame (channel 0's %d samples, then\n"
+                 "                         %d bytes per frame (channel 0's %d samples, then\n"
                  "                         channel 1's); when the file runs out, its last block\n"
                  "                         repeats\n"
                  "  --raw                  also write each frame's %d bytes as frame_0001.raw, ...\n"
@@ -76,13 +74,14 @@ static void printUsage(FILE* out) {
                  "                         format --waveform reads\n"
                  "  --size WxH             trace every pixel of a W x H frame (%d to %d each way),\n"
                  "                         with the oscilloscope scaled, instead of the plug-in's\n"
-                 "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
+                 "                         half-resolution 320 x 200 frame (which 320x200 gives);\n"
+                 "                         --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
                  "  --help                 show this text\n"
                  "  --version              show the program's version\n",
-                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL, FRAME_BYTES,
-                 MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
+                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, static_cast<int>(BLOCK_BYTES),
+                 static_cast<int>(BLOCK_SAMPLES), FRAME_BYTES, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
 }
 
 // Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
@@ -206,15 +205,15 @@ static bool openWaveformIn(Files* files, const char* waveformPath) {
         return false;
     }
     if (size < static_cast<std::uintmax_t>(BLOCK_BYTES)) {
-        std::fprintf(stderr, "%s: waveform file '%s' is too short: %ju bytes, less than one block of %ld bytes\n",
-                     PROGRAM, waveformPath, size, BLOCK_BYTES);
+        std::fprintf(stderr, "%s: waveform file '%s' is too short: %ju bytes, less than one block of %d bytes\n",
+                     PROGRAM, waveformPath, size, static_cast<int>(BLOCK_BYTES));
         return false;
     }
     if (size % BLOCK_BYTES != 0) {
         std::fprintf(stderr,
-                     "%s: waveform file '%s' has %ju bytes, not a whole number of %ld-byte blocks "
+                     "%s: waveform file '%s' has %ju bytes, not a whole number of %d-byte blocks "
                      "(%ju bytes over)\n",
-                     PROGRAM, waveformPath, size, BLOCK_BYTES, size % BLOCK_BYTES);
+                     PROGRAM, waveformPath, size, static_cast<int>(BLOCK_BYTES), size % BLOCK_BYTES);
         return false;
     }
     files->waveformIn = std::fopen(waveformPath, "rb");
@@ -256,17 +255,17 @@ static bool createOutputDir(const char* dir) {
     return true;
 }
 
-// Puts the block of frame `index` (from 0) into the module record: the next
+// Puts the block of frame `index` (from 0) into `block`: the next
 // block of the file while it lasts, the last one after, or the demo tune's.
 static bool feedWaveform(Files* files, int32_t index) {
     if (files->waveformIn == nullptr) {
-        demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, module.waveformData);
+        demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, block);
         return true;
     }
     if (files->blocksLeft == 0) {
         return true;
     }
-    if (std::fread(module.waveformData, 1, BLOCK_BYTES, files->waveformIn) != static_cast<size_t>(BLOCK_BYTES)) {
+    if (std::fread(block, 1, BLOCK_BYTES, files->waveformIn) != static_cast<size_t>(BLOCK_BYTES)) {
         std::fprintf(stderr, "%s: cannot read waveform file '%s': it ended early or failed\n", PROGRAM, files->inPath);
         return false;
     }
@@ -278,8 +277,7 @@ static bool copyWaveform(Files* files) {
     if (files->waveformOut.stream == nullptr) {
         return true;
     }
-    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut.stream) !=
-        static_cast<size_t>(BLOCK_BYTES)) {
+    if (std::fwrite(block, 1, BLOCK_BYTES, files->waveformOut.stream) != static_cast<size_t>(BLOCK_BYTES)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
                      std::strerror(errno));
         return false;
@@ -377,11 +375,7 @@ static bool renderFrames(const Options& options, Files* files) {
         if (!feedWaveform(files, index) || !copyWaveform(files)) {
             return false;
         }
-        if (options.width == 0) {
-            composeFrame(plugInFrame, &module);
-        } else {
-            composeFrameAt(&frame, &module);
-        }
+        composeImage(&frame, block, 2);
         framePath(options.outputDir, number, "png");
         if (!writePng()) {
             return false;
@@ -442,10 +436,8 @@ int main(int argc, char** argv) {
     }
     selectTracer(fastestTracer());
 
-    // What the plug-in's Init does before the first frame; the player fills nCh
-    setSampleGrid();
-    buildScene(&textureStore);
-    module.nCh = 2;
+    // What the plug-in's Init does before the first frame
+    startCore();
 
     bool rendered = started && renderFrames(options, &files);
     stopTracerPool();
@@ -461,8 +453,8 @@ int main(int argc, char** argv) {
     std::printf("wrote %d frames to %s (frame_0001.png .. frame_%04d.png%s)\n", static_cast<int>(options.frameCount),
                 options.outputDir, static_cast<int>(options.frameCount), options.writeRaw ? ", and .raw" : "");
     if (options.writeWaveformPath != nullptr) {
-        std::printf("wrote %d waveform blocks of %ld bytes to %s\n", static_cast<int>(options.frameCount), BLOCK_BYTES,
-                    options.writeWaveformPath);
+        std::printf("wrote %d waveform blocks of %d bytes to %s\n", static_cast<int>(options.frameCount),
+                    static_cast<int>(BLOCK_BYTES), options.writeWaveformPath);
     }
     return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

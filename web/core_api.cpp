@@ -1,4 +1,4 @@
-// The core as the web page's trace worker calls it: one module record, the
+// The core as the web page's trace worker calls it: one waveform block, the
 // plug-in's 320 x 200 frame or a sharp frame of any size, the title box over
 // it, and the result as RGBA bytes for a canvas.
 #include <emscripten/emscripten.h>
@@ -7,9 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include "audio/waveform_block.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/title_box.h"
-#include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
@@ -20,7 +19,7 @@ namespace {
 constexpr int32_t TITLE_BYTES = 1024;
 
 struct WebCore {
-    winampVisModule module;        // what the player would hand the plug-in
+    WaveformBlock block;           // the waveform of the next frame
     uint8_t frame[FRAME_BYTES];    // the render surface; its bottom rows persist
     FrameImage image;              // the frame traced last: the render surface or the sharp image
     uint8_t* sharpPixels;          // the sharp image's memory, made anew when its size changes
@@ -80,10 +79,8 @@ extern "C" {
 // What the plug-in's Init does before the first frame, and the tracer
 // threads; returns the threads tracing a sharp frame.
 EMSCRIPTEN_KEEPALIVE int32_t webStart(int32_t threads) {
-    setSampleGrid();
-    buildScene(&textureStore);
+    startCore();
     selectTracer(fastestTracer());
-    web.module.nCh = 2;
     web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
     if (threads > 1 && !web.poolStarted) {
         web.poolStarted = startTracerPool(threads);
@@ -98,13 +95,12 @@ EMSCRIPTEN_KEEPALIVE int16_t* webPcm() {
 
 // Where a ready-made block of 2 x 576 bytes goes (the test hook's waveforms).
 EMSCRIPTEN_KEEPALIVE uint8_t* webBlock() {
-    return &web.module.waveformData[0][0];
+    return &web.block[0][0];
 }
 
-// The samples written at webPcm as the player's block.
-EMSCRIPTEN_KEEPALIVE void webBlockFromPcm(int32_t channels) {
-    blockFromPcm16(web.pcm, 2, BLOCK_FRAMES, web.module.waveformData);
-    web.module.nCh = channels;
+// The samples written at webPcm as the next frame's block.
+EMSCRIPTEN_KEEPALIVE void webBlockFromPcm() {
+    blockFromPcm16(web.pcm, 2, BLOCK_FRAMES, web.block);
 }
 
 // The title a request shows: the source's, changed as the playlist moves.
@@ -118,26 +114,24 @@ EMSCRIPTEN_KEEPALIVE void webRequestTitle() {
     requestTitleBox(&web.titleRequest);
 }
 
-// One frame from the block in the module record: the plug-in's at 320 x 200,
-// else every pixel traced at `width` x `height`. Returns its RGBA bytes, or
-// null when memory runs out.
+// One frame from the block: the plug-in's at 320 x 200, else every pixel
+// traced at `width` x `height`. Returns its RGBA bytes, or null when memory
+// runs out.
 EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t channels) {
-    web.module.nCh = channels;
     int32_t scale = 1;
     if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
         web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
-        composeFrame(web.frame, &web.module);
     } else {
         if (width < MIN_IMAGE_SIDE || height < MIN_IMAGE_SIDE || width > MAX_IMAGE_SIDE || height > MAX_IMAGE_SIDE ||
             !sizeSharpImage(width, height)) {
             return nullptr;
         }
-        composeFrameAt(&web.image, &web.module);
         int32_t widthScale = width / FRAME_WIDTH;
         int32_t heightScale = height / FRAME_HEIGHT;
         scale = widthScale < heightScale ? widthScale : heightScale;
         scale = scale > 1 ? scale : 1;
     }
+    composeImage(&web.image, web.block, channels);
     if (stepTitleBox(&web.titleRequest)) {
         drawTitleBox(&web.image, web.title, scale);
     }

@@ -20,7 +20,7 @@ async function start(message) {
 function takeBlock(message) {
     if (message.pcm) {
         core.HEAP16.set(message.pcm, core._webPcm() >> 1);
-        core._webBlockFromPcm(2);
+        core._webBlockFromPcm();
     } else {
         core.HEAPU8.set(message.block, core._webBlock());
     }

@@ -10,7 +10,7 @@
 
 namespace {
 
-typedef uint8_t Block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES];
+typedef WaveformBlock Block;
 
 MusicAnalysis analysis; // large: kept out of the stack
 
@@ -18,7 +18,7 @@ MusicAnalysis analysis; // large: kept out of the stack
 // (of 127), continuing from sample `start`; the right channel a copy.
 void toneBlock(Block block, double bin, double amplitude, int64_t start) {
     const double pi = 3.14159265358979323846;
-    for (int32_t i = 0; i < ANALYSIS_SAMPLES; i++) {
+    for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
         double value = amplitude * 127.0 * std::sin(2.0 * pi * bin * double(start + i) / FFT_SIZE);
         block[0][i] = static_cast<uint8_t>(static_cast<int8_t>(std::lround(value)));
         block[1][i] = block[0][i];
@@ -66,7 +66,7 @@ TEST(Analysis, ToneLandsInItsBand) {
         double bin = 0.5 * (first + end - 1);
         Block block;
         for (int32_t frame = 0; frame < 10; frame++) {
-            toneBlock(block, bin, 0.9, int64_t(frame) * ANALYSIS_SAMPLES);
+            toneBlock(block, bin, 0.9, int64_t(frame) * BLOCK_SAMPLES);
             analyseBlock(&analysis, block, 2);
         }
         EXPECT_EQ(loudestBand(), band) << "tone at bin " << bin;
@@ -144,7 +144,7 @@ TEST(Analysis, SameBlocksGiveTheSameValues) {
         std::vector<uint8_t> values;
         Block block;
         for (int32_t frame = 0; frame < 200; frame++) {
-            toneBlock(block, 7.0 + frame % 13, 0.2 + 0.004 * frame, int64_t(frame) * ANALYSIS_SAMPLES);
+            toneBlock(block, 7.0 + frame % 13, 0.2 + 0.004 * frame, int64_t(frame) * BLOCK_SAMPLES);
             if (frame % 17 == 0) {
                 block[1][0] = 127;
             }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/scope.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
@@ -32,10 +32,9 @@ class ComposeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // What Init does before the first frame
-        setSampleGrid();
-        buildScene(&textureStore);
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        startCore();
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
         frame.assign(256000, 0);
         other.assign(256000, 0);
     }
@@ -54,12 +53,13 @@ class ComposeTest : public ::testing::Test {
     void fillSwing() {
         for (int32_t c = 0; c < 2; c++) {
             for (int32_t i = 0; i < 576; i++) {
-                module.waveformData[c][i] = static_cast<uint8_t>((i * (c == 0 ? 37 : 53)) & 0xFF);
+                block[c][i] = static_cast<uint8_t>((i * (c == 0 ? 37 : 53)) & 0xFF);
             }
         }
     }
 
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
     std::vector<uint8_t> frame;
     std::vector<uint8_t> other;
     SceneMotion savedMotion;
@@ -73,19 +73,19 @@ TEST_F(ComposeTest, RunsTheStagesInOrder) {
     fillPattern(frame, 3);
     fillPattern(other, 3);
     save();
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     restore();
-    animateScene(&module);
+    animateScene(block);
     renderView(other.data(), &motion.camera, &motion.light);
     upsampleFrame(other.data());
-    drawScope(other.data(), &module);
+    drawScope(other.data(), block, channels);
     EXPECT_TRUE(frame == other);
 }
 
 TEST_F(ComposeTest, ScopeIsDrawnOverTheTracedPicture) {
     // A silent waveform: both channels mark row 64 from column 2 to 312, sampled
     // and interpolated pixels alike; columns 0, 1 and 313 keep the picture.
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     for (int32_t x = 2; x <= 312; x++) {
         ASSERT_TRUE(isMark(frame, x, 64)) << "column " << x;
     }
@@ -103,15 +103,15 @@ TEST_F(ComposeTest, CentreSphereFollowsTheFirstWaveformByte) {
         float radius;
     } cases[] = {{0x00, 30.0f}, {0x02, 36.3110f}, {0xFF, 37.2947f}};
     for (const auto& c : cases) {
-        module.waveformData[0][0] = c.byte;
-        composeFrame(frame.data(), &module);
+        block[0][0] = c.byte;
+        composeFrame(frame.data(), block, channels);
         EXPECT_NEAR(scene.spheres[0].radius, c.radius, 1e-3f) << "byte " << int(c.byte);
     }
 }
 
 TEST_F(ComposeTest, EachCallMovesTheSceneOneStep) {
     float before = motion.angle;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     EXPECT_FLOAT_EQ(motion.angle, before + 0.01f);
 }
 
@@ -122,7 +122,7 @@ TEST_F(ComposeTest, NothingOfThePreviousFrameSurvivesInTracedRows) {
     // (whose fourth bytes stay), in all four.
     fillSwing();
     fillPattern(frame, 1);
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     std::vector<bool> touched(320 * 181);
     for (int32_t y = 0; y < 181; y++) {
         for (int32_t x = 0; x < 320; x++) {
@@ -134,12 +134,12 @@ TEST_F(ComposeTest, NothingOfThePreviousFrameSurvivesInTracedRows) {
         }
     }
 
-    std::memset(module.waveformData, 0x40, sizeof(module.waveformData)); // a level line in row 96
+    std::memset(block, 0x40, sizeof(block)); // a level line in row 96
     save();
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     restore();
     fillPattern(other, 1);
-    composeFrame(other.data(), &module);
+    composeFrame(other.data(), block, channels);
 
     int32_t differing = 0;
     for (int32_t y = 0; y < 181; y++) {
@@ -159,7 +159,7 @@ TEST_F(ComposeTest, RowsBelowTheTracedPictureKeepTheirBytes) {
     fillPattern(frame, 9);
     std::vector<uint8_t> before = frame;
     for (int32_t call = 0; call < 2; call++) {
-        composeFrame(frame.data(), &module);
+        composeFrame(frame.data(), block, channels);
     }
     // Pixel (0, 181) takes the last sample of row 180 in its colour bytes only
     EXPECT_EQ(frame[181 * ROW + 3], before[181 * ROW + 3]);
@@ -172,10 +172,10 @@ TEST_F(ComposeTest, RowsBelowTheTracedPictureKeepTheirBytes) {
 
 TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
     // No channel drawn: every fourth byte of the frame keeps the pattern.
-    module.nCh = 0;
+    channels = 0;
     fillPattern(frame, 5);
     std::vector<uint8_t> before = frame;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     int32_t changed = 0;
     for (int32_t i = 3; i < 256000; i += 4) {
         changed += frame[i] != before[i] ? 1 : 0;
@@ -183,11 +183,11 @@ TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
     EXPECT_EQ(changed, 0);
 
     // Two channels drawn: a fourth byte changes only where a mark is.
-    module.nCh = 2;
+    channels = 2;
     fillSwing();
     fillPattern(frame, 6);
     before = frame;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     int32_t marks = 0;
     for (int32_t y = 0; y < 200; y++) {
         for (int32_t x = 0; x < 320; x++) {
@@ -204,8 +204,8 @@ TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
 
 TEST_F(ComposeTest, SameWaveformTwiceGivesDifferentFrames) {
     fillSwing();
-    composeFrame(frame.data(), &module);
-    composeFrame(other.data(), &module);
+    composeFrame(frame.data(), block, channels);
+    composeFrame(other.data(), block, channels);
     int32_t differingPixels = 0;
     for (int32_t i = 0; i < 181 * ROW; i += 4) {
         differingPixels += std::memcmp(&frame[i], &other[i], 3) != 0 ? 1 : 0;
@@ -220,8 +220,8 @@ TEST_F(ComposeTest, TopRowIsSkyAndThePictureIsNotBlank) {
     // up, and row 0 (the top, since the camera is rolled by pi) sees only
     // sky: red 128, green 128, blue 255, stored blue first. Below it the
     // frame holds many colours.
-    module.nCh = 0;
-    composeFrame(frame.data(), &module);
+    channels = 0;
+    composeFrame(frame.data(), block, channels);
     int32_t sky = 0;
     for (int32_t x = 0; x < 320; x++) {
         const uint8_t* p = frame.data() + x * 4;

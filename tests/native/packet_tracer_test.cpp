@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
@@ -19,7 +19,7 @@ namespace {
 enum Waveform { SILENCE, RANDOM_BYTES, SWEEP, SQUARE, WAVEFORM_COUNT };
 const char* const waveformNames[WAVEFORM_COUNT] = {"silence", "random bytes", "sweep", "square"};
 
-void fillWaveform(winampVisModule* module, Waveform kind, uint32_t frame) {
+void fillWaveform(WaveformBlock block, Waveform kind, uint32_t frame) {
     uint32_t seed = 12345u + frame * 7919u;
     for (int32_t c = 0; c < 2; c++) {
         for (int32_t i = 0; i < 576; i++) {
@@ -40,7 +40,7 @@ void fillWaveform(winampVisModule* module, Waveform kind, uint32_t frame) {
             default:
                 break;
             }
-            module->waveformData[c][i] = byte;
+            block[c][i] = byte;
         }
     }
 }
@@ -71,10 +71,9 @@ uint64_t fnv1a(const uint8_t* bytes, size_t size) {
 class PacketTracerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setSampleGrid();
-        buildScene(&textureStore);
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        startCore();
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
         savedTracer = activeTracer;
         for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
             if (tracerAvailable(static_cast<TracerKind>(kind))) {
@@ -96,7 +95,7 @@ class PacketTracerTest : public ::testing::Test {
             std::vector<uint8_t> frame(FRAME_BYTES, 0x5A);
             selectTracer(kind);
             ASSERT_EQ(frameRowsRoutine(), rowsTable[kind]) << "the packet tracer does not know the scene";
-            composeFrame(frame.data(), &module);
+            composeFrame(frame.data(), block, channels);
             if (kind == TRACER_REFERENCE) {
                 reference = frame;
             } else {
@@ -105,7 +104,8 @@ class PacketTracerTest : public ::testing::Test {
         }
     }
 
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
     TracerKind savedTracer;
     std::vector<TracerKind> kinds;
 };
@@ -122,7 +122,7 @@ TEST_F(PacketTracerTest, SameFramesAsTheReference) {
         for (int32_t w = 0; w < WAVEFORM_COUNT; w++) {
             motion.angle = angle;
             for (int32_t f = 0; f < 6; f++) {
-                fillWaveform(&module, static_cast<Waveform>(w), static_cast<uint32_t>(start + f));
+                fillWaveform(block, static_cast<Waveform>(w), static_cast<uint32_t>(start + f));
                 expectSameFrame(waveformNames[w]);
             }
         }
@@ -142,7 +142,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
     int32_t farFloor = 0;
     for (const auto& size : sizes) {
         motion.angle = angleAfter(1000 + size[0]);
-        fillWaveform(&module, SWEEP, static_cast<uint32_t>(size[0]));
+        fillWaveform(block, SWEEP, static_cast<uint32_t>(size[0]));
         SceneMotion motionBefore = motion;
         std::vector<uint8_t> reference;
         for (TracerKind kind : kinds) {
@@ -150,7 +150,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
             std::vector<uint8_t> bytes(static_cast<size_t>(size[0]) * size[1] * 4 + 16, 0xC3);
             FrameImage image = {bytes.data(), size[0], size[1], size[0] * 4};
             selectTracer(kind);
-            composeFrameAt(&image, &module);
+            composeFrameAt(&image, block, channels);
             if (kind == TRACER_REFERENCE) {
                 reference = bytes;
             } else {
@@ -200,8 +200,8 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
     // the light passes well clear of: the light inside a sphere, on one,
     // just above one, far away and under the floor must not change a pixel.
     motion.angle = angleAfter(500);
-    fillWaveform(&module, SWEEP, 500);
-    animateScene(&module);
+    fillWaveform(block, SWEEP, 500);
+    animateScene(block);
     const SphereData& centre = scene.spheres[0];
     const SphereData& side = scene.spheres[1];
     const Vector3 lights[] = {centre.center,
@@ -247,7 +247,7 @@ TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
     const int32_t sizes[][2] = {{24, 9}, {8, 3}, {520, 6}, {1, 40}};
     for (const auto& size : sizes) {
         motion.angle = angleAfter(2000 + size[0]);
-        fillWaveform(&module, RANDOM_BYTES, static_cast<uint32_t>(size[1]));
+        fillWaveform(block, RANDOM_BYTES, static_cast<uint32_t>(size[1]));
         SceneMotion motionBefore = motion;
         std::vector<uint8_t> images[2];
         const TracerKind compared[2] = {TRACER_REFERENCE, TRACER_AVX512};
@@ -256,7 +256,7 @@ TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
             images[i].assign(static_cast<size_t>(size[0]) * size[1] * 4 + 64, 0x3C);
             FrameImage image = {images[i].data(), size[0], size[1], size[0] * 4};
             selectTracer(compared[i]);
-            composeFrameAt(&image, &module);
+            composeFrameAt(&image, block, channels);
         }
         EXPECT_TRUE(images[0] == images[1]) << size[0] << " x " << size[1];
     }
@@ -273,8 +273,8 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
         buildScene(&textureStore);
         std::vector<uint8_t> frame(FRAME_BYTES, 0);
         for (uint32_t f = 0; f < 3; f++) {
-            fillWaveform(&module, SQUARE, f);
-            composeFrame(frame.data(), &module);
+            fillWaveform(block, SQUARE, f);
+            composeFrame(frame.data(), block, channels);
         }
         EXPECT_EQ(fnv1a(frame.data(), frame.size()), FRAME_HASH) << tracerNames[kind];
 
@@ -283,8 +283,8 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
         std::vector<uint8_t> bytes(400 * 225 * 4, 0);
         FrameImage image = {bytes.data(), 400, 225, 1600};
         for (uint32_t f = 0; f < 3; f++) {
-            fillWaveform(&module, SQUARE, f);
-            composeFrameAt(&image, &module);
+            fillWaveform(block, SQUARE, f);
+            composeFrameAt(&image, block, channels);
         }
         EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), IMAGE_HASH) << tracerNames[kind];
     }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -17,11 +16,11 @@ namespace {
 
 char error[MAX_ERROR_TEXT];
 SceneSpec spec;
-uint8_t block[ANALYSIS_CHANNELS][ANALYSIS_SAMPLES];
+WaveformBlock block;
 
 void fillBlock(int32_t frame) {
-    for (int32_t c = 0; c < ANALYSIS_CHANNELS; c++) {
-        for (int32_t i = 0; i < ANALYSIS_SAMPLES; i++) {
+    for (int32_t c = 0; c < BLOCK_CHANNELS; c++) {
+        for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
             block[c][i] = static_cast<uint8_t>((i * (c ? 53 : 37) + frame * 101) & 0xFF);
         }
     }
@@ -53,11 +52,9 @@ TEST(Stage, ClassicMovesAsTheFixedScene) {
         Scene fixedScene[1];
         SceneMotion fixedMotion[1];
         std::vector<uint8_t> fixedStates;
-        winampVisModule module = {};
         for (int32_t frame = 0; frame < 120; frame++) {
             fillBlock(frame);
-            std::memcpy(module.waveformData, block, sizeof(block));
-            animateScene(&module);
+            animateScene(block);
             fixedStates.insert(fixedStates.end(), reinterpret_cast<uint8_t*>(&scene.spheres[0]),
                                reinterpret_cast<uint8_t*>(&scene.spheres[SPHERE_COUNT]));
             fixedStates.insert(fixedStates.end(), reinterpret_cast<uint8_t*>(&motion),
