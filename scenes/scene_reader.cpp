@@ -691,7 +691,11 @@ bool readSceneFile(const char* path, SceneSpec* spec, char* error, size_t errorS
     static char text[MAX_SCENE_FILE_BYTES + 1];
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
-        std::snprintf(error, errorSize, "%s:1: cannot be opened: %s", path, std::strerror(errno));
+        if (errno == ENOENT && std::strchr(path, '/') == nullptr && std::strchr(path, '.') == nullptr) {
+            std::snprintf(error, errorSize, "%s: no built-in scene of that name (see --list-scenes), nor a file", path);
+        } else {
+            std::snprintf(error, errorSize, "%s:1: cannot be opened: %s", path, std::strerror(errno));
+        }
         return false;
     }
     size_t length = std::fread(text, 1, sizeof(text), file);

@@ -15,6 +15,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "audio/demo_tune.h"
 #include "cli/output_file.h"
 #include "version.h"
@@ -38,6 +39,9 @@ struct Options {
     int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
     int32_t height;                // --size
     int32_t threads;               // --threads: tracer threads, 0 for one per core
+    const char* scene;             // --scene: a built-in scene's name or a scene file; null for classic
+    bool listScenes;               // --list-scenes: list the built-in scenes and stop
+    int32_t tracer;                // --tracer: a TracerKind, or -1 for the fastest here
 };
 
 // Open files of one run.
@@ -78,6 +82,12 @@ static void printUsage(FILE* out) {
                  "                         --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
+                 "  --scene NAME|FILE      render a built-in scene (default classic, the plug-in's)\n"
+                 "                         or a scene file\n"
+                 "  --list-scenes          list the built-in scenes, one a line, and stop\n"
+                 "  --tracer NAME          trace with reference, sse2, avx2, avx512 or wasm128 where\n"
+                 "                         this build and processor have it (default: the fastest);\n"
+                 "                         every tracer gives the same bytes\n"
                  "  --help                 show this text\n"
                  "  --version              show the program's version\n",
                  PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, static_cast<int>(BLOCK_BYTES),
@@ -135,7 +145,7 @@ static bool parseSize(const char* text, Options* options) {
 }
 
 static bool parseArguments(int argc, char** argv, Options* options) {
-    *options = Options{0, nullptr, nullptr, nullptr, false, false, false, 0, 0, 0};
+    *options = Options{0, nullptr, nullptr, nullptr, false, false, false, 0, 0, 0, nullptr, false, -1};
     const char* positional[2] = {nullptr, nullptr};
     int32_t positionalCount = 0;
     bool optionsEnded = false; // after "--" every argument is positional
@@ -177,6 +187,30 @@ static bool parseArguments(int argc, char** argv, Options* options) {
             }
             bool reading = std::strcmp(arg, "--waveform") == 0;
             *(reading ? &options->waveformPath : &options->writeWaveformPath) = argv[++i];
+        } else if (std::strcmp(arg, "--list-scenes") == 0) {
+            options->listScenes = true;
+            return true;
+        } else if (std::strcmp(arg, "--scene") == 0) {
+            if (i + 1 >= argc) {
+                return badArguments(arg, " needs a scene's NAME or a FILE");
+            }
+            options->scene = argv[++i];
+        } else if (std::strcmp(arg, "--tracer") == 0) {
+            if (i + 1 >= argc) {
+                return badArguments(arg, " needs a NAME: reference, sse2, avx2, avx512 or wasm128");
+            }
+            const char* name = argv[++i];
+            for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+                if (std::strcmp(name, tracerNames[kind]) == 0) {
+                    options->tracer = kind;
+                }
+            }
+            if (options->tracer < 0) {
+                return badArguments("--tracer is one of reference, sse2, avx2, avx512 and wasm128, not ", name);
+            }
+            if (!tracerAvailable(static_cast<TracerKind>(options->tracer))) {
+                return badArguments("this build or processor has no tracer ", name);
+            }
         } else {
             return badArguments("unknown option ", arg);
         }
@@ -407,6 +441,17 @@ int main(int argc, char** argv) {
         }
         return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
+    if (options.listScenes) {
+        writeSceneList(stdout);
+        return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    // The scene, refused with its place before anything is written
+    char sceneError[MAX_ERROR_TEXT];
+    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
+        return EXIT_BAD_ARGUMENTS;
+    }
 
     // Open the inputs and outputs before any frame is rendered
     Files files{};
@@ -434,7 +479,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
         started = false;
     }
-    selectTracer(fastestTracer());
+    selectTracer(options.tracer < 0 ? fastestTracer() : static_cast<TracerKind>(options.tracer));
 
     // What the plug-in's Init does before the first frame
     startCore();
