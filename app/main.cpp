@@ -24,6 +24,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "version.h"
 
 namespace {
@@ -81,6 +82,8 @@ struct AppRun {
     bool infoDrawn;         // the frame rate line is in the frame and must be cleared
     bool quit;              // ESC or the window closed
     int64_t frameIndex;     // frames shown
+    int64_t cycleFrames;    // --cycle: frames each scene is shown; 0 for no cycling
+    int64_t sceneFrames;    // frames the current scene has been shown
     FILE* waveformOut;      // --write-waveform, open during the run
     bool waveformOutFailed; // a block could not be written
     FrameClock clock;
@@ -318,6 +321,15 @@ void handleKey(const SDL_KeyboardEvent* key) {
             toggleWindowSized();
         }
         break;
+    case SDLK_PAGEDOWN:
+    case SDLK_RIGHTBRACKET:
+    case SDLK_PAGEUP:
+    case SDLK_LEFTBRACKET:
+        // The next or previous scene
+        stepStage(key->keysym.sym == SDLK_PAGEDOWN || key->keysym.sym == SDLK_RIGHTBRACKET ? 1 : -1);
+        run.sceneFrames = 0;
+        reportDetail("scene %s", stageSceneName());
+        break;
     default:
         break;
     }
@@ -427,6 +439,11 @@ bool showOneFrame() {
         SDL_Delay((Uint32)run.slowMs); // a slow machine, for the test of the traced size
     }
 #endif
+    if (run.cycleFrames > 0 && ++run.sceneFrames > run.cycleFrames) {
+        stepStage(1); // --cycle: the next scene's turn
+        run.sceneFrames = 1;
+        reportDetail("scene %s", stageSceneName());
+    }
     inputBlock(&run.input, run.frameIndex, run.block);
     run.channels = run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels;
     if (run.waveformOut != nullptr && fwrite(run.block, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
@@ -438,15 +455,18 @@ bool showOneFrame() {
         composeFrame(run.frame, run.block, run.channels);
     }
     if (stepTitleBox(&run.title)) {
-        drawTitleBox(&run.image, inputTitle(&run.input), run.textScale);
+        char title[320];
+        snprintf(title, sizeof title, "%s - %s", stageSceneName(), inputTitle(&run.input));
+        drawTitleBox(&run.image, title, run.textScale);
     }
     if (run.showInfo) {
-        char info[64];
+        char info[96];
         if (run.image.pixels != run.frame) {
-            snprintf(info, sizeof info, "%dx%d %.1f fps of %d", (int)run.image.width, (int)run.image.height,
-                     run.clock.measuredFps, (int)run.options.fps);
+            snprintf(info, sizeof info, "%s %dx%d %.1f fps of %d", stageSceneName(), (int)run.image.width,
+                     (int)run.image.height, run.clock.measuredFps, (int)run.options.fps);
         } else {
-            snprintf(info, sizeof info, "%.1f fps of %d", run.clock.measuredFps, (int)run.options.fps);
+            snprintf(info, sizeof info, "%s %.1f fps of %d", stageSceneName(), run.clock.measuredFps,
+                     (int)run.options.fps);
         }
         drawInfoLine(info);
         run.infoDrawn = true;
@@ -526,9 +546,20 @@ int main(int argc, char** argv) {
     if (run.options.listSources) {
         return listSources();
     }
+    if (run.options.listScenes) {
+        writeSceneList(stdout);
+        return fflush(stdout) == 0 && !ferror(stdout) ? EXIT_OK : EXIT_FAILED;
+    }
     if (!checkOutputs(&run.options)) {
         return EXIT_BAD_ARGUMENTS;
     }
+    // The scene, refused with its place before anything starts
+    char sceneError[MAX_ERROR_TEXT];
+    if (run.options.scene != nullptr && !stageScene(run.options.scene, sceneError, sizeof sceneError)) {
+        fprintf(stderr, "raysphere: %s\n", sceneError);
+        return EXIT_BAD_ARGUMENTS;
+    }
+    run.cycleFrames = (int64_t)run.options.cycleSeconds * run.options.fps;
 
     // SDL: a display is needed, sound is not; the signals are ours
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

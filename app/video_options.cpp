@@ -43,6 +43,7 @@ void printVideoUsage(FILE* out) {
                  "  --write-waveform FILE  write the block of every frame to FILE, as render_frames\n"
                  "                       --waveform reads them\n"
                  "  --force              replace OUT even when it exists and is not a video\n"
+                 "  --scene NAME|FILE    a built-in scene (raysphere --list-scenes) or a scene file\n"
                  "  --help               show this text\n"
                  "\n"
                  "OUT is written under a temporary name and takes its own only when complete.\n"
@@ -185,6 +186,10 @@ bool parseVideoOptions(int argc, char** argv, VideoOptions* options) {
             options->force = true;
         } else if (std::strcmp(arg, "--write-waveform") == 0) {
             if ((options->writeWaveformPath = optionValue(argc, argv, &i, " needs a FILE")) == nullptr) {
+                return false;
+            }
+        } else if (std::strcmp(arg, "--scene") == 0) {
+            if ((options->scene = optionValue(argc, argv, &i, " needs a scene's NAME or a FILE")) == nullptr) {
                 return false;
             }
         } else {
