@@ -2,8 +2,7 @@
 # raysphere's window and keys on a private X server with a window manager,
 # driven by xdotool: SPACE shows the title black on white in the middle, I the
 # frame rate, PageDown and [ change the scene, N and P the file, F, Alt+Enter
-# and a double-click toggle
-# full screen, ESC quits with exit status 0.
+# and a double-click toggle full screen, ESC quits with exit status 0.
 set -euo pipefail
 raysphere="$1" work="$3"
 . "$(dirname "$0")/app_lib.sh"
