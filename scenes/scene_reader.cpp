@@ -31,6 +31,7 @@ const char* const textureKindNames[TEXTURE_KIND_COUNT] = {
     "noise",    // TEXTURE_NOISE
     "gradient", // TEXTURE_GRADIENT
     "image",    // TEXTURE_IMAGE
+    "cover",    // TEXTURE_COVER
 };
 static_assert(sizeof(textureKindNames) / sizeof(textureKindNames[0]) == TEXTURE_KIND_COUNT, "one name per kind");
 
@@ -398,7 +399,7 @@ static bool readTexture(Reader* reader, const toml::table& table, TextureSpec* t
     }
     if (texture->kind == TEXTURE_KIND_COUNT) {
         return fail(reader, lineOf(*kind),
-                    "a texture's kind is one of checker, stripes, rings, noise, gradient, image");
+                    "a texture's kind is one of checker, stripes, rings, noise, gradient, image, cover");
     }
     const uint8_t defaults[2][3] = {{255, 255, 255}, {0, 0, 0}};
     std::memcpy(texture->colours, defaults, sizeof(defaults));

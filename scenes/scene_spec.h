@@ -43,6 +43,7 @@ enum TextureKind : uint8_t {
     TEXTURE_NOISE,    // smooth value noise between the two colours, from `seed`
     TEXTURE_GRADIENT, // the first colour at v = 0 to the second at v = 255
     TEXTURE_IMAGE,    // a binary PPM file (P6), scaled to 256 x 256
+    TEXTURE_COVER,    // the song's cover art where the front end has one, else a checker of the two colours
     TEXTURE_KIND_COUNT
 };
 extern const char* const textureKindNames[TEXTURE_KIND_COUNT];

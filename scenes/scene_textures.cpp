@@ -167,6 +167,8 @@ bool readPpmTexture(const char* path, Texture* texture, char* error, size_t erro
     return true;
 }
 
+const Texture* coverArt = nullptr;
+
 typedef void (*TextureMaker)(const TextureSpec* spec, Texture* texture);
 static const TextureMaker textureMakers[TEXTURE_KIND_COUNT] = {
     makeChecker,  // TEXTURE_CHECKER
@@ -175,12 +177,17 @@ static const TextureMaker textureMakers[TEXTURE_KIND_COUNT] = {
     makeNoise,    // TEXTURE_NOISE
     makeGradient, // TEXTURE_GRADIENT
     nullptr,      // TEXTURE_IMAGE: read, not made
+    makeChecker,  // TEXTURE_COVER: without cover art
 };
 static_assert(sizeof(textureMakers) / sizeof(textureMakers[0]) == TEXTURE_KIND_COUNT, "one maker per kind");
 
 bool makeTexture(const TextureSpec* spec, Texture* texture, char* error, size_t errorSize) {
     if (spec->kind == TEXTURE_IMAGE) {
         return readPpmTexture(spec->path, texture, error, errorSize);
+    }
+    if (spec->kind == TEXTURE_COVER && coverArt != nullptr) {
+        std::memcpy(texture, coverArt, sizeof(Texture));
+        return true;
     }
     textureMakers[spec->kind](spec, texture);
     return true;

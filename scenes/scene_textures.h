@@ -3,6 +3,10 @@
 #include <cstddef>
 #include "scenes/scene_spec.h"
 
+// The song's cover art, scaled to a texture, while the front end has one;
+// null without. Textures of kind "cover" show it.
+extern const Texture* coverArt;
+
 // Fills `texture` as `spec` says; false with what is wrong in `error` when
 // an image cannot be read.
 bool makeTexture(const TextureSpec* spec, Texture* texture, char* error, size_t errorSize);

@@ -185,6 +185,20 @@ void writeSceneList(FILE* out) {
     }
 }
 
+void setStageCover(const Texture* cover) {
+    static Texture held;
+    if (cover != nullptr) {
+        std::memcpy(&held, cover, sizeof(held));
+    }
+    coverArt = cover != nullptr ? &held : nullptr;
+    char error[MAX_ERROR_TEXT];
+    for (int32_t t = 0; t < stage.spec.textureCount; t++) {
+        if (stage.spec.textures[t].kind == TEXTURE_COVER) {
+            makeTexture(&stage.spec.textures[t], &stage.textures[t], error, sizeof(error));
+        }
+    }
+}
+
 void animateStage(const WaveformBlock block, int32_t channels) {
     // Advance the angle, keeping it within whole periods of the motion
     float a = motion.angle + ANGLE_STEP;

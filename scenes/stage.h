@@ -44,6 +44,10 @@ const char* stageSceneName();
 // Writes one line per built-in scene, "classic" first: its name, padded, and
 // its description.
 void writeSceneList(FILE* out);
+// Shows `cover` (null: none) in the textures of kind "cover" of the scene on
+// stage and of every scene staged after; the front end calls it when the
+// song changes. The texels are copied: `cover` may go afterwards.
+void setStageCover(const Texture* cover);
 // One step of motion: the angle, the analysis of `block`, then every moving
 // property. Allocates nothing.
 void animateStage(const WaveformBlock block, int32_t channels);

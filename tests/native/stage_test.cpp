@@ -116,3 +116,35 @@ TEST(Stage, OtherScenesMoveAndTraceWithTheReference) {
 }
 
 } // namespace
+
+namespace {
+
+// The cover scene shows the cover art it is handed, and a checker without.
+TEST(Stage, CoverArtInTheCoverScene) {
+    static Texture cover;
+    std::memset(&cover, 0x5A, sizeof(cover));
+    int32_t index = findBuiltinScene("cover");
+    ASSERT_GE(index, 0);
+    ASSERT_TRUE(readBuiltinScene(index, &spec, error, sizeof(error))) << error;
+    int32_t slot = -1;
+    for (int32_t t = 0; t < spec.textureCount; t++) {
+        slot = spec.textures[t].kind == TEXTURE_COVER ? t : slot;
+    }
+    ASSERT_GE(slot, 0);
+    auto showsCover = [&]() { return std::memcmp(&stage.textures[slot], &cover, sizeof(cover)) == 0; };
+
+    setStageCover(nullptr);
+    ASSERT_TRUE(putOnStage(&spec, index, error, sizeof(error))) << error;
+    EXPECT_FALSE(showsCover());
+    EXPECT_EQ(stage.textures[slot].texels[0][2], spec.textures[slot].colours[0][0]); // the checker's first colour
+    setStageCover(&cover);
+    EXPECT_TRUE(showsCover()) << "the scene on stage takes the cover at once";
+    stepStage(1);
+    ASSERT_TRUE(putOnStage(&spec, index, error, sizeof(error))) << error;
+    EXPECT_TRUE(showsCover()) << "and keeps it when staged again";
+    setStageCover(nullptr);
+    EXPECT_FALSE(showsCover());
+    stepStage(-index); // back to classic for the tests after
+}
+
+} // namespace
