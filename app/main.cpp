@@ -22,6 +22,7 @@
 #include "overlays/title_box.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "version.h"
 
 namespace {
@@ -44,6 +45,8 @@ struct AppRun {
     bool showInfo;          // I: the frame rate over the frame
     bool quit;              // ESC or the window closed
     int64_t frameIndex;     // frames shown
+    int64_t cycleFrames;    // --cycle: frames each scene is shown; 0 for no cycling
+    int64_t sceneFrames;    // frames the current scene has been shown
     FILE* waveformOut;      // --write-waveform, open during the run
     bool waveformOutFailed; // a block could not be written
     FrameClock clock;
@@ -160,10 +163,23 @@ bool readCommandLine(int argc, char** argv, int* code) {
         *code = listSources();
         return false;
     }
+    if (run.options.listScenes) {
+        writeSceneList(stdout);
+        *code = fflush(stdout) == 0 && !ferror(stdout) ? EXIT_OK : EXIT_FAILED;
+        return false;
+    }
     if (!checkOutputs(&run.options)) {
         *code = EXIT_BAD_ARGUMENTS;
         return false;
     }
+    // The scene, refused with its place before anything starts
+    char sceneError[MAX_ERROR_TEXT];
+    if (run.options.scene != nullptr && !stageScene(run.options.scene, sceneError, sizeof sceneError)) {
+        fprintf(stderr, "raysphere: %s\n", sceneError);
+        *code = EXIT_BAD_ARGUMENTS;
+        return false;
+    }
+    run.cycleFrames = (int64_t)run.options.cycleSeconds * run.options.fps;
     return true;
 }
 
@@ -263,6 +279,12 @@ void handleKey(const AppEvent* event) {
             restartSecond(&run.clock);
         }
         break;
+    case KEY_NEXT_SCENE:
+    case KEY_PREVIOUS_SCENE:
+        stepStage(event->key == KEY_NEXT_SCENE ? 1 : -1);
+        run.sceneFrames = 0;
+        reportDetail("scene %s", stageSceneName());
+        break;
     default:
         break;
     }
@@ -310,13 +332,20 @@ bool showOneFrame() {
         platform.sleepMilliseconds((uint32_t)run.slowMs); // a slow machine, for the test of the traced size
     }
 #endif
+    if (run.cycleFrames > 0 && ++run.sceneFrames > run.cycleFrames) {
+        stepStage(1); // --cycle: the next scene's turn
+        run.sceneFrames = 1;
+        reportDetail("scene %s", stageSceneName());
+    }
     inputBlock(&run.input, run.frameIndex, run.block);
     if (run.waveformOut != nullptr && fwrite(run.block, 1, BLOCK_BYTES, run.waveformOut) != BLOCK_BYTES) {
         run.waveformOutFailed = true;
     }
     composePicture(&run.picture, run.block, run.input.kind == INPUT_WAVEFORM ? 2 : run.input.source.channels);
     if (stepTitleBox(&run.title)) {
-        drawTitleBox(&run.picture.image, inputTitle(&run.input), run.picture.textScale);
+        char title[320];
+        snprintf(title, sizeof title, "%s - %s", stageSceneName(), inputTitle(&run.input));
+        drawTitleBox(&run.picture.image, title, run.picture.textScale);
     }
     drawPictureInfo(&run.picture, run.showInfo, run.clock.measuredFps);
     uint64_t showStart = platform.ticks();

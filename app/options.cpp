@@ -54,6 +54,10 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "  --verbose            print the frame rate and what happens\n"
                               "  --force              let --screenshot and --write-waveform replace an existing\n"
                               "                       file that is not of their kind\n"
+                              "  --scene NAME|FILE    show a built-in scene (see --list-scenes; default\n"
+                              "                       classic, the plug-in's) or a scene file of your own\n"
+                              "  --list-scenes        list the built-in scenes, then stop\n"
+                              "  --cycle SECONDS      go on to the next scene every SECONDS seconds\n"
 #ifdef _WIN32
                               "  --video OUT SONG     not available on Windows: the video export runs in the\n"
                               "                       Linux program\n"
@@ -66,7 +70,8 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
                               "\n"
                               "Keys: SPACE shows the title, F, Alt+Enter or a double-click toggles full\n"
                               "screen, N and P play the next and previous file, I shows the frame rate\n"
-                              "(and the traced size), W toggles tracing at the window's size, ESC quits.\n";
+                              "(and the traced size), W toggles tracing at the window's size, PageDown or ]\n"
+                              "and PageUp or [ show the next and previous scene, ESC quits.\n";
 
 namespace {
 
@@ -119,6 +124,9 @@ const OptionRow APP_OPTIONS[] = {
     textOption("--screenshot", offsetof(AppOptions, screenshotPath), "a FILE"),
     textOption("--waveform", offsetof(AppOptions, waveformPath), "a FILE"),
     textOption("--write-waveform", offsetof(AppOptions, writeWaveformPath), "a FILE"),
+    textOption("--scene", offsetof(AppOptions, scene), "a scene's NAME or a FILE"),
+    flagOption("--list-scenes", offsetof(AppOptions, listScenes)),
+    numberOption("--cycle", offsetof(AppOptions, cycleSeconds), 1, MAX_CYCLE_SECONDS),
 };
 
 const OptionWording APP_WORDING = {"%s needs %s, not '%s'", "%s needs %s, not ''"};

@@ -35,6 +35,11 @@ struct AppOptions {
     int32_t windowHeight;
     bool verbose; // frame rate and events on stdout
     bool force;   // --force: replace an existing file of another kind
+
+    // Scenes
+    const char* scene;    // --scene NAME|FILE: a built-in scene or a scene file; null for classic
+    bool listScenes;      // list the built-in scenes and stop
+    int32_t cycleSeconds; // --cycle: go on to the next scene every so many seconds; 0 never
 };
 
 extern const char* const APP_USAGE;

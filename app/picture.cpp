@@ -11,6 +11,7 @@
 #include "overlays/title_box.h"
 #include "overlays/title_font.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void composePluginFrame(Picture* picture, const WaveformBlock block, int32_t cha
 }
 
 void describePluginFrame(const Picture* picture, char* text, size_t size, double fps) {
-    snprintf(text, size, "%.1f fps of %d", fps, (int)picture->options->fps);
+    snprintf(text, size, "%s %.1f fps of %d", stageSceneName(), fps, (int)picture->options->fps);
 }
 
 void clearPluginFrameInfo(Picture* picture) {
@@ -57,8 +58,8 @@ void composeTraced(Picture* picture, const WaveformBlock block, int32_t channels
 }
 
 void describeTraced(const Picture* picture, char* text, size_t size, double fps) {
-    snprintf(text, size, "%dx%d %.1f fps of %d", (int)picture->image.width, (int)picture->image.height, fps,
-             (int)picture->options->fps);
+    snprintf(text, size, "%s %dx%d %.1f fps of %d", stageSceneName(), (int)picture->image.width,
+             (int)picture->image.height, fps, (int)picture->options->fps);
 }
 
 void clearNothing(Picture*) {}
@@ -218,7 +219,7 @@ void composePicture(Picture* picture, const WaveformBlock block, int32_t channel
 
 void drawPictureInfo(Picture* picture, bool shown, double measuredFps) {
     if (shown) {
-        char info[64];
+        char info[96];
         pictureTable[picture->kind].describe(picture, info, sizeof info, measuredFps);
         drawInfoLine(picture, info);
         picture->infoDrawn = true;

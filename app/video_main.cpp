@@ -24,6 +24,7 @@
 #include "raytracer/sampling.h"
 #include "raytracer/tracer_pool.h"
 #include "raytracer/scene.h"
+#include "scenes/stage.h"
 
 static const char* const PROGRAM = "raysphere";
 static constexpr int EXIT_BAD_ARGUMENTS = EXIT_BAD_COMMAND_LINE;
@@ -388,6 +389,11 @@ int videoMain(int argc, char** argv) {
     }
 
     if (!checkMemory(options)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
+    char sceneError[MAX_ERROR_TEXT];
+    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
         return EXIT_BAD_ARGUMENTS;
     }
 

@@ -45,6 +45,7 @@ void printVideoUsage(FILE* out) {
                  "  --write-waveform FILE  write the block of every frame to FILE, as render_frames\n"
                  "                       --waveform reads them\n"
                  "  --force              replace OUT even when it exists and is not a video\n"
+                 "  --scene NAME|FILE    a built-in scene (raysphere --list-scenes) or a scene file\n"
                  "  --help               show this text\n"
                  "\n"
                  "OUT is written under a temporary name and takes its own only when complete.\n"
@@ -111,6 +112,7 @@ const OptionRow VIDEO_OPTIONS[] = {
     textOption("--audio-codec", offsetof(VideoOptions, audioCodec), "an encoder name"),
     flagOption("--force", offsetof(VideoOptions, force)),
     textOption("--write-waveform", offsetof(VideoOptions, writeWaveformPath), "a FILE"),
+    textOption("--scene", offsetof(VideoOptions, scene), "a scene's NAME or a FILE"),
 };
 
 const OptionWording VIDEO_WORDING = {"%s must be %s, not %s", "%s needs %s"};

@@ -24,6 +24,7 @@ struct VideoOptions {
     double titleTimes[VIDEO_MAX_TITLES]; // seconds into the song where the title is asked for
     int32_t titleCount;                  // used entries of titleTimes
     bool force;                          // replace an existing file that is not a video
+    const char* scene;                   // --scene: a built-in scene's name or a scene file; null for classic
 };
 
 // Reads the whole command line (argv[0] is the program, "--video OUT" among

@@ -29,7 +29,7 @@ set(WEB_LINK_OPTIONS
 # Tracer threads: the pool's workers are made when the module loads.
 set(WEB_MAX_THREADS 8)
 add_executable(raysphere_core_mt ${WEB_SOURCES})
-target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
 target_compile_options(raysphere_core_mt PRIVATE ${WEB_CORE_OPTIONS} -pthread)
 target_compile_definitions(raysphere_core_mt PRIVATE ${WEB_CORE_DEFINITIONS})
 target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=${WEB_MAX_THREADS}
@@ -37,7 +37,7 @@ target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTH
 
 # One thread: loads where SharedArrayBuffer is not offered.
 add_executable(raysphere_core_st ${WEB_SOURCES})
-target_include_directories(raysphere_core_st PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_include_directories(raysphere_core_st PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
 target_compile_options(raysphere_core_st PRIVATE ${WEB_CORE_OPTIONS})
 target_compile_definitions(raysphere_core_st PRIVATE ${WEB_CORE_DEFINITIONS})
 target_link_options(raysphere_core_st PRIVATE ${WEB_LINK_OPTIONS})

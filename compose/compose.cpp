@@ -4,21 +4,26 @@
 #include "overlays/scope.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
+#include "scenes/stage.h"
 
 void startCore() {
     setSampleGrid();
-    buildScene(&textureStore);
+    // The scene on stage built again (classic the first time), as every Init builds the plug-in's
+    char error[MAX_ERROR_TEXT];
+    if (stage.spec.objectCount == 0 || !putOnStage(&stage.spec, stage.builtin, error, sizeof(error))) {
+        stepStage(0);
+    }
 }
 
 void composeFrame(FrameBuffer frame, const WaveformBlock block, int32_t channels) {
-    animateScene(block);
+    animateStage(block, channels);
     renderView(frame, &motion.camera, &motion.light);
     upsampleFrame(frame);
     drawScope(frame, block, channels);
 }
 
 void composeFrameAt(FrameImage* image, const WaveformBlock block, int32_t channels) {
-    animateScene(block);
+    animateStage(block, channels);
     traceImage(image, &motion.camera, &motion.light);
     drawScopeAt(image, block, channels);
 }

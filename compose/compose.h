@@ -8,7 +8,8 @@
 #include "frame/waveform_block.h"
 
 // What every start does before the first frame: the sample grid is set and
-// the scene built. The motion goes on from where it stood.
+// the scene on stage built again, "classic" (the plug-in's) unless another
+// was staged. The motion goes on from where it stood.
 void startCore();
 
 // The plug-in's frame: the scene moves one step, is traced on the

@@ -16,7 +16,10 @@ Scene scene = {
         {{0.0f, 0.0f, 90.0f}, 25.0f},  // sphere 4
         {{0.0f, 0.0f, -90.0f}, 25.0f}, // sphere 5
     },
+    {},      // tubes
+    {},      // parallelograms
     0,       // fogEnabled
+    0,       // fixedMotion
     nullptr, // blackTextures
 };
 
@@ -49,6 +52,7 @@ void buildScene(TextureStore* store) {
         prepareTable[objects[i].kind](&objects[i]);
     }
     scene.fogEnabled = 1;
+    scene.fixedMotion = 1;
     scene.blackTextures = storeIsBlack(store) ? store : nullptr;
 }
 

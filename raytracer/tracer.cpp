@@ -69,11 +69,11 @@ bool selectTracer(TracerKind kind) {
 }
 
 // Whether the scene table is the floor and five spheres of buildScene, with
-// their flags and black textures: the one scene the packet tracers trace.
+// their flags, black textures and motion: the one scene the packet tracers trace.
 static bool sceneIsTheFixedOne() {
     constexpr uint8_t SPHERE_FLAGS = SHADE_LIT | SHADE_SHADOWED | SHADE_MIRROR;
     const TextureStore* store = scene.blackTextures;
-    if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr) {
+    if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr || !scene.fixedMotion) {
         return false;
     }
     for (int32_t i = 0; i < SCENE_OBJECT_COUNT; i++) {

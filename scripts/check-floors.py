@@ -16,7 +16,9 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 # in one (the oscilloscope and the title share overlays/).
 FLOORS = [
     ("base", ["frame"]),
+    ("analysis", ["analysis", "third_party"]),
     ("tracer", ["raytracer"]),
+    ("scenes", ["scenes"]),
     ("composition", ["compose", "overlays/scope"]),
     ("audio", ["audio"]),
     ("support", ["cli"]),

@@ -17,6 +17,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "audio/demo_tune.h"
 #include "audio/raw_waveform.h"
 #include "cli/option_table.h"
@@ -27,6 +28,8 @@
 static constexpr int32_t MAX_FRAMES = 1000000;
 static constexpr size_t PATH_CAPACITY = 4096;
 static constexpr size_t FILE_NAME_ROOM = 32; // "/frame_1000000.png" and its terminator fit
+
+static constexpr int EXIT_BAD_ARGUMENTS = 2;
 
 static const char* const PROGRAM = "render_frames";
 
@@ -41,6 +44,9 @@ struct Options {
     int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
     int32_t height;                // --size
     int32_t threads;               // --threads: tracer threads, 0 for one per core
+    const char* scene;             // --scene: a built-in scene's name or a scene file; null for classic
+    bool listScenes;               // --list-scenes: list the built-in scenes and stop
+    int32_t tracer;                // --tracer: a TracerKind, or -1 for the fastest here
 };
 
 // Open files of one run.
@@ -79,6 +85,12 @@ static void printUsage(FILE* out) {
                  "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
+                 "  --scene NAME|FILE      render a built-in scene (default classic, the plug-in's)\n"
+                 "                         or a scene file\n"
+                 "  --list-scenes          list the built-in scenes, one a line, and stop\n"
+                 "  --tracer NAME          trace with reference, sse2, avx2, avx512 or wasm128 where\n"
+                 "                         this build and processor have it (default: the fastest);\n"
+                 "                         every tracer gives the same bytes\n"
                  "  --help                 show this text\n"
                  "  --version              show the program's version\n",
                  PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, static_cast<int>(BLOCK_BYTES),
@@ -99,6 +111,26 @@ static bool readOperand(const char* argument, void* record, char* error, size_t 
     return true;
 }
 
+// --tracer NAME: a tracer this build and processor have.
+static bool readTracer(const OptionCall* call) {
+    Options* options = static_cast<Options*>(call->record);
+    for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+        if (std::strcmp(call->value, tracerNames[kind]) == 0) {
+            options->tracer = kind;
+        }
+    }
+    if (options->tracer < 0) {
+        std::snprintf(call->error, call->errorSize,
+                      "--tracer is one of reference, sse2, avx2, avx512 and wasm128, not %s", call->value);
+        return false;
+    }
+    if (!tracerAvailable(static_cast<TracerKind>(options->tracer))) {
+        std::snprintf(call->error, call->errorSize, "this build or processor has no tracer %s", call->value);
+        return false;
+    }
+    return true;
+}
+
 static const OptionRow RENDER_OPTIONS[] = {
     flagOption("--raw", offsetof(Options, writeRaw)),
     sizeOption("--size", offsetof(Options, width), offsetof(Options, height), {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE},
@@ -106,6 +138,9 @@ static const OptionRow RENDER_OPTIONS[] = {
     numberOption("--threads", offsetof(Options, threads), 1, MAX_TRACER_THREADS),
     textOption("--waveform", offsetof(Options, waveformPath), "a FILE"),
     textOption("--write-waveform", offsetof(Options, writeWaveformPath), "a FILE"),
+    textOption("--scene", offsetof(Options, scene), "a scene's NAME or a FILE"),
+    flagOption("--list-scenes", offsetof(Options, listScenes)),
+    customOption("--tracer", readTracer, {0, 0}, "a NAME: reference, sse2, avx2, avx512 or wasm128"),
 };
 static const OptionRow FRAMES_OPERAND = numberOption("FRAMES", offsetof(Options, frameCount), 1, MAX_FRAMES);
 static const OptionWording RENDER_WORDING = {"%s must be %s, not %s", "%s needs %s"};
@@ -114,8 +149,9 @@ static const OptionTable RENDER_TABLE = {RENDER_OPTIONS, sizeof RENDER_OPTIONS /
 
 static OptionsStatus parseArguments(int argc, char** argv, Options* options, char* error, size_t errorSize) {
     *options = Options{};
+    options->tracer = -1;
     OptionsStatus status = readCommandLine(argc, argv, &RENDER_TABLE, options, error, errorSize);
-    if (status != OPTIONS_RUN) {
+    if (status != OPTIONS_RUN || options->listScenes) {
         return status;
     }
     if (options->outputDir == nullptr) {
@@ -299,6 +335,17 @@ int main(int argc, char** argv) {
                                             "render_frames " RAYSPHERE_VERSION};
         return answerCommandLine(status, &answers, error);
     }
+    if (options.listScenes) {
+        writeSceneList(stdout);
+        return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    // The scene, refused with its place before anything is written
+    char sceneError[MAX_ERROR_TEXT];
+    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
+        return EXIT_BAD_ARGUMENTS;
+    }
 
     // Open the inputs and outputs before any frame is rendered
     Files files{};
@@ -326,7 +373,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
         started = false;
     }
-    selectTracer(fastestTracer());
+    selectTracer(options.tracer < 0 ? fastestTracer() : static_cast<TracerKind>(options.tracer));
 
     // What the plug-in's Init does before the first frame
     startCore();

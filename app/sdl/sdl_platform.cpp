@@ -238,6 +238,12 @@ int32_t keyOf(SDL_Keycode code) {
         return KEY_I;
     case SDLK_w:
         return KEY_W;
+    case SDLK_PAGEDOWN:
+    case SDLK_RIGHTBRACKET:
+        return KEY_NEXT_SCENE;
+    case SDLK_PAGEUP:
+    case SDLK_LEFTBRACKET:
+        return KEY_PREVIOUS_SCENE;
     default:
         return KEY_OTHER;
     }

@@ -67,6 +67,12 @@ int32_t keyOf(WPARAM virtualKey) {
         return KEY_I;
     case 'W':
         return KEY_W;
+    case VK_NEXT:
+    case VK_OEM_6: // ]
+        return KEY_NEXT_SCENE;
+    case VK_PRIOR:
+    case VK_OEM_4: // [
+        return KEY_PREVIOUS_SCENE;
     default:
         return KEY_OTHER;
     }

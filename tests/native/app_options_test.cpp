@@ -129,3 +129,24 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         EXPECT_EQ(error, c.error);
     }
 }
+
+TEST(AppOptions, Scenes) {
+    AppOptions options;
+    std::string error;
+    ASSERT_EQ(parse({}, &options, &error), APP_OPTIONS_RUN);
+    EXPECT_EQ(options.scene, nullptr);
+    EXPECT_EQ(options.cycleSeconds, 0);
+    ASSERT_EQ(parse({"--scene", "glass", "--cycle", "30", "--list-scenes"}, &options, &error), APP_OPTIONS_RUN)
+        << error;
+    EXPECT_STREQ(options.scene, "glass");
+    EXPECT_EQ(options.cycleSeconds, 30);
+    EXPECT_TRUE(options.listScenes);
+    EXPECT_EQ(parse({"--scene"}, &options, &error), APP_OPTIONS_ERROR);
+    EXPECT_NE(error.find("--scene needs"), std::string::npos) << error;
+    for (const char* bad : {"0", "86401", "x", "-1"}) {
+        EXPECT_EQ(parse({"--cycle", bad}, &options, &error), APP_OPTIONS_ERROR) << bad;
+        EXPECT_NE(error.find("--cycle needs"), std::string::npos) << error;
+    }
+    EXPECT_NE(std::string(APP_USAGE).find("--list-scenes"), std::string::npos);
+    EXPECT_NE(std::string(APP_USAGE).find("PageDown"), std::string::npos);
+}

@@ -14,6 +14,8 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/builtin_scenes.h"
+#include "scenes/stage.h"
 
 static std::atomic<int64_t> allocations{0};
 
@@ -103,6 +105,16 @@ TEST(FrameAllocation, NoneAfterStartUp) {
             }
             EXPECT_EQ(allocations.load() - before, 0) << tracerNames[kind] << ", " << threads << " threads";
         }
+    }
+    // Every built-in scene moves and traces without allocating either
+    for (int32_t scene = 0; scene < builtinSceneCount; scene++) {
+        stepStage(1); // past the last comes classic again
+        int64_t before = allocations.load();
+        for (int32_t f = 0; f < 2; f++) {
+            block[0][0] = static_cast<uint8_t>(f * 77);
+            composeFrame(frame.data(), block, channels);
+        }
+        EXPECT_EQ(allocations.load() - before, 0) << stageSceneName();
     }
     stopTracerPool();
     activeTracer = saved;
