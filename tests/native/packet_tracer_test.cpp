@@ -259,8 +259,8 @@ TEST_F(PacketTracerTest, CullingKeepsEveryByte) {
     // reference and by every packet tracer with culling on and off: the
     // same bytes, and culling skips sphere tests on them.
     motion.angle = angleAfter(700);
-    fillWaveform(&module, SWEEP, 700);
-    animateScene(&module);
+    fillWaveform(block, SWEEP, 700);
+    animateScene(block);
     const Scene animated = scene;
     const Light light = motion.light;
     struct View {
