@@ -2,16 +2,21 @@
 # The web page's tests in Chromium: makes the inputs (a known waveform and
 # the native renderer's frames of it, a tone, tagged files, a broken one),
 # serves the built site isolated and plain, and runs page_test.js.
-# Usage: run.sh SITE_DIR RENDER_FRAMES WORK_DIR
+# Usage: run.sh SITE_DIR RENDER_FRAMES WORK_DIR PACKAGE_DIR
 set -euo pipefail
-site=$1
+built_site=$1
 render_frames=$2
 work=$3
+package=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
 [ -x "$render_frames" ] || { echo "run.sh: no native renderer at $render_frames (build native-release first)"; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
+# The site as built, with the tests' look inside added beside it.
+site=$work/site
+cp -r "$built_site" "$site"
+cp "$here/test_hook.js" "$site/"
 
 # Eight blocks of two different waves whose first bytes change.
 python3 - "$work/waveform.raw" <<'PY'
@@ -61,4 +66,4 @@ url_of() {
 }
 isolated=$(url_of "$work/isolated.log")
 plain=$(url_of "$work/plain.log")
-NODE_PATH="$here/node_modules" node "$here/page_test.js" "$isolated" "$plain" "$work"
+NODE_PATH="$here/node_modules" node "$here/page_test.js" "$isolated" "$plain" "$work" "${@:5}"
