@@ -419,7 +419,89 @@ async function sharpRateRun() {
     }
 }
 
-const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun };
+// The packed library in a page of its own (embed_main.js, bundled by
+// esbuild): its oscillator drawn by two visualisers side by side, on
+// threads where the page is isolated and on one where not; both destroyed
+// cleanly.
+async function embedRun() {
+    const pack = JSON.parse(fs.readFileSync(path.join(work, "pack.json"), "utf8"))[0];
+    const files = pack.files.map((file) => file.path).sort();
+    console.log(`npm tarball ${pack.filename}: ${pack.size} bytes packed, ${pack.unpackedSize} unpacked; ` +
+                `${files.join(", ")}`);
+    for (const needed of ["package.json", "raysphere.js", "raysphere.d.ts", "trace_worker.js", "tap_worklet.js",
+                          "raysphere_core_st.wasm", "raysphere_core_mt.wasm", "raysphere_core_mt.worker.js"]) {
+        assert.ok(files.includes(needed), `the tarball holds ${needed}`);
+    }
+    const browser = await launch(["--autoplay-policy=no-user-gesture-required"]);
+    try {
+        for (const [url, isolated] of [[isolatedUrl, true], [plainUrl, false]]) {
+            const page = await browser.newPage();
+            const problems = [];
+            page.on("pageerror", (error) => problems.push(error.message));
+            await page.setViewport({ width: 700, height: 220 });
+            await page.goto(`${url}embed/`);
+            const started = await page.evaluate(() => Promise.all(window.visualisers.map((vis) => vis.ready)));
+            for (const one of started) {
+                assert.ok(isolated ? one.threads >= 2 : one.threads === 1, `threads ${one.threads}, isolated ${isolated}`);
+            }
+            await page.waitForFunction(() => window.frames.length === 2 && window.visualisers.every(
+                (vis) => vis.stats.shown > 30), { timeout: 15000 });
+            await page.evaluate(() => window.visualisers.forEach((vis) => vis.pause()));
+            await sleep(200);
+            const shown = await page.evaluate(() => window.frames.map((frame, i) => {
+                const canvas = document.querySelectorAll("canvas")[i];
+                const pixels = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+                let lit = 0;
+                for (let at = 0; at < pixels.length; at += 4) {
+                    lit += pixels[at] + pixels[at + 1] + pixels[at + 2] > 60 ? 1 : 0;
+                }
+                let binary = "";
+                for (let at = 0; at < pixels.length; at += 32768) {
+                    binary += String.fromCharCode.apply(null, pixels.subarray(at, at + 32768));
+                }
+                return { block: Array.from(frame.block), rgba: btoa(binary), lit: lit,
+                         size: [canvas.width, canvas.height] };
+            }));
+            const rate = await page.evaluate(() => window.visualisers[0] && new AudioContext().sampleRate);
+            for (const one of shown) {
+                assert.deepEqual(one.size, [320, 200], "each canvas at its own CSS size");
+                const rgba = Buffer.from(one.rgba, "base64");
+                assert.equal(scopeMatches(rgba, one.block), 156, "the scope draws the oscillator's block");
+                const left = one.block.slice(0, 576).map((b) => (b << 24) >> 24);
+                let crossings = 0;
+                for (let i = 1; i < 576; i++) {
+                    crossings += (left[i - 1] < 0) !== (left[i] < 0) ? 1 : 0;
+                }
+                const expected = (2 * 576 * 220) / rate;
+                assert.ok(Math.abs(crossings - expected) <= 2, `the 220 Hz tone: ${crossings} crossings, ${expected}`);
+                assert.ok(one.lit > 320 * 200 * 0.2, `the spheres drawn (${one.lit} lit pixels)`);
+            }
+            const after = await page.evaluate(async () => {
+                window.visualisers.forEach((vis) => vis.resume());
+                await new Promise((resolve) => setTimeout(resolve, 300));
+                window.visualisers.forEach((vis) => vis.destroy());
+                const then = window.visualisers.map((vis) => vis.stats.shown);
+                await new Promise((resolve) => setTimeout(resolve, 500));
+                const trace = await window.visualisers[0].renderBlock(new Uint8Array(1152)).then(
+                    () => "made", (error) => error.message);
+                return { then: then, now: window.visualisers.map((vis) => vis.stats.shown), trace: trace };
+            });
+            assert.deepEqual(after.now, after.then, "no frames after destroy()");
+            assert.equal(after.trace, "the visualiser was destroyed");
+            assert.deepEqual(problems, []);
+            if (isolated) {
+                await page.screenshot({ path: path.join(work, "embed.png") });
+            }
+            await page.close();
+            console.log(`embed: two visualisers of the packed library drew a 220 Hz oscillator on ` +
+                        `${started[0].threads} thread(s) each (${isolated ? "isolated" : "plain"}); destroyed cleanly`);
+        }
+    } finally {
+        await browser.close();
+    }
+}
+
+const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun };
 
 (async () => {
     const chosen = process.argv.slice(5);

@@ -7,7 +7,7 @@ set -euo pipefail
 built_site=$1
 render_frames=$2
 work=$3
-package=$4
+package=$(cd "$4" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 
 [ -x "$render_frames" ] || { echo "run.sh: no native renderer at $render_frames (build native-release first)"; exit 1; }
@@ -37,10 +37,32 @@ sox -n -r 44100 -c 2 -b 16 "$work/tagged.wav" synth 30 sine 220 vol 0.6
 lame --quiet --tt "Song Two" --ta "Second Artist" --id3v2-only "$work/tagged.wav" "$work/tagged.mp3"
 printf 'ID3 this is not a sound file at all\n%.0s' {1..64} >"$work/broken.mp3"
 
-# puppeteer-core, pinned in package-lock.json, without a browser of its own
-if [ ! -d "$here/node_modules/puppeteer-core" ]; then
+# puppeteer-core and esbuild, pinned in package-lock.json (no browser download)
+if [ ! -d "$here/node_modules/puppeteer-core" ] || [ ! -d "$here/node_modules/esbuild" ]; then
     (cd "$here" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund >/dev/null)
 fi
+
+# The library as a user takes it: the packed tarball installed into an empty
+# folder, a ten-line page bundled with esbuild, the library's worker, tap and
+# core copied beside the bundle (esbuild leaves import.meta.url's files to
+# the user), served under the site.
+(cd "$work" && npm pack "$package" --pack-destination "$work" --json >"$work/pack.json" 2>/dev/null)
+tarball=$(ls "$work"/raysphere-*.tgz)
+mkdir -p "$work/embed" "$site/embed"
+echo '{ "name": "embed-test", "private": true }' >"$work/embed/package.json"
+(cd "$work/embed" && npm install --offline --no-audit --no-fund "$tarball" >/dev/null)
+cp "$here/embed_main.js" "$work/embed/main.js"
+"$here/node_modules/.bin/esbuild" "$work/embed/main.js" --bundle --format=esm --log-level=warning \
+    --outfile="$site/embed/bundle.js"
+(cd "$work/embed/node_modules/raysphere" && cp trace_worker.js tap_worklet.js raysphere_core_* "$site/embed/")
+cat >"$site/embed/index.html" <<'HTML'
+<!DOCTYPE html>
+<meta charset="utf-8">
+<title>two visualisers</title>
+<style>canvas { width: 320px; height: 200px; margin: 0 4px; }</style>
+<canvas></canvas><canvas></canvas>
+<script type="module" src="bundle.js"></script>
+HTML
 
 servers=()
 stop_servers() {
