@@ -75,6 +75,13 @@ function wakeBar() {
     }
 }
 
+// Whether the faded controls cover the point of `event`.
+function barHolds(event) {
+    const box = element("bar").getBoundingClientRect();
+    return event.clientY >= box.top && event.clientY <= box.bottom && event.clientX >= box.left &&
+           event.clientX <= box.right;
+}
+
 function wireControls() {
     const clicked = (id, routine) => element(id).addEventListener("click", (event) => {
         if (event.detail > 0 && event.currentTarget.blur) {
@@ -148,7 +155,18 @@ function wireControls() {
         }
     });
     window.addEventListener("mousemove", wakeBar);
-    window.addEventListener("pointerdown", wakeBar);
+    // A tap on the faded controls wakes them and works none of them.
+    window.addEventListener("pointerdown", (event) => {
+        page.swallowClick = element("bar").classList.contains("idle") && barHolds(event);
+        wakeBar();
+    }, true);
+    window.addEventListener("click", (event) => {
+        if (page.swallowClick) {
+            page.swallowClick = false;
+            event.stopPropagation();
+            event.preventDefault();
+        }
+    }, true);
     document.addEventListener("focusin", wakeBar);
     window.addEventListener("dragover", (event) => {
         event.preventDefault();

@@ -264,7 +264,7 @@ export function showTransport() {
                            : (page.source === "demo" || page.source === "microphone" || page.source === "tab") &&
                                  audio.context.state === "running";
     const button = element("play-pause");
-    button.textContent = playing ? "\u23F8" : "\u25B6";
+    button.textContent = playing ? "||" : "\u25B6";
     button.setAttribute("aria-label", playing ? "Pause" : "Play");
     const position = element("position");
     position.disabled = !isFile || !Number.isFinite(media.duration);

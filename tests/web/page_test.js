@@ -501,7 +501,119 @@ async function embedRun() {
     }
 }
 
-const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun };
+// The names of the page's controls that have none a user can hear or read.
+async function unnamedControls(page) {
+    return page.evaluate(() => Array.from(document.querySelectorAll("button, input, select, li[tabindex]"))
+        .filter((control) => control.type !== "file" && control.getClientRects().length > 0)
+        .filter((control) => {
+            const label = control.labels && control.labels[0] ? control.labels[0].textContent.trim() : "";
+            return !(control.getAttribute("aria-label") || control.textContent.trim() || label);
+        })
+        .map((control) => control.id || control.outerHTML));
+}
+
+// A phone's 390 x 844 touch screen: the picture moves before the sound
+// starts; every control is named, on the screen, and works by touch before
+// and after the sound starts; messages show; the controls fade and a tap on
+// the picture brings them back without working what lies under it.
+async function phoneRun() {
+    const browser = await launch(["--autoplay-policy=no-user-gesture-required"]);
+    try {
+        const page = await browser.newPage();
+        const problems = [];
+        page.on("pageerror", (error) => problems.push(error.message));
+        await page.setViewport({ width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 2 });
+        await page.goto(isolatedUrl);
+        await page.addScriptTag({ url: "test_hook.js", type: "module" });
+        await page.waitForFunction(() => window.raysphere !== undefined);
+        await page.evaluate(() => window.raysphere.ready);
+        const before = await waitFor(page, "the silent picture", (s) => s.shown > 20);
+        await sleep(500);
+        const moving = await status(page);
+        assert.equal(moving.source, "preview");
+        assert.ok(moving.shown > before.shown + 10, "the picture moves before the sound starts");
+        assert.deepEqual(await unnamedControls(page), [], "every control named");
+        const outside = await page.evaluate(() => Array.from(document.querySelectorAll("#bar button, #bar input"))
+            .filter((control) => control.type !== "file" && control.getClientRects().length > 0)
+            .filter((control) => {
+                const box = control.getBoundingClientRect();
+                return box.left < 0 || box.right > window.innerWidth;
+            }).map((control) => control.id));
+        assert.deepEqual(outside, [], "every control within the phone's width");
+        assert.match(await page.$eval("#help", (help) => help.textContent), /^Tap the picture/);
+        await page.screenshot({ path: path.join(work, "phone-before.png") });
+
+        // Before the sound: the frame rate, and files chosen by touch.
+        await page.tap("#frame-rate");
+        assert.ok(!(await page.$eval("#fps", (fps) => fps.hidden)), "the frame rate shows");
+        const [chooser] = await Promise.all([page.waitForFileChooser(), page.tap("#files-button")]);
+        await chooser.accept([path.join(work, "song.flac"), path.join(work, "tagged.mp3"), path.join(work, "tone.wav")]);
+        let now = await waitFor(page, "the first file", (s) => s.source === "file" && s.index === 0);
+        assert.equal(now.title, "Test Artist - Blue Sky");
+        assert.deepEqual(now.current, [0], "the list marks the one playing");
+        assert.match(now.nowPlaying, /^Test Artist - Blue Sky \(1 of 3: song\.flac\)$/);
+
+        // Next and previous, pause and play, seek, volume.
+        await page.tap("#next");
+        await waitFor(page, "next by touch", (s) => s.index === 1 && s.title === "Second Artist - Song Two" &&
+                                                    s.current[0] === 1 && /^Second Artist/.test(s.nowPlaying));
+        await page.tap("#previous");
+        await waitFor(page, "previous by touch", (s) => s.index === 0 && s.source === "file" && !s.paused);
+        await page.tap("#play-pause");
+        await waitFor(page, "pause by touch", (s) => s.paused);
+        assert.equal(await page.$eval("#play-pause", (button) => button.getAttribute("aria-label")), "Play");
+        await page.tap("#play-pause");
+        await waitFor(page, "play by touch", (s) => !s.paused);
+        const bar = await (await page.$("#position")).boundingBox();
+        await page.touchscreen.tap(bar.x + bar.width * 0.75, bar.y + bar.height / 2);
+        await waitFor(page, "a seek on the position bar", (s) => s.position > 19 && s.position < 26);
+        const volume = await (await page.$("#volume")).boundingBox();
+        await page.touchscreen.tap(volume.x + volume.width * 0.25, volume.y + volume.height / 2);
+        await waitFor(page, "the volume", (s) => s.volume > 0.1 && s.volume < 0.45);
+
+        // The view: sharp, full screen, the playlist, the title.
+        await page.tap("#sharp");
+        await waitFor(page, "sharp by touch", (s) => s.sharp && s.stats.width === 780);
+        await page.tap("#sharp");
+        await waitFor(page, "sharp off", (s) => !s.sharp && s.stats.width === 320);
+        await page.tap("#fullscreen");
+        await waitFor(page, "full screen by touch", (s) => s.fullscreen);
+        await page.tap("#fullscreen");
+        await waitFor(page, "full screen left", (s) => !s.fullscreen);
+        await page.tap("#show-title");
+        await page.tap("#playlist-toggle");
+        assert.equal(await page.$$eval("#playlist li", (items) => items.length), 3);
+        await page.tap("#playlist li:nth-child(3)");
+        await waitFor(page, "a file chosen in the list", (s) => s.index === 2 && s.title === "tone" &&
+                                                               s.current[0] === 2);
+        await page.screenshot({ path: path.join(work, "phone-controls.png") });
+        await page.tap("#next");
+        await waitFor(page, "next past the end said", (s) => s.message === "This is the last file.");
+
+        // Stop; the controls fade; a tap where a faded control sits only wakes them.
+        await page.tap("#stop");
+        await waitFor(page, "stop", (s) => s.source === "none" && /^Stopped/.test(s.nowPlaying));
+        await page.evaluate(() => document.activeElement.blur());
+        await waitFor(page, "the controls fading", (s) => s.barIdle && s.message === "", 12000);
+        const next = await (await page.$("#next")).boundingBox();
+        await page.touchscreen.tap(next.x + next.width / 2, next.y + next.height / 2);
+        now = await waitFor(page, "the controls back", (s) => !s.barIdle);
+        await sleep(300);
+        assert.equal((await status(page)).message, "", "a faded control did not work");
+
+        // The demo by touch; N there says where it goes.
+        await page.tap("#source-demo");
+        await waitFor(page, "the demo by touch", (s) => s.source === "demo");
+        await page.tap("#next");
+        await waitFor(page, "N from the demo", (s) => /^Back to the playlist/.test(s.message) && s.source === "file");
+        assert.deepEqual(problems, []);
+        console.log("phone: every control named, within the screen and working by touch, before and after Start");
+    } finally {
+        await browser.close();
+    }
+}
+
+const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun, phone: phoneRun };
 
 (async () => {
     const chosen = process.argv.slice(5);

@@ -48,5 +48,8 @@ window.raysphere = {
                      current: Array.from(document.querySelectorAll("#playlist li[aria-current]"),
                                          (item) => parseInt(item.dataset.index, 10)),
                      paused: page.audio.element ? page.audio.element.paused : true,
-                     position: page.audio.element ? page.audio.element.currentTime : 0 }),
+                     position: page.audio.element ? page.audio.element.currentTime : 0,
+                     volume: page.audio.output ? page.audio.output.gain.value : 1,
+                     barIdle: element("bar").classList.contains("idle"),
+                     time: element("time").textContent }),
 };
