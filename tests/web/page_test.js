@@ -613,7 +613,96 @@ async function phoneRun() {
     }
 }
 
-const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun, phone: phoneRun };
+// Proportional memory (PSS) of the browser and every process under it, in MB.
+function browserMemory(browser) {
+    const parents = new Map();
+    for (const entry of fs.readdirSync("/proc")) {
+        try {
+            const stat = fs.readFileSync(`/proc/${entry}/stat`, "utf8");
+            parents.set(Number(entry), Number(stat.slice(stat.lastIndexOf(")") + 2).split(" ")[1]));
+        } catch (error) {
+            // not a process, or gone
+        }
+    }
+    const family = new Set([browser.process().pid]);
+    for (let grown = true; grown;) {
+        grown = false;
+        for (const [pid, parent] of parents) {
+            if (family.has(parent) && !family.has(pid)) {
+                family.add(pid);
+                grown = true;
+            }
+        }
+    }
+    let kilobytes = 0;
+    for (const pid of family) {
+        try {
+            kilobytes += Number(/^Pss:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${pid}/smaps_rollup`, "utf8"))[1]);
+        } catch (error) {
+            // gone meanwhile
+        }
+    }
+    return kilobytes / 1024;
+}
+
+// Two-hour files stream: each starts at once, "loading" shown meanwhile,
+// the memory stays near the demo's; the position bar seeks an hour in; a
+// file chosen while a long one opens wins over it.
+async function longRun() {
+    const browser = await launch(["--autoplay-policy=no-user-gesture-required"]);
+    try {
+        const page = await openPage(browser, isolatedUrl, 1280, 720);
+        await page.click("#start-button");
+        await waitFor(page, "the demo tune", (s) => s.source === "demo");
+        await sleep(3000);
+        const base = browserMemory(browser);
+        const input = await page.$("#file-input");
+        for (const [name, index] of [["long.flac", 0], ["long.wav", 1]]) {
+            const started = Date.now();
+            await input.uploadFile(path.join(work, name));
+            const playing = await waitFor(page, `${name} playing`, (s) => s.source === "file" && s.index === index &&
+                                                                         !s.paused && s.position > 0, 30000);
+            const startMs = Date.now() - started;
+            assert.ok(playing.labels.includes(`Loading ${name}\u2026`), `"loading" shown: ${playing.labels}`);
+            await sleep(3000);
+            const later = await status(page);
+            const added = browserMemory(browser) - base;
+            console.log(`${name} (2 hours): playing after ${startMs} ms, ${later.time}; ` +
+                        `${added.toFixed(0)} MB more than the demo (${base.toFixed(0)} MB)`);
+            assert.ok(startMs < 10000, `${name} started after ${startMs} ms`);
+            assert.ok(added < 300, `${name} added ${added.toFixed(0)} MB`);
+            assert.match(later.time, / \/ 2:00:00$/);
+            const log = await page.evaluate(() => window.raysphere.frameLog().slice(-5).map((f) => Array.from(f.block)));
+            assert.ok(log.every((block) => block.some((b) => b !== 0)), "the picture follows the file");
+        }
+        await page.evaluate(() => {
+            const position = document.getElementById("position");
+            position.value = 500;
+            position.dispatchEvent(new Event("change"));
+        });
+        await waitFor(page, "a seek an hour in", (s) => /^1:00:0\d \/ 2:00:00$/.test(s.time));
+        await page.mouse.move(600, 300);
+        await page.mouse.move(640, 360);
+        await sleep(400);
+        await page.screenshot({ path: path.join(work, "long-playing.png") });
+
+        // The long WAV again, and at once the MP3: the MP3 plays, labelled as itself.
+        await input.uploadFile(path.join(work, "long.wav"));
+        await input.uploadFile(path.join(work, "tagged.mp3"));
+        await waitFor(page, "the newer file", (s) => s.source === "file" && s.index === 3);
+        await sleep(2000);
+        const last = await status(page);
+        assert.equal(last.index, 3, "the newer choice stays");
+        assert.equal(last.title, "Second Artist - Song Two");
+        assert.match(last.nowPlaying, /^Second Artist - Song Two \(4 of 4: tagged\.mp3\)$/);
+        assert.deepEqual(last.current, [3]);
+        assert.deepEqual(page.problems, []);
+    } finally {
+        await browser.close();
+    }
+}
+
+const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun, phone: phoneRun, long: longRun };
 
 (async () => {
     const chosen = process.argv.slice(5);

@@ -35,6 +35,20 @@ sox -n -r 44100 -c 2 -b 16 --comment "ARTIST=Test Artist" --comment "TITLE=Blue 
 sox "$work/song.flac" -t raw -e signed -b 16 -L "$work/song.raw"
 sox -n -r 44100 -c 2 -b 16 "$work/tagged.wav" synth 30 sine 220 vol 0.6
 lame --quiet --tt "Song Two" --ta "Second Artist" --id3v2-only "$work/tagged.wav" "$work/tagged.mp3"
+# Two hours of sound, as WAV (1.3 GB) and FLAC: a second of two tones repeated.
+python3 - "$work/long.wav" <<'PY'
+import math, struct, sys
+rate, seconds = 44100, 7200
+second = b"".join(struct.pack("<hh", int(12000 * math.sin(2 * math.pi * 300 * i / rate)),
+                              int(9000 * math.sin(2 * math.pi * 440 * i / rate))) for i in range(rate))
+data = len(second) * seconds
+with open(sys.argv[1], "wb") as out:
+    out.write(b"RIFF" + struct.pack("<I", 36 + data) + b"WAVEfmt " +
+              struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" + struct.pack("<I", data))
+    for _ in range(seconds):
+        out.write(second)
+PY
+sox "$work/long.wav" -C 0 "$work/long.flac"
 printf 'ID3 this is not a sound file at all\n%.0s' {1..64} >"$work/broken.mp3"
 
 # puppeteer-core and esbuild, pinned in package-lock.json (no browser download)

@@ -12,6 +12,11 @@ page.frameListeners.push((message) => {
     }
 });
 
+// Every label the page showed for what plays, however briefly.
+const labels = [];
+new MutationObserver(() => labels.push(element("now-playing").textContent))
+    .observe(element("now-playing"), { childList: true, characterData: true, subtree: true });
+
 window.raysphere = {
     ready: page.vis.ready,
     // Frames from `blocks` (2 x 576 bytes each), from the scene's first
@@ -51,5 +56,5 @@ window.raysphere = {
                      position: page.audio.element ? page.audio.element.currentTime : 0,
                      volume: page.audio.output ? page.audio.output.gain.value : 1,
                      barIdle: element("bar").classList.contains("idle"),
-                     time: element("time").textContent }),
+                     time: element("time").textContent, labels: labels.slice(-12) }),
 };
