@@ -10,13 +10,13 @@ file(MAKE_DIRECTORY ${WEB_SITE_DIR} ${WEB_PACKAGE_DIR})
 # The threaded build needs every object compiled for shared memory, so both
 # builds compile the core's sources themselves, with the core's options (read
 # when the build is generated, so that what the core gains later counts too).
-set(WEB_SOURCES web/core_api.cpp overlays/title_box.cpp overlays/title_font.cpp $<TARGET_PROPERTY:core,SOURCES>
+set(WEB_SOURCES web/core_api.cpp app/traced_size.cpp overlays/title_box.cpp overlays/title_font.cpp $<TARGET_PROPERTY:core,SOURCES>
                 $<TARGET_PROPERTY:audio_block,SOURCES>)
 set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
 set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 
 set(WEB_EXPORTS
-    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webDemoTune','_webFree','_malloc','_free']"
+    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webLevelSize','_webNextLevel','_webDemoTune','_webFree','_malloc','_free']"
 )
 set(WEB_LINK_OPTIONS
     -sMODULARIZE=1

@@ -209,6 +209,7 @@ function boot() {
     page.vis = createRaysphere(element("screen"), {
         threads: requested > 0 ? requested : 0,
         sharp: params.has("sharp"),
+        adapt: params.get("sharp") !== "full", // ?sharp=full: every pixel always, however slow
         onFrame: showFrameFigures,
         onError: (text) => say(`The tracer: ${text}.`, true),
     });

@@ -9,6 +9,10 @@ export interface RaysphereOptions {
     threads?: number;
     /** Start in the sharp mode: every pixel of the canvas traced, rather than the 320 x 200 frame enlarged. */
     sharp?: boolean;
+    /** The sharp mode's size follows the machine (default true): a share of the canvas expected to keep
+     *  60 frames a second, enlarged, climbing back to every pixel when there is room, as raysphere's
+     *  `--size window`. false: every pixel, however slow. */
+    adapt?: boolean;
     /** The scene's name. Accepted and ignored for now: there is one scene, the classic one. */
     scene?: string;
     /** Until a node is connected, the picture follows the built-in demo tune in silence (default true);
@@ -40,6 +44,8 @@ export interface RaysphereStats {
     width: number;
     height: number;
     ms: number;
+    /** The sharp mode's level: 0 traces every pixel, each further level a smaller share of the canvas. */
+    level: number;
 }
 
 export interface Raysphere {

@@ -45,12 +45,22 @@ function fitCanvas(vis) {
 
 function showFrame(vis, message) {
     const image = new ImageData(new Uint8ClampedArray(message.pixels.buffer), message.width, message.height);
-    if (message.width === PLUGIN_WIDTH && message.height === PLUGIN_HEIGHT) {
+    if (message.plugin) {
         vis.frameCanvas.getContext("2d").putImageData(image, 0, 0);
         vis.hasFrame = true;
         drawScaled(vis);
     } else if (message.width === vis.canvas.width && message.height === vis.canvas.height) {
         vis.context.putImageData(image, 0, 0);
+    } else {
+        // A smaller sharp frame, in the canvas's shape: enlarged without smoothing.
+        const level = vis.levelCanvas;
+        if (level.width !== message.width || level.height !== message.height) {
+            level.width = message.width;
+            level.height = message.height;
+        }
+        level.getContext("2d").putImageData(image, 0, 0);
+        vis.context.imageSmoothingEnabled = false;
+        vis.context.drawImage(level, 0, 0, vis.canvas.width, vis.canvas.height);
     }
     vis.stats.shown++;
     vis.fpsFrames++;
@@ -60,7 +70,7 @@ function showFrame(vis, message) {
         vis.fpsStart = now;
         vis.fpsFrames = 0;
     }
-    Object.assign(vis.stats, { width: message.width, height: message.height, ms: message.ms });
+    Object.assign(vis.stats, { width: message.width, height: message.height, ms: message.ms, level: message.level });
 }
 
 // The size to trace: the plug-in's frame, or the canvas's device pixels.
@@ -104,6 +114,7 @@ async function liveFrame(vis) {
         vis.titleSent = vis.title;
     }
     const [width, height] = frameSize(vis);
+    input.adapt = vis.sharp && vis.adapt;
     let message;
     try {
         message = await traceFrame(vis.tracer, input, width, height);
@@ -112,10 +123,10 @@ async function liveFrame(vis) {
             return;
         }
         // A sharp size the core cannot make: back to the plug-in's frame.
-        if (vis.sharp && width !== PLUGIN_WIDTH) {
+        if (vis.sharp) {
             setSharp(vis, false);
             report(vis, `${error.message}; back to the ${PLUGIN_WIDTH} x ${PLUGIN_HEIGHT} frame`);
-        } else {
+        } else if (error.width === PLUGIN_WIDTH && error.height === PLUGIN_HEIGHT) {
             report(vis, `a frame failed: ${error.message}`);
         }
         return;
@@ -138,7 +149,9 @@ function tick(vis, now) {
     }
     vis.animation = requestAnimationFrame((time) => tick(vis, time));
     fitCanvas(vis);
-    if (!vis.live || !vis.started || vis.tracer.busy > 0 || now < vis.due - EARLY_MS) {
+    // Sharp frames two at a time: the worker traces one while the other comes back.
+    const inFlight = vis.sharp ? 2 : 1;
+    if (!vis.live || !vis.started || vis.tracer.busy >= inFlight || now < vis.due - EARLY_MS) {
         return;
     }
     vis.due = now - vis.due > FRAME_PERIOD_MS ? now + FRAME_PERIOD_MS : vis.due + FRAME_PERIOD_MS;
@@ -162,10 +175,12 @@ export function createRaysphere(canvas, options = {}) {
         canvas: canvas,
         context: canvas.getContext("2d"),
         frameCanvas: document.createElement("canvas"), // the 320 x 200 frame before scaling
+        levelCanvas: document.createElement("canvas"), // a sharp frame smaller than the canvas, before scaling
         tracer: null,
         tap: createTap(),
         audioContext: options.audioContext || null,
         sharp: Boolean(options.sharp),
+        adapt: options.adapt !== false, // the sharp mode's size follows what the machine keeps up with
         live: options.live !== false,  // frames on the 60 fps clock
         started: false,                // the tracer runs
         destroyed: false,
@@ -179,7 +194,7 @@ export function createRaysphere(canvas, options = {}) {
         demoStart: 0,
         fpsStart: 0,
         fpsFrames: 0,
-        stats: { shown: 0, fps: 0, width: 0, height: 0, ms: 0 },
+        stats: { shown: 0, fps: 0, width: 0, height: 0, ms: 0, level: 0 },
         onFrame: options.onFrame || null,
         onError: options.onError || null,
         onSharp: null,

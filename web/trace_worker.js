@@ -7,6 +7,24 @@
 let core = null;  // the instantiated module
 let frames = 0;   // frames made, for the page's checks
 
+const FRAME_BUDGET_MS = 1000 / 60; // a live frame's share of a second
+// The adapting sharp mode's level (raysphere's --size window), chosen anew
+// for each canvas size.
+const sharpLevel = { level: 0, width: 0, height: 0 };
+
+// The size to trace for a request: as asked, or, adapting, the level's
+// share of the canvas.
+function tracedSize(message) {
+    if (!message.adapt) {
+        return [message.width, message.height];
+    }
+    if (message.width !== sharpLevel.width || message.height !== sharpLevel.height) {
+        Object.assign(sharpLevel, { level: 0, width: message.width, height: message.height });
+    }
+    const packed = core._webLevelSize(message.width, message.height, sharpLevel.level);
+    return [packed >>> 16, packed & 0xffff];
+}
+
 // Loads the build the page chose, from the URL it gives, and starts the scene.
 async function start(message) {
     const url = message.coreUrl;
@@ -47,22 +65,26 @@ function frame(message) {
     if (message.requestTitle) {
         core._webRequestTitle();
     }
+    const [width, height] = tracedSize(message);
     const started = performance.now();
-    const pointer = core._webFrame(message.width, message.height, 2);
+    const pointer = core._webFrame(width, height, 2);
     const ms = performance.now() - started;
     if (pointer === 0) {
-        postMessage({ type: "error", id: message.id, width: message.width, height: message.height,
-                      text: `a ${message.width} x ${message.height} frame cannot be made (too large, or no memory)` });
+        postMessage({ type: "error", id: message.id, width: width, height: height,
+                      text: `a ${width} x ${height} frame cannot be made (too large, or no memory)` });
         return;
     }
-    const bytes = message.width * message.height * 4;
+    if (message.adapt) {
+        sharpLevel.level = core._webNextLevel(message.width, message.height, sharpLevel.level, ms, FRAME_BUDGET_MS);
+    }
+    const bytes = width * height * 4;
     // A copy: the module's memory may be shared and may grow.
     const pixels = new Uint8Array(bytes);
     pixels.set(new Uint8Array(core.HEAPU8.buffer, pointer, bytes));
     const block = new Uint8Array(core.HEAPU8.buffer, core._webBlock(), 1152).slice();
     frames++;
-    postMessage({ type: "frame", id: message.id, width: message.width, height: message.height, pixels: pixels,
-                  block: block, radius: core._webCentreRadius(), ms: ms, frames: frames }, [pixels.buffer]);
+    postMessage({ type: "frame", id: message.id, width: width, height: height, pixels: pixels, block: block,
+                  plugin: !message.adapt && width === 320 && height === 200, level: message.adapt ? sharpLevel.level : 0, radius: core._webCentreRadius(), ms: ms, frames: frames }, [pixels.buffer]);
 }
 
 // The demo tune's four-second loop as two planes of floats.
