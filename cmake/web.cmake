@@ -77,7 +77,7 @@ add_custom_target(web_package ALL DEPENDS ${WEB_PACKAGE_OUTPUTS})
 add_dependencies(web_package raysphere_core_mt raysphere_core_st)
 
 # The page: the library's files and its own; the version shows in its about line.
-set(WEB_PAGE_FILES main.js page_state.js sources.js playlist.js tags.js style.css)
+set(WEB_PAGE_FILES main.js page_state.js sources.js playlist.js tags.js style.css manifest.webmanifest)
 set(WEB_PAGE_OUTPUTS ${WEB_SITE_DIR}/index.html)
 configure_file(web/index.html.in ${WEB_SITE_DIR}/index.html @ONLY)
 web_copy(${CMAKE_CURRENT_SOURCE_DIR}/web ${WEB_SITE_DIR} WEB_PAGE_OUTPUTS ${WEB_PAGE_FILES})
@@ -87,7 +87,25 @@ list(TRANSFORM WEB_CORE_FILES PREPEND ${WEB_SITE_DIR}/ OUTPUT_VARIABLE WEB_SITE_
 add_custom_command(OUTPUT ${WEB_SITE_CORE_FILES} COMMAND ${CMAKE_COMMAND} -E copy ${WEB_CORE_FILES} ${WEB_SITE_DIR}
                    WORKING_DIRECTORY ${WEB_PACKAGE_DIR} DEPENDS raysphere_core_mt raysphere_core_st)
 list(APPEND WEB_PAGE_OUTPUTS ${WEB_SITE_CORE_FILES})
-add_custom_target(web_page ALL DEPENDS ${WEB_PAGE_OUTPUTS})
+
+# The icons, as the desktop's: the demo tune's first frame traced square.
+find_program(NODE_EXECUTABLE node REQUIRED)
+set(WEB_ICONS ${WEB_SITE_DIR}/icon-192.png ${WEB_SITE_DIR}/icon-512.png)
+add_custom_command(OUTPUT ${WEB_ICONS}
+                   COMMAND ${NODE_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/web/make_icons.js
+                           ${WEB_SITE_DIR}/raysphere_core_st.js ${WEB_SITE_DIR} 192 512
+                   DEPENDS ${WEB_SITE_DIR}/raysphere_core_st.js ${CMAKE_CURRENT_SOURCE_DIR}/web/make_icons.js
+                   COMMENT "Web app icons of 192 and 512 pixels")
+
+# The service worker last, from every other file of the site.
+add_custom_command(OUTPUT ${WEB_SITE_DIR}/service_worker.js
+                   COMMAND ${CMAKE_COMMAND} -DSITE=${WEB_SITE_DIR}
+                           -DTEMPLATE=${CMAKE_CURRENT_SOURCE_DIR}/web/service_worker.js.in
+                           -DOUTPUT=${WEB_SITE_DIR}/service_worker.js -P
+                           ${CMAKE_CURRENT_SOURCE_DIR}/web/service_worker.cmake
+                   DEPENDS ${WEB_PAGE_OUTPUTS} ${WEB_ICONS} ${CMAKE_CURRENT_SOURCE_DIR}/web/service_worker.js.in
+                           ${CMAKE_CURRENT_SOURCE_DIR}/web/service_worker.cmake ${WEB_SITE_DIR}/index.html)
+add_custom_target(web_page ALL DEPENDS ${WEB_PAGE_OUTPUTS} ${WEB_ICONS} ${WEB_SITE_DIR}/service_worker.js)
 add_dependencies(web_page web_package)
 
 # The page in Chromium against the native renderer's frames, which the

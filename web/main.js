@@ -204,6 +204,44 @@ function showFrameFigures(message) {
                                  `${message.ms.toFixed(1)} ms a frame${on}`;
 }
 
+// The service worker keeps the site for offline visits. A new version, once
+// installed, takes over at once while nothing plays (the page reloads into
+// it); else it waits for the next visit.
+function keepOffline() {
+    if (!("serviceWorker" in navigator) || !window.isSecureContext) {
+        return;
+    }
+    let reloading = false;
+    navigator.serviceWorker.addEventListener("controllerchange", () => {
+        if (page.updating && !reloading) {
+            reloading = true;
+            location.reload();
+        }
+    });
+    navigator.serviceWorker.register("service_worker.js").then((registration) => {
+        const offer = (fresh) => {
+            if (!fresh || !navigator.serviceWorker.controller) {
+                return; // the first visit: nothing to replace
+            }
+            if (page.source === "preview") {
+                page.updating = true;
+                fresh.postMessage("take-over");
+            } else {
+                say("A new version of the page is ready: it opens on the next visit.");
+            }
+        };
+        offer(registration.waiting);
+        registration.addEventListener("updatefound", () => {
+            const fresh = registration.installing;
+            fresh.addEventListener("statechange", () => {
+                if (fresh.state === "installed") {
+                    offer(fresh);
+                }
+            });
+        });
+    }, (error) => console.warn(`raysphere: no offline copy (${error.message})`));
+}
+
 function boot() {
     const requested = parseInt(params.get("threads") || "0", 10);
     page.vis = createRaysphere(element("screen"), {
@@ -214,6 +252,7 @@ function boot() {
         onError: (text) => say(`The tracer: ${text}.`, true),
     });
     wireControls();
+    keepOffline();
     showTransport();
     showPlaylist();
     if (!hasWasmSimd()) {

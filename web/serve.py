@@ -16,7 +16,8 @@ DEFAULT_SITE = os.path.join(HERE, "..", "build", "web", "site")
 class SiteHandler(http.server.SimpleHTTPRequestHandler):
     isolated = True
     extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                          **{".js": "text/javascript", ".wasm": "application/wasm", ".mjs": "text/javascript"})
+                          **{".js": "text/javascript", ".wasm": "application/wasm", ".mjs": "text/javascript",
+                             ".webmanifest": "application/manifest+json"})
 
     def end_headers(self):
         if self.isolated:

@@ -7,6 +7,8 @@ const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
 const os = require("node:os");
+const http = require("node:http");
+const { spawn, execFileSync } = require("node:child_process");
 const puppeteer = require("puppeteer-core");
 
 const [isolatedUrl, plainUrl, work] = process.argv.slice(2);
@@ -719,7 +721,101 @@ async function longRun() {
     }
 }
 
-const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun, phone: phoneRun, long: longRun };
+// serve.py on `site` at `port` (0: a free one); resolves with its process and URL.
+function startServer(site, port) {
+    const server = spawn("python3", ["-u", path.join(__dirname, "..", "..", "web", "serve.py"), "--port", String(port),
+                                     "--site", site], { stdio: ["ignore", "pipe", "pipe"] });
+    server.output = "";
+    return new Promise((resolve, reject) => {
+        const take = (data) => {
+            server.output += data;
+            const found = /http:\/\/localhost:(\d+)\//.exec(server.output);
+            if (found) {
+                resolve({ server: server, url: found[0], port: Number(found[1]) });
+            }
+        };
+        server.stdout.on("data", take);
+        server.stderr.on("data", take);
+        server.on("exit", () => reject(new Error(`serve.py ended: ${server.output}`)));
+    });
+}
+
+function stopServer(server) {
+    return new Promise((resolve) => {
+        server.removeAllListeners("exit");
+        server.on("exit", resolve);
+        server.kill();
+    });
+}
+
+function statusOf(url) {
+    return new Promise((resolve, reject) => http.get(url, (response) => {
+        response.resume();
+        resolve(response.statusCode);
+    }).on("error", reject));
+}
+
+// Installable and offline: the manifest and icons without a fault, the
+// page opened again with its server gone, a new version taking over cleanly;
+// serve.py answers bad paths with 400.
+async function installRun() {
+    const site = path.join(work, "site-install");
+    fs.cpSync(path.join(work, "site"), site, { recursive: true });
+    let { server, url, port } = await startServer(site, 0);
+    for (const bad of ["%00", "a%00b.js", "%ff%fe.js"]) {
+        assert.equal(await statusOf(`${url}${bad}`), 400, `serve.py on /${bad}`);
+    }
+    assert.equal(await statusOf(`${url}nothing.js`), 404);
+    const browser = await launch();
+    try {
+        const page = await browser.newPage();
+        const problems = [];
+        page.on("pageerror", (error) => problems.push(error.message));
+        await page.setViewport({ width: 640, height: 400 });
+        await page.goto(url);
+        await page.waitForFunction(() => navigator.serviceWorker.controller !== null, { timeout: 30000 });
+        const session = await page.createCDPSession();
+        const manifest = await session.send("Page.getAppManifest");
+        assert.deepEqual(manifest.errors, [], "the manifest reads cleanly");
+        const icons = JSON.parse(manifest.data).icons.map((icon) => icon.sizes);
+        assert.deepEqual(icons, ["192x192", "512x512"]);
+        const installable = await session.send("Page.getInstallabilityErrors");
+        assert.deepEqual(installable.installabilityErrors, [], "installable");
+        const stores = await page.evaluate(() => caches.keys());
+        assert.equal(stores.length, 1);
+
+        // The server gone: the page opens from its store and traces.
+        await stopServer(server);
+        assert.match(server.output, /^Serving/);
+        assert.doesNotMatch(server.output, /Traceback/);
+        await page.reload();
+        await page.waitForFunction(() => !document.getElementById("start-button").disabled, { timeout: 20000 });
+        assert.match(await page.$eval("#threads-note", (note) => note.textContent), /^traced on/);
+        await page.screenshot({ path: path.join(work, "offline.png") });
+
+        // A new version on the server: one reload, and it has taken over, alone.
+        const index = path.join(site, "index.html");
+        fs.writeFileSync(index, fs.readFileSync(index, "utf8").replace(/raysphere ([^:]*):/, "raysphere $1-next:"));
+        execFileSync("cmake", [`-DSITE=${site}`, `-DTEMPLATE=${path.join(__dirname, "..", "..", "web", "service_worker.js.in")}`,
+                               `-DOUTPUT=${path.join(site, "service_worker.js")}`, "-P",
+                               path.join(__dirname, "..", "..", "web", "service_worker.cmake")]);
+        ({ server } = await startServer(site, port));
+        await page.reload();
+        await page.waitForFunction(() => /-next:/.test(document.getElementById("about").textContent),
+                                   { timeout: 30000 });
+        const after = await page.evaluate(() => caches.keys());
+        assert.equal(after.length, 1, `one store after the update: ${after}`);
+        assert.notEqual(after[0], stores[0]);
+        assert.deepEqual(problems, []);
+        console.log(`install: manifest and icons clean, installable; offline from ${stores[0]}; ` +
+                    `updated to ${after[0]}; serve.py answers bad paths with 400`);
+    } finally {
+        await browser.close();
+        await stopServer(server);
+    }
+}
+
+const RUNS = { frames: framesRun, microphone: microphoneRun, files: filesRun, sharp: sharpRateRun, embed: embedRun, phone: phoneRun, long: longRun, install: installRun };
 
 (async () => {
     const chosen = process.argv.slice(5);
