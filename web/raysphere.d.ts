@@ -75,6 +75,10 @@ export interface Raysphere {
      *  block given makes, byte for byte, the native renderer's n-th frame of those blocks, on any thread
      *  count. */
     renderBlock(bytes: Uint8Array): Promise<RaysphereFrame & { pixels: Uint8Array }>;
+    /** A frame of `width` x `height` from `input` (`pcm`: 576 interleaved stereo 16-bit samples, or `block`:
+     *  1152 bytes), traced but not drawn; it moves the scene on like any frame. For tests and tools. */
+    trace(input: { pcm?: Int16Array; block?: Uint8Array; title?: string; requestTitle?: boolean },
+          width: number, height: number): Promise<RaysphereFrame & { pixels: Uint8Array }>;
     /** The demo tune's four-second loop, as two planes of samples at `rate`. */
     demoTune(): Promise<{ left: Float32Array; right: Float32Array; rate: number }>;
     /** Stops the frames, the worker and the tap; the canvas keeps its last frame. */

@@ -169,7 +169,8 @@ function setSharp(vis, on) {
 }
 
 // Creates a visualiser drawing on `canvas` (see raysphere.d.ts for the
-// options and the object returned).
+// options and the object returned). `options.scene` is taken and not yet
+// used: there is one scene.
 export function createRaysphere(canvas, options = {}) {
     const vis = {
         canvas: canvas,

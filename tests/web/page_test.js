@@ -565,7 +565,10 @@ async function phoneRun() {
         // Before the sound: the frame rate, and files chosen by touch.
         await page.tap("#frame-rate");
         assert.ok(!(await page.$eval("#fps", (fps) => fps.hidden)), "the frame rate shows");
-        const [chooser] = await Promise.all([page.waitForFileChooser(), page.tap("#files-button")]);
+        const choosing = page.waitForFileChooser();
+        await sleep(300); // the browser told to hand the chooser over first
+        await page.tap("#files-button");
+        const chooser = await choosing;
         await chooser.accept([path.join(work, "song.flac"), path.join(work, "tagged.mp3"), path.join(work, "tone.wav")]);
         let now = await waitFor(page, "the first file", (s) => s.source === "file" && s.index === 0);
         assert.equal(now.title, "Test Artist - Blue Sky");
@@ -620,6 +623,41 @@ async function phoneRun() {
         await sleep(300);
         assert.equal((await status(page)).message, "", "a faded control did not work");
 
+        // A title of 2,000 characters stays within the screen.
+        await page.evaluate(() => {
+            const name = new TextEncoder().encode(`${"A very long title ".repeat(111)}ends\0\0`);
+            const info = 4 + 8 + name.length;
+            const frames = 44100;
+            const bytes = new Uint8Array(44 + frames * 2 + 8 + info);
+            const view = new DataView(bytes.buffer);
+            const text = (at, value) => value.split("").forEach((c, i) => view.setUint8(at + i, c.charCodeAt(0)));
+            text(0, "RIFF");
+            view.setUint32(4, bytes.length - 8, true);
+            text(8, "WAVEfmt ");
+            view.setUint32(16, 16, true);
+            view.setUint16(20, 1, true);
+            view.setUint16(22, 1, true);
+            view.setUint32(24, 44100, true);
+            view.setUint32(28, 88200, true);
+            view.setUint16(32, 2, true);
+            view.setUint16(34, 16, true);
+            text(36, "data");
+            view.setUint32(40, frames * 2, true);
+            const list = 44 + frames * 2;
+            text(list, "LIST");
+            view.setUint32(list + 4, info, true);
+            text(list + 8, "INFOINAM");
+            view.setUint32(list + 16, name.length, true);
+            bytes.set(name, list + 20);
+            const transfer = new DataTransfer();
+            transfer.items.add(new File([bytes], "long-title.wav", { type: "audio/wav" }));
+            window.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, cancelable: true }));
+        });
+        await waitFor(page, "the long title", (s) => s.source === "file" && s.title.length > 1990);
+        const widths = await page.evaluate(() => [document.documentElement.scrollWidth,
+            document.getElementById("bar").scrollWidth, document.getElementById("now-playing").getBoundingClientRect().right]);
+        assert.ok(widths.every((width) => width <= 390), `a long title stays within the screen: ${widths}`);
+
         // The demo by touch; N there says where it goes.
         await page.tap("#source-demo");
         await waitFor(page, "the demo by touch", (s) => s.source === "demo");
@@ -671,8 +709,24 @@ async function longRun() {
     const browser = await launch(["--autoplay-policy=no-user-gesture-required"]);
     try {
         const page = await openPage(browser, isolatedUrl, 1280, 720);
+        await sleep(500);
+        await page.screenshot({ path: path.join(work, "desktop-before.png") });
+        // Files... by the keyboard alone, before the sound starts.
+        let focused = "";
+        for (let presses = 0; presses < 20 && focused !== "files-button"; presses++) {
+            await page.keyboard.press("Tab");
+            focused = await page.evaluate(() => document.activeElement.id);
+        }
+        assert.equal(focused, "files-button", "Tab reaches Files...");
+        const choosing = page.waitForFileChooser();
+        await sleep(300); // the browser told to hand the chooser over first
+        await page.keyboard.press("Enter");
+        await (await choosing).cancel();
         await page.click("#start-button");
         await waitFor(page, "the demo tune", (s) => s.source === "demo");
+        // N and P with no files say so.
+        await page.keyboard.press("KeyN");
+        await waitFor(page, "N in the demo", (s) => /^No files to step through/.test(s.message));
         await sleep(3000);
         const base = browserMemory(browser);
         const input = await page.$("#file-input");
