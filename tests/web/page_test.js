@@ -121,6 +121,10 @@ async function framesRun() {
         let page = await openPage(browser, isolatedUrl, 320, 200);
         assert.equal(page.ready.build, "raysphere_core_mt.js", "an isolated page loads the threaded build");
         assert.ok(page.ready.threads >= 2, `an isolated page traces on threads, not ${page.ready.threads}`);
+        // Workers: the trace worker and one for each further thread, no more.
+        await sleep(500);
+        const workers = page.workers().length;
+        assert.equal(workers, page.ready.threads, `${workers} workers for ${page.ready.threads} threads`);
         await renderBlocks(page, blocks, false);
         assert.equal(differingPixels(await canvasPixels(page), nativePlain), 0, "320 x 200 frame against native");
 
