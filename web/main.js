@@ -200,7 +200,10 @@ function showFrameFigures(message) {
     const stats = page.vis.stats;
     const threads = page.vis.threads; // the plug-in's frame is traced on one
     const on = message.width === 320 && message.height === 200 ? "" : ` on ${threads} thread${threads > 1 ? "s" : ""}`;
-    element("fps").textContent = `${stats.fps.toFixed(1)} fps of 60, ${message.width} x ${message.height}, ` +
+    const canvas = page.vis.canvas;
+    const enlarged = message.plugin || (message.width === canvas.width && message.height === canvas.height)
+        ? "" : ` enlarged to ${canvas.width} x ${canvas.height}`;
+    element("fps").textContent = `${stats.fps.toFixed(1)} fps of 60, ${message.width} x ${message.height}${enlarged}, ` +
                                  `${message.ms.toFixed(1)} ms a frame${on}`;
 }
 
