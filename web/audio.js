@@ -106,11 +106,6 @@ function heardFrame(context) {
     return Math.floor(seconds * context.sampleRate);
 }
 
-// Whether anything has been tapped since the last connection.
-export function tapHeard(tap) {
-    return tap.newest >= 0 && tap.inputs.length > 0;
-}
-
 // Writes the 576 interleaved stereo samples the player would hand over now
 // into `pcm`: from the frame being heard for a played source, the newest for
 // a capture; silence where nothing was tapped.

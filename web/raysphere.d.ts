@@ -15,7 +15,7 @@ export interface RaysphereOptions {
     adapt?: boolean;
     /** The scene's name. Accepted and ignored for now: there is one scene, the classic one. */
     scene?: string;
-    /** Until a node is connected, the picture follows the built-in demo tune in silence (default true);
+    /** Until a node is first connected, the picture follows the built-in demo tune in silence (default true);
      *  false: it follows silence. */
     demo?: boolean;
     /** Frames on the visualiser's own clock, 60 steps a second (default true); false: only renderBlock draws. */

@@ -3,7 +3,7 @@
 // worker (the core compiled to WebAssembly), its own tap and its own frame
 // clock of 60 steps a second; the picture is the plug-in's 320 x 200 frame
 // enlarged, or in the sharp mode every pixel of the canvas traced.
-import { BLOCK_FRAMES, closeTap, createTap, fillBlock, tapHeard, tapNode, toPcm16, untapAll } from "./audio.js";
+import { BLOCK_FRAMES, closeTap, createTap, fillBlock, tapNode, toPcm16, untapAll } from "./audio.js";
 import { chooseThreads, createTracer, demoTune, hasWasmSimd, stopTracer, traceFrame } from "./trace_client.js";
 
 const FRAME_PERIOD_MS = 1000 / 60; // one animation step per frame, as the plug-in's player paces it
@@ -98,11 +98,11 @@ function report(vis, text) {
     }
 }
 
-// One live frame: the block heard now (the demo tune's, silently, while
-// nothing is connected), the title if asked for.
+// One live frame: the block heard now (the demo tune's, silently, until a
+// node is first connected), the title if asked for.
 async function liveFrame(vis) {
     const pcm = new Int16Array(BLOCK_FRAMES * 2);
-    if (vis.demo && !tapHeard(vis.tap)) {
+    if (vis.demo && !vis.connected) {
         fillDemoBlock(vis, pcm);
     } else {
         fillBlock(vis.tap, pcm);
@@ -192,6 +192,7 @@ export function createRaysphere(canvas, options = {}) {
         titlePending: false,
         hasFrame: false,               // a 320 x 200 frame is in frameCanvas
         demo: null,                    // the demo tune's planes, for the silent picture
+        connected: false,              // a node has been connected: the demo's picture is over
         demoStart: 0,
         fpsStart: 0,
         fpsFrames: 0,
@@ -255,6 +256,7 @@ export function createRaysphere(canvas, options = {}) {
                 throw new Error("the node belongs to another AudioContext than the visualiser's");
             }
             vis.audioContext = node.context;
+            vis.connected = true;
             return tapNode(vis.tap, node, Boolean(connectOptions.capture));
         },
         disconnect() {

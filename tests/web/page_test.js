@@ -222,7 +222,8 @@ async function microphoneRun() {
         await page.click("#start-button");
         await waitFor(page, "the demo tune", (s) => s.source === "demo");
         await page.click("#source-microphone");
-        await waitFor(page, "the microphone", (s) => s.source === "microphone" && s.shown > 60);
+        const listening = await waitFor(page, "the microphone", (s) => s.source === "microphone");
+        await waitFor(page, "the microphone's frames", (s) => s.shown > listening.shown + 60);
         const rate = await page.evaluate(() => window.raysphere.pause());
         await sleep(200);
         const log = await page.evaluate(() => window.raysphere.frameLog().map((f) => ({
