@@ -27,6 +27,9 @@ export const page = {
     frameListeners: [], // routines told of every frame shown
     toastTimer: 0,
     barTimer: 0,
+    seeking: false,     // the position bar is being dragged: the time does not move it
+    swallowClick: false, // a tap woke the faded controls: the click it makes works nothing
+    updating: false,    // a new version of the page takes over: reload when it has
 };
 
 // Says something where it is seen, for a few seconds; a problem in red.
