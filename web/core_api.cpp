@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include "app/traced_size.h"
 #include "audio/waveform_block.h"
 #include "compose/compose.h"
 #include "frame/image_rgb.h"
@@ -123,6 +124,21 @@ EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t ch
         drawTitleBox(&web.image, web.title, titleScale(width, height));
     }
     return toRgba(&web.image);
+}
+
+// The sharp mode's size for a canvas of `width` x `height` at `level`, as
+// width * 65536 + height (the levels of raysphere's --size window).
+EMSCRIPTEN_KEEPALIVE int32_t webLevelSize(int32_t width, int32_t height, int32_t level) {
+    int32_t levelWidth = 0;
+    int32_t levelHeight = 0;
+    levelSize(width, height, level, &levelWidth, &levelHeight);
+    return levelWidth * 65536 + levelHeight;
+}
+
+// The level for the next sharp frames, after one at `level` took `frameMs`.
+EMSCRIPTEN_KEEPALIVE int32_t webNextLevel(int32_t width, int32_t height, int32_t level, double frameMs,
+                                          double budgetMs) {
+    return nextTracedLevel(width, height, level, frameMs, budgetMs);
 }
 
 // The centre sphere's radius in the frame made last.
