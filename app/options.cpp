@@ -76,6 +76,7 @@ const char* const APP_USAGE = "usage: raysphere [options] [FILE...]\n"
 namespace {
 
 constexpr int32_t MAX_FPS = 1000;
+constexpr int32_t MAX_CYCLE_SECONDS = 86400; // a day
 constexpr int64_t MAX_FRAMES = 1000000000;
 constexpr int32_t MAX_WINDOW_SIDE = 16384;
 constexpr int32_t THREADS_NOT_GIVEN = -1; // until --threads is read
