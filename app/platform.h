@@ -11,7 +11,20 @@
 #include "frame/frame_image.h"
 
 // The keys the program answers; every other key is KEY_OTHER.
-enum AppKey { KEY_ESCAPE, KEY_SPACE, KEY_F, KEY_ENTER, KEY_N, KEY_P, KEY_I, KEY_W, KEY_NEXT_SCENE, KEY_PREVIOUS_SCENE, KEY_OTHER, KEY_COUNT };
+enum AppKey {
+    KEY_ESCAPE,
+    KEY_SPACE,
+    KEY_F,
+    KEY_ENTER,
+    KEY_N,
+    KEY_P,
+    KEY_I,
+    KEY_W,
+    KEY_NEXT_SCENE,
+    KEY_PREVIOUS_SCENE,
+    KEY_OTHER,
+    KEY_COUNT
+};
 
 enum AppEventKind {
     APP_EVENT_QUIT,         // the window was closed
