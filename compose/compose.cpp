@@ -10,7 +10,7 @@ void startCore() {
     setSampleGrid();
     // The scene on stage built again (classic the first time), as every Init builds the plug-in's
     char error[MAX_ERROR_TEXT];
-    if (stage.spec.objectCount == 0 || !putOnStage(&stage.spec, stage.builtin, error, sizeof(error))) {
+    if (stage.design.objectCount == 0 || !putOnStage(&stage.design, stage.builtin, error, sizeof(error))) {
         stepStage(0);
     }
 }

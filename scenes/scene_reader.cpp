@@ -1,5 +1,5 @@
 // The scene format's reader: a TOML file (read by toml++) checked key by
-// key into a SceneSpec, every fault named with its file and line.
+// key into a SceneDesign, every fault named with its file and line.
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -11,7 +11,7 @@
 
 #include "analysis/analysis.h"
 #include "raytracer/scene.h"
-#include "scenes/scene_spec.h"
+#include "scenes/scene_design.h"
 #include "scenes/scene_textures.h"
 
 const char* const driverNames[DRIVER_COUNT] = {
@@ -87,7 +87,7 @@ struct Reader {
     const char* fileName;
     char* error;
     size_t errorSize;
-    SceneSpec* spec;
+    SceneDesign* design;
     int32_t pendingChannel[MAX_MOTION_TERMS]; // each term's channel, in the order written
 };
 
@@ -236,7 +236,7 @@ static bool findProperty(const FieldList& list, const std::string& path, uint8_t
 static bool readMoves(Reader* reader, const toml::node& node, uint8_t owner, const FieldList& fields,
                       const float* record) {
     static const char* const moveKeys[] = {"to", "by", "amp", "rate", "phase", "bias", "band"};
-    SceneSpec* spec = reader->spec;
+    SceneDesign* design = reader->design;
     const toml::array* moves = node.as_array();
     if (moves == nullptr) {
         return fail(reader, lineOf(node), "move must be an array of tables");
@@ -307,23 +307,23 @@ static bool readMoves(Reader* reader, const toml::node& node, uint8_t owner, con
 
         // The property's channel, made at its first move
         int32_t channel = 0;
-        while (channel < spec->channelCount &&
-               (spec->channels[channel].owner != owner || spec->channels[channel].field != field)) {
+        while (channel < design->channelCount &&
+               (design->channels[channel].owner != owner || design->channels[channel].field != field)) {
             channel++;
         }
-        if (channel == spec->channelCount) {
-            if (spec->channelCount == MAX_MOTION_CHANNELS) {
+        if (channel == design->channelCount) {
+            if (design->channelCount == MAX_MOTION_CHANNELS) {
                 return fail(reader, line, "too many moving properties (at most %d)", MAX_MOTION_CHANNELS);
             }
-            spec->channels[channel] = {owner, field, static_cast<int32_t>(line), record[field], 0, 0};
-            spec->channelCount++;
+            design->channels[channel] = {owner, field, static_cast<int32_t>(line), record[field], 0, 0};
+            design->channelCount++;
         }
-        if (spec->termCount == MAX_MOTION_TERMS) {
+        if (design->termCount == MAX_MOTION_TERMS) {
             return fail(reader, line, "too many moves (at most %d)", MAX_MOTION_TERMS);
         }
-        reader->pendingChannel[spec->termCount] = channel;
-        spec->terms[spec->termCount++] = term;
-        spec->channels[channel].count++;
+        reader->pendingChannel[design->termCount] = channel;
+        design->terms[design->termCount++] = term;
+        design->channels[channel].count++;
     }
     return true;
 }
@@ -373,7 +373,7 @@ static bool joinPath(const char* fileName, const char* path, char* out, size_t s
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
-static bool readTexture(Reader* reader, const toml::table& table, TextureSpec* texture) {
+static bool readTexture(Reader* reader, const toml::table& table, TextureDesign* texture) {
     static const char* const textureKeys[] = {"name", "kind", "colours", "squares", "seed", "file"};
     static Texture scratch; // an image texture is read once to see that it can be
     int64_t line = lineOf(table);
@@ -448,8 +448,8 @@ static bool readTexture(Reader* reader, const toml::table& table, TextureSpec* t
     return true;
 }
 
-static bool readObject(Reader* reader, const toml::table& table, ObjectSpec* object, int32_t index) {
-    SceneSpec* spec = reader->spec;
+static bool readObject(Reader* reader, const toml::table& table, ObjectDesign* object, int32_t index) {
+    SceneDesign* design = reader->design;
     int64_t line = lineOf(table);
     const toml::node* kind = table.get("kind");
     if (kind == nullptr) {
@@ -509,8 +509,8 @@ static bool readObject(Reader* reader, const toml::table& table, ObjectSpec* obj
         }
         if (std::strcmp(name, "black") != 0) {
             int32_t found = -1;
-            for (int32_t t = 0; t < spec->textureCount && found < 0; t++) {
-                found = std::strcmp(spec->textures[t].name, name) == 0 ? t : -1;
+            for (int32_t t = 0; t < design->textureCount && found < 0; t++) {
+                found = std::strcmp(design->textures[t].name, name) == 0 ? t : -1;
             }
             if (found < 0) {
                 return fail(reader, lineOf(*texture), "no texture named '%s' (textures come before the objects)", name);
@@ -544,14 +544,14 @@ static bool readObject(Reader* reader, const toml::table& table, ObjectSpec* obj
 // Lays every channel's terms out one after another, in the order written.
 static void gatherTerms(Reader* reader) {
     static MotionTerm written[MAX_MOTION_TERMS];
-    SceneSpec* spec = reader->spec;
-    std::memcpy(written, spec->terms, sizeof(MotionTerm) * spec->termCount);
+    SceneDesign* design = reader->design;
+    std::memcpy(written, design->terms, sizeof(MotionTerm) * design->termCount);
     int32_t next = 0;
-    for (int32_t c = 0; c < spec->channelCount; c++) {
-        spec->channels[c].first = next;
-        for (int32_t t = 0; t < spec->termCount; t++) {
+    for (int32_t c = 0; c < design->channelCount; c++) {
+        design->channels[c].first = next;
+        for (int32_t t = 0; t < design->termCount; t++) {
             if (reader->pendingChannel[t] == c) {
-                spec->terms[next++] = written[t];
+                design->terms[next++] = written[t];
             }
         }
     }
@@ -562,7 +562,7 @@ static bool readRoot(Reader* reader, const toml::table& root) {
     static const char* const rootKeys[] = {"name", "about", "fog", "camera", "light", "texture", "object"};
     static const char* const cameraKeys[] = {"eye", "target", "zoom", "roll", "move"};
     static const char* const lightKeys[] = {"position", "move"};
-    SceneSpec* spec = reader->spec;
+    SceneDesign* design = reader->design;
     if (!onlyKeys(reader, root, rootKeys, 7, "the scene")) {
         return false;
     }
@@ -570,20 +570,20 @@ static bool readRoot(Reader* reader, const toml::table& root) {
     if (name == nullptr) {
         return fail(reader, 1, "a scene needs 'name'");
     }
-    if (!readName(reader, *name, "name", spec->name)) {
+    if (!readName(reader, *name, "name", design->name)) {
         return false;
     }
     if (const toml::node* about = root.get("about")) {
-        if (!readString(reader, *about, "about", spec->about, sizeof(spec->about))) {
+        if (!readString(reader, *about, "about", design->about, sizeof(design->about))) {
             return false;
         }
     }
-    spec->fog = 1;
+    design->fog = 1;
     if (const toml::node* fog = root.get("fog")) {
         if (!fog->is_boolean()) {
             return fail(reader, lineOf(*fog), "fog must be true or false");
         }
-        spec->fog = fog->as_boolean()->get() ? 1 : 0;
+        design->fog = fog->as_boolean()->get() ? 1 : 0;
     }
 
     // Camera and light
@@ -592,7 +592,7 @@ static bool readRoot(Reader* reader, const toml::table& root) {
         return fail(reader, camera ? lineOf(*camera) : 1, "a scene needs a [camera] table");
     }
     if (!onlyKeys(reader, *camera->as_table(), cameraKeys, 5, "the camera") ||
-        !readOwner(reader, *camera->as_table(), OWNER_CAMERA, cameraFieldList, spec->camera, false, "the camera")) {
+        !readOwner(reader, *camera->as_table(), OWNER_CAMERA, cameraFieldList, design->camera, false, "the camera")) {
         return false;
     }
     const toml::node* light = root.get("light");
@@ -600,7 +600,7 @@ static bool readRoot(Reader* reader, const toml::table& root) {
         return fail(reader, light ? lineOf(*light) : 1, "a scene needs a [light] table");
     }
     if (!onlyKeys(reader, *light->as_table(), lightKeys, 2, "the light") ||
-        !readOwner(reader, *light->as_table(), OWNER_LIGHT, lightFieldList, spec->light, false, "the light")) {
+        !readOwner(reader, *light->as_table(), OWNER_LIGHT, lightFieldList, design->light, false, "the light")) {
         return false;
     }
 
@@ -611,22 +611,22 @@ static bool readRoot(Reader* reader, const toml::table& root) {
             return fail(reader, lineOf(*textures), "texture must be an array of tables: [[texture]]");
         }
         for (const toml::node& element : *array) {
-            if (spec->textureCount == MAX_SCENE_TEXTURES) {
+            if (design->textureCount == MAX_SCENE_TEXTURES) {
                 return fail(reader, lineOf(element), "too many textures (at most %d)", MAX_SCENE_TEXTURES);
             }
             if (!element.is_table()) {
                 return fail(reader, lineOf(element), "a texture must be a table");
             }
-            TextureSpec* texture = &spec->textures[spec->textureCount];
+            TextureDesign* texture = &design->textures[design->textureCount];
             if (!readTexture(reader, *element.as_table(), texture)) {
                 return false;
             }
-            for (int32_t t = 0; t < spec->textureCount; t++) {
-                if (std::strcmp(spec->textures[t].name, texture->name) == 0) {
+            for (int32_t t = 0; t < design->textureCount; t++) {
+                if (std::strcmp(design->textures[t].name, texture->name) == 0) {
                     return fail(reader, lineOf(element), "a second texture named '%s'", texture->name);
                 }
             }
-            spec->textureCount++;
+            design->textureCount++;
         }
     }
     const toml::node* objects = root.get("object");
@@ -635,29 +635,29 @@ static bool readRoot(Reader* reader, const toml::table& root) {
         return fail(reader, objects ? lineOf(*objects) : 1, "a scene needs [[object]] tables, the floor first");
     }
     for (const toml::node& element : *array) {
-        if (spec->objectCount == MAX_SCENE_OBJECTS) {
+        if (design->objectCount == MAX_SCENE_OBJECTS) {
             return fail(reader, lineOf(element), "too many objects (at most %d)", MAX_SCENE_OBJECTS);
         }
         if (!element.is_table()) {
             return fail(reader, lineOf(element), "an object must be a table");
         }
-        if (!readObject(reader, *element.as_table(), &spec->objects[spec->objectCount], spec->objectCount)) {
+        if (!readObject(reader, *element.as_table(), &design->objects[design->objectCount], design->objectCount)) {
             return false;
         }
-        spec->objectCount++;
+        design->objectCount++;
     }
     gatherTerms(reader);
     return true;
 }
 
-bool readSceneText(const char* text, size_t length, const char* fileName, SceneSpec* spec, char* error,
+bool readSceneText(const char* text, size_t length, const char* fileName, SceneDesign* design, char* error,
                    size_t errorSize) {
     static Reader reader;
     reader.fileName = fileName;
     reader.error = error;
     reader.errorSize = errorSize;
-    reader.spec = spec;
-    std::memset(spec, 0, sizeof(*spec));
+    reader.design = design;
+    std::memset(design, 0, sizeof(*design));
     if (length > MAX_SCENE_FILE_BYTES) {
         return fail(&reader, 1, "longer than %zu bytes: not a scene file", MAX_SCENE_FILE_BYTES);
     }
@@ -682,13 +682,13 @@ bool readSceneText(const char* text, size_t length, const char* fileName, SceneS
         return fail(&reader, static_cast<int64_t>(parseError.source().begin.line), "%s", description);
     }
     if (!readRoot(&reader, result.table())) {
-        std::memset(spec, 0, sizeof(*spec));
+        std::memset(design, 0, sizeof(*design));
         return false;
     }
     return true;
 }
 
-bool readSceneFile(const char* path, SceneSpec* spec, char* error, size_t errorSize) {
+bool readSceneFile(const char* path, SceneDesign* design, char* error, size_t errorSize) {
     static char text[MAX_SCENE_FILE_BYTES + 1];
     FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -706,5 +706,5 @@ bool readSceneFile(const char* path, SceneSpec* spec, char* error, size_t errorS
         std::snprintf(error, errorSize, "%s:1: cannot be read (a folder, or a read error)", path);
         return false;
     }
-    return readSceneText(text, length, path, spec, error, errorSize);
+    return readSceneText(text, length, path, design, error, errorSize);
 }

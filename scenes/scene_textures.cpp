@@ -21,39 +21,39 @@ static void setTexel(Texture* texture, int32_t u, int32_t v, const uint8_t* rgb)
 }
 
 // The two colours mixed: 0 gives the first, 1 the second.
-static void setMixed(Texture* texture, int32_t u, int32_t v, const TextureSpec* spec, float share) {
+static void setMixed(Texture* texture, int32_t u, int32_t v, const TextureDesign* design, float share) {
     uint8_t rgb[3];
     for (int32_t i = 0; i < 3; i++) {
-        float value = spec->colours[0][i] + share * (spec->colours[1][i] - spec->colours[0][i]);
+        float value = design->colours[0][i] + share * (design->colours[1][i] - design->colours[0][i]);
         rgb[i] = static_cast<uint8_t>(value + 0.5f);
     }
     setTexel(texture, u, v, rgb);
 }
 
-static void makeChecker(const TextureSpec* spec, Texture* texture) {
+static void makeChecker(const TextureDesign* design, Texture* texture) {
     for (int32_t v = 0; v < SIDE; v++) {
         for (int32_t u = 0; u < SIDE; u++) {
-            int32_t cell = (u * spec->squares / SIDE + v * spec->squares / SIDE) & 1;
-            setTexel(texture, u, v, spec->colours[cell]);
+            int32_t cell = (u * design->squares / SIDE + v * design->squares / SIDE) & 1;
+            setTexel(texture, u, v, design->colours[cell]);
         }
     }
 }
 
-static void makeStripes(const TextureSpec* spec, Texture* texture) {
+static void makeStripes(const TextureDesign* design, Texture* texture) {
     for (int32_t v = 0; v < SIDE; v++) {
         for (int32_t u = 0; u < SIDE; u++) {
-            setTexel(texture, u, v, spec->colours[(v * spec->squares / SIDE) & 1]);
+            setTexel(texture, u, v, design->colours[(v * design->squares / SIDE) & 1]);
         }
     }
 }
 
-static void makeRings(const TextureSpec* spec, Texture* texture) {
+static void makeRings(const TextureDesign* design, Texture* texture) {
     for (int32_t v = 0; v < SIDE; v++) {
         for (int32_t u = 0; u < SIDE; u++) {
             float du = static_cast<float>(u - SIDE / 2);
             float dv = static_cast<float>(v - SIDE / 2);
-            int32_t ring = static_cast<int32_t>(std::sqrt(du * du + dv * dv) * spec->squares / 181.0f);
-            setTexel(texture, u, v, spec->colours[ring & 1]);
+            int32_t ring = static_cast<int32_t>(std::sqrt(du * du + dv * dv) * design->squares / 181.0f);
+            setTexel(texture, u, v, design->colours[ring & 1]);
         }
     }
 }
@@ -67,8 +67,8 @@ static float latticeValue(uint32_t seed, int32_t x, int32_t y) {
 }
 
 // Smooth value noise, wrapping at the edges so that the texture tiles.
-static void makeNoise(const TextureSpec* spec, Texture* texture) {
-    int32_t cells = spec->squares < NOISE_MAX_CELLS ? spec->squares : NOISE_MAX_CELLS;
+static void makeNoise(const TextureDesign* design, Texture* texture) {
+    int32_t cells = design->squares < NOISE_MAX_CELLS ? design->squares : NOISE_MAX_CELLS;
     for (int32_t v = 0; v < SIDE; v++) {
         for (int32_t u = 0; u < SIDE; u++) {
             float x = static_cast<float>(u * cells) / SIDE;
@@ -81,19 +81,19 @@ static void makeNoise(const TextureSpec* spec, Texture* texture) {
             fy = fy * fy * (3.0f - 2.0f * fy);
             int32_t x1 = (x0 + 1) % cells;
             int32_t y1 = (y0 + 1) % cells;
-            float top = latticeValue(spec->seed, x0, y0) +
-                        fx * (latticeValue(spec->seed, x1, y0) - latticeValue(spec->seed, x0, y0));
-            float bottom = latticeValue(spec->seed, x0, y1) +
-                           fx * (latticeValue(spec->seed, x1, y1) - latticeValue(spec->seed, x0, y1));
-            setMixed(texture, u, v, spec, top + fy * (bottom - top));
+            float top = latticeValue(design->seed, x0, y0) +
+                        fx * (latticeValue(design->seed, x1, y0) - latticeValue(design->seed, x0, y0));
+            float bottom = latticeValue(design->seed, x0, y1) +
+                           fx * (latticeValue(design->seed, x1, y1) - latticeValue(design->seed, x0, y1));
+            setMixed(texture, u, v, design, top + fy * (bottom - top));
         }
     }
 }
 
-static void makeGradient(const TextureSpec* spec, Texture* texture) {
+static void makeGradient(const TextureDesign* design, Texture* texture) {
     for (int32_t v = 0; v < SIDE; v++) {
         for (int32_t u = 0; u < SIDE; u++) {
-            setMixed(texture, u, v, spec, static_cast<float>(v) / (SIDE - 1));
+            setMixed(texture, u, v, design, static_cast<float>(v) / (SIDE - 1));
         }
     }
 }
@@ -169,7 +169,7 @@ bool readPpmTexture(const char* path, Texture* texture, char* error, size_t erro
 
 const Texture* coverArt = nullptr;
 
-typedef void (*TextureMaker)(const TextureSpec* spec, Texture* texture);
+typedef void (*TextureMaker)(const TextureDesign* design, Texture* texture);
 static const TextureMaker textureMakers[TEXTURE_KIND_COUNT] = {
     makeChecker,  // TEXTURE_CHECKER
     makeStripes,  // TEXTURE_STRIPES
@@ -181,14 +181,14 @@ static const TextureMaker textureMakers[TEXTURE_KIND_COUNT] = {
 };
 static_assert(sizeof(textureMakers) / sizeof(textureMakers[0]) == TEXTURE_KIND_COUNT, "one maker per kind");
 
-bool makeTexture(const TextureSpec* spec, Texture* texture, char* error, size_t errorSize) {
-    if (spec->kind == TEXTURE_IMAGE) {
-        return readPpmTexture(spec->path, texture, error, errorSize);
+bool makeTexture(const TextureDesign* design, Texture* texture, char* error, size_t errorSize) {
+    if (design->kind == TEXTURE_IMAGE) {
+        return readPpmTexture(design->path, texture, error, errorSize);
     }
-    if (spec->kind == TEXTURE_COVER && coverArt != nullptr) {
+    if (design->kind == TEXTURE_COVER && coverArt != nullptr) {
         std::memcpy(texture, coverArt, sizeof(Texture));
         return true;
     }
-    textureMakers[spec->kind](spec, texture);
+    textureMakers[design->kind](design, texture);
     return true;
 }

@@ -10,9 +10,9 @@
 
 Stage stage;
 
-// The spec holds the camera and the light as their records' floats.
-static_assert(sizeof(Camera) == sizeof(SceneSpec::camera), "the camera is eye, target, zoom and roll");
-static_assert(sizeof(Light) == sizeof(SceneSpec::light), "the light is its position");
+// The design holds the camera and the light as their records' floats.
+static_assert(sizeof(Camera) == sizeof(SceneDesign::camera), "the camera is eye, target, zoom and roll");
+static_assert(sizeof(Light) == sizeof(SceneDesign::light), "the light is its position");
 
 // What the drivers read in one frame.
 struct DriverInputs {
@@ -57,33 +57,33 @@ static const DriverRoutine driverTable[DRIVER_COUNT] = {
 static_assert(sizeof(driverTable) / sizeof(driverTable[0]) == DRIVER_COUNT, "one routine per driver");
 
 int32_t findBuiltinScene(const char* name) {
-    static SceneSpec spec;
+    static SceneDesign design;
     char error[MAX_ERROR_TEXT];
     for (int32_t i = 0; i < builtinSceneCount; i++) {
-        if (readBuiltinScene(i, &spec, error, sizeof(error)) && std::strcmp(spec.name, name) == 0) {
+        if (readBuiltinScene(i, &design, error, sizeof(error)) && std::strcmp(design.name, name) == 0) {
             return i;
         }
     }
     return -1;
 }
 
-bool readBuiltinScene(int32_t index, SceneSpec* spec, char* error, size_t errorSize) {
+bool readBuiltinScene(int32_t index, SceneDesign* design, char* error, size_t errorSize) {
     const BuiltinScene& builtin = builtinScenes[index];
-    return readSceneText(builtin.text, builtin.length, builtin.fileName, spec, error, errorSize);
+    return readSceneText(builtin.text, builtin.length, builtin.fileName, design, error, errorSize);
 }
 
-bool readNamedScene(const char* nameOrFile, SceneSpec* spec, int32_t* builtin, char* error, size_t errorSize) {
+bool readNamedScene(const char* nameOrFile, SceneDesign* design, int32_t* builtin, char* error, size_t errorSize) {
     int32_t index = findBuiltinScene(nameOrFile);
     *builtin = index < 0 ? STAGE_FROM_FILE : index;
     if (index >= 0) {
-        return readBuiltinScene(index, spec, error, errorSize);
+        return readBuiltinScene(index, design, error, errorSize);
     }
-    return readSceneFile(nameOrFile, spec, error, errorSize);
+    return readSceneFile(nameOrFile, design, error, errorSize);
 }
 
-bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t errorSize) {
-    static SceneSpec incoming; // the spec may be the stage's own
-    std::memcpy(&incoming, spec, sizeof(incoming));
+bool putOnStage(const SceneDesign* design, int32_t builtin, char* error, size_t errorSize) {
+    static SceneDesign incoming; // the design may be the stage's own
+    std::memcpy(&incoming, design, sizeof(incoming));
 
     // Textures first: the only step that can fail
     for (int32_t t = 0; t < incoming.textureCount; t++) {
@@ -91,15 +91,15 @@ bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t erro
             return false;
         }
     }
-    std::memcpy(&stage.spec, &incoming, sizeof(incoming));
+    std::memcpy(&stage.design, &incoming, sizeof(incoming));
     stage.builtin = builtin;
     resetAnalysis(&stage.analysis);
 
     // The table: each object's record in the table of its kind
     int32_t used[KIND_COUNT] = {};
     float* records[MAX_SCENE_OBJECTS];
-    for (int32_t i = 0; i < stage.spec.objectCount; i++) {
-        const ObjectSpec& object = stage.spec.objects[i];
+    for (int32_t i = 0; i < stage.design.objectCount; i++) {
+        const ObjectDesign& object = stage.design.objects[i];
         SceneObject& entry = scene.objects[i];
         int32_t slot = used[object.kind]++;
         void* data = nullptr;
@@ -129,23 +129,23 @@ bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t erro
         prepareTable[entry.kind](&entry);
         stage.reprepare[i] = 0;
     }
-    scene.objectCount = stage.spec.objectCount;
-    scene.fogEnabled = stage.spec.fog;
-    scene.blackTextures = stage.spec.textureCount == 0 ? &textureStore : nullptr;
+    scene.objectCount = stage.design.objectCount;
+    scene.fogEnabled = stage.design.fog;
+    scene.blackTextures = stage.design.textureCount == 0 ? &textureStore : nullptr;
     // Only the built-in scene that is the fixed one goes to the packet tracers
     scene.fixedMotion = builtin == 0 ? 1 : 0;
 
     // Camera and light at their bases, and where each channel writes
-    std::memcpy(&motion.camera, stage.spec.camera, sizeof(stage.spec.camera));
-    std::memcpy(&motion.light.position, stage.spec.light, sizeof(stage.spec.light));
-    for (int32_t c = 0; c < stage.spec.channelCount; c++) {
-        const MotionChannel& channel = stage.spec.channels[c];
+    std::memcpy(&motion.camera, stage.design.camera, sizeof(stage.design.camera));
+    std::memcpy(&motion.light.position, stage.design.light, sizeof(stage.design.light));
+    for (int32_t c = 0; c < stage.design.channelCount; c++) {
+        const MotionChannel& channel = stage.design.channels[c];
         float* owner = channel.owner == OWNER_CAMERA  ? &motion.camera.eye.x
                        : channel.owner == OWNER_LIGHT ? &motion.light.position.x
                                                       : records[channel.owner];
         stage.targets[c] = owner + channel.field;
         if (channel.owner < MAX_SCENE_OBJECTS) {
-            uint8_t kind = stage.spec.objects[channel.owner].kind;
+            uint8_t kind = stage.design.objects[channel.owner].kind;
             stage.reprepare[channel.owner] = kind == KIND_TUBE || kind == KIND_PARALLELOGRAM;
         }
     }
@@ -153,34 +153,34 @@ bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t erro
 }
 
 bool stageScene(const char* nameOrFile, char* error, size_t errorSize) {
-    static SceneSpec spec;
+    static SceneDesign design;
     int32_t builtin = STAGE_FROM_FILE;
-    return readNamedScene(nameOrFile, &spec, &builtin, error, errorSize) &&
-           putOnStage(&spec, builtin, error, errorSize);
+    return readNamedScene(nameOrFile, &design, &builtin, error, errorSize) &&
+           putOnStage(&design, builtin, error, errorSize);
 }
 
 void stepStage(int32_t step) {
-    static SceneSpec spec;
+    static SceneDesign design;
     char error[MAX_ERROR_TEXT];
     int32_t from =
-        stage.builtin == STAGE_FROM_FILE || stage.spec.objectCount == 0 ? (step > 0 ? -1 : 0) : stage.builtin;
+        stage.builtin == STAGE_FROM_FILE || stage.design.objectCount == 0 ? (step > 0 ? -1 : 0) : stage.builtin;
     int32_t index = ((from + step) % builtinSceneCount + builtinSceneCount) % builtinSceneCount;
     // Built-in scenes read and make their textures without fail: the tests see to it
-    if (readBuiltinScene(index, &spec, error, sizeof(error))) {
-        putOnStage(&spec, index, error, sizeof(error));
+    if (readBuiltinScene(index, &design, error, sizeof(error))) {
+        putOnStage(&design, index, error, sizeof(error));
     }
 }
 
 const char* stageSceneName() {
-    return stage.spec.name;
+    return stage.design.name;
 }
 
 void writeSceneList(FILE* out) {
-    static SceneSpec spec;
+    static SceneDesign design;
     char error[MAX_ERROR_TEXT];
     for (int32_t i = 0; i < builtinSceneCount; i++) {
-        if (readBuiltinScene(i, &spec, error, sizeof(error))) {
-            std::fprintf(out, "%-12s %s\n", spec.name, spec.about);
+        if (readBuiltinScene(i, &design, error, sizeof(error))) {
+            std::fprintf(out, "%-12s %s\n", design.name, design.about);
         }
     }
 }
@@ -192,9 +192,9 @@ void setStageCover(const Texture* cover) {
     }
     coverArt = cover != nullptr ? &held : nullptr;
     char error[MAX_ERROR_TEXT];
-    for (int32_t t = 0; t < stage.spec.textureCount; t++) {
-        if (stage.spec.textures[t].kind == TEXTURE_COVER) {
-            makeTexture(&stage.spec.textures[t], &stage.textures[t], error, sizeof(error));
+    for (int32_t t = 0; t < stage.design.textureCount; t++) {
+        if (stage.design.textures[t].kind == TEXTURE_COVER) {
+            makeTexture(&stage.design.textures[t], &stage.textures[t], error, sizeof(error));
         }
     }
 }
@@ -209,18 +209,18 @@ void animateStage(const WaveformBlock block, int32_t channels) {
     analyseBlock(&stage.analysis, block, channels);
 
     // The camera and the light as written, as the fixed scene sets its zoom and roll every frame
-    std::memcpy(&motion.camera, stage.spec.camera, sizeof(stage.spec.camera));
-    std::memcpy(&motion.light.position, stage.spec.light, sizeof(stage.spec.light));
+    std::memcpy(&motion.camera, stage.design.camera, sizeof(stage.design.camera));
+    std::memcpy(&motion.light.position, stage.design.light, sizeof(stage.design.light));
 
     // Every moving property: base + terms, a zero base, phase or bias not added
     DriverInputs in = {a, static_cast<float>(block[0][0] >> 1), &stage.analysis};
-    const SceneSpec& spec = stage.spec;
-    for (int32_t c = 0; c < spec.channelCount; c++) {
-        const MotionChannel& channel = spec.channels[c];
+    const SceneDesign& design = stage.design;
+    for (int32_t c = 0; c < design.channelCount; c++) {
+        const MotionChannel& channel = design.channels[c];
         float value = channel.base;
         bool started = channel.base != 0.0f;
         for (int32_t t = channel.first; t < channel.first + channel.count; t++) {
-            const MotionTerm& term = spec.terms[t];
+            const MotionTerm& term = design.terms[t];
             float wave = driverTable[term.driver](&term, &in);
             if (term.bias != 0.0f) {
                 wave = wave + term.bias;
@@ -231,7 +231,7 @@ void animateStage(const WaveformBlock block, int32_t channels) {
         }
         *stage.targets[c] = value;
     }
-    for (int32_t i = 0; i < spec.objectCount; i++) {
+    for (int32_t i = 0; i < design.objectCount; i++) {
         if (stage.reprepare[i]) {
             prepareTable[scene.objects[i].kind](&scene.objects[i]);
         }

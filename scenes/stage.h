@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 #include "analysis/analysis.h"
-#include "scenes/scene_spec.h"
+#include "scenes/scene_design.h"
 
 constexpr int32_t STAGE_FROM_FILE = -1; // Stage::builtin of a scene read from a file
 
 struct Stage {
-    SceneSpec spec;                       // the scene on stage, as read
+    SceneDesign design;                   // the scene on stage, as read
     int32_t builtin;                      // index into builtinScenes, or STAGE_FROM_FILE
     MusicAnalysis analysis;               // of every block the stage is moved by
     Texture textures[MAX_SCENE_TEXTURES]; // the scene's textures, made when it is put on stage
@@ -23,16 +23,16 @@ extern Stage stage;
 
 // The built-in scene of that name (as its file names it), or -1.
 int32_t findBuiltinScene(const char* name);
-// Reads built-in scene `index` into `spec`; false only for a built-in file
+// Reads built-in scene `index` into `design`; false only for a built-in file
 // that does not read, which the tests rule out.
-bool readBuiltinScene(int32_t index, SceneSpec* spec, char* error, size_t errorSize);
+bool readBuiltinScene(int32_t index, SceneDesign* design, char* error, size_t errorSize);
 // A built-in scene by name, else the scene file of that name, read into
-// `spec`; `builtin` gets its index or STAGE_FROM_FILE.
-bool readNamedScene(const char* nameOrFile, SceneSpec* spec, int32_t* builtin, char* error, size_t errorSize);
+// `design`; `builtin` gets its index or STAGE_FROM_FILE.
+bool readNamedScene(const char* nameOrFile, SceneDesign* design, int32_t* builtin, char* error, size_t errorSize);
 // Puts a scene on stage: its table, records and textures, the fog, and the
 // motion targets; the analysis starts afresh, the angle goes on. False with
 // what is wrong when an image texture cannot be read any more.
-bool putOnStage(const SceneSpec* spec, int32_t builtin, char* error, size_t errorSize);
+bool putOnStage(const SceneDesign* design, int32_t builtin, char* error, size_t errorSize);
 // Reads a built-in scene by name or a scene file and puts it on stage;
 // false with "FILE:LINE: what is wrong", the stage unchanged.
 bool stageScene(const char* nameOrFile, char* error, size_t errorSize);

@@ -8,12 +8,12 @@
 #include <string>
 #include <unistd.h>
 
-#include "scenes/scene_spec.h"
+#include "scenes/scene_design.h"
 #include "scenes/scene_textures.h"
 
 namespace {
 
-SceneSpec spec;
+SceneDesign design;
 char error[MAX_ERROR_TEXT];
 
 const std::string HEAD = "name = \"t\"\n"          // line 1
@@ -31,7 +31,7 @@ const std::string SPHERE = "[[object]]\nkind = \"sphere\"\ncenter = [0, 20, 0]\n
 // Reads `text` as file "x/s.toml": the error, or "" when it was read.
 std::string read(const std::string& text, const char* fileName = "x/s.toml") {
     error[0] = 0;
-    bool ok = readSceneText(text.data(), text.size(), fileName, &spec, error, sizeof(error));
+    bool ok = readSceneText(text.data(), text.size(), fileName, &design, error, sizeof(error));
     EXPECT_EQ(ok, error[0] == 0);
     return ok ? std::string() : std::string(error);
 }
@@ -54,26 +54,26 @@ TEST(SceneFile, AGoodFileGivesItsRecordsAndMotion) {
                        "[[object]]\nkind = \"parallelogram\"\ncorner = [0, 0, 0]\nedge_u = [1, 0, 0]\n"
                        "edge_v = [0, 1, 0]\n";
     ASSERT_EQ(read(text), "");
-    EXPECT_STREQ(spec.name, "t");
-    EXPECT_EQ(spec.fog, 1);
-    ASSERT_EQ(spec.objectCount, 4);
-    EXPECT_EQ(spec.objects[0].flags, SHADE_SHADOWED | SHADE_MIRROR);
-    EXPECT_EQ(spec.objects[1].flags, SHADE_LIT | SHADE_REFRACT);
-    EXPECT_EQ(spec.objects[1].record[1], 20.0f);
-    EXPECT_EQ(spec.objects[1].record[3], 30.0f);
-    EXPECT_EQ(spec.objects[2].kind, KIND_TUBE);
-    EXPECT_EQ(spec.objects[3].record[7], 1.0f);
-    EXPECT_EQ(spec.camera[2], -200.0f);
+    EXPECT_STREQ(design.name, "t");
+    EXPECT_EQ(design.fog, 1);
+    ASSERT_EQ(design.objectCount, 4);
+    EXPECT_EQ(design.objects[0].flags, SHADE_SHADOWED | SHADE_MIRROR);
+    EXPECT_EQ(design.objects[1].flags, SHADE_LIT | SHADE_REFRACT);
+    EXPECT_EQ(design.objects[1].record[1], 20.0f);
+    EXPECT_EQ(design.objects[1].record[3], 30.0f);
+    EXPECT_EQ(design.objects[2].kind, KIND_TUBE);
+    EXPECT_EQ(design.objects[3].record[7], 1.0f);
+    EXPECT_EQ(design.camera[2], -200.0f);
     // Two channels, centre.y's two terms together in the order written
-    ASSERT_EQ(spec.channelCount, 2);
-    ASSERT_EQ(spec.termCount, 3);
-    EXPECT_EQ(spec.channels[0].field, 1);
-    EXPECT_EQ(spec.channels[0].base, 20.0f);
-    EXPECT_EQ(spec.channels[0].count, 2);
-    EXPECT_EQ(spec.terms[spec.channels[0].first].driver, DRIVER_BAND);
-    EXPECT_EQ(spec.terms[spec.channels[0].first].band, 3);
-    EXPECT_EQ(spec.terms[spec.channels[0].first + 1].phase, 1.0f);
-    EXPECT_EQ(spec.terms[spec.channels[1].first].driver, DRIVER_BEAT);
+    ASSERT_EQ(design.channelCount, 2);
+    ASSERT_EQ(design.termCount, 3);
+    EXPECT_EQ(design.channels[0].field, 1);
+    EXPECT_EQ(design.channels[0].base, 20.0f);
+    EXPECT_EQ(design.channels[0].count, 2);
+    EXPECT_EQ(design.terms[design.channels[0].first].driver, DRIVER_BAND);
+    EXPECT_EQ(design.terms[design.channels[0].first].band, 3);
+    EXPECT_EQ(design.terms[design.channels[0].first + 1].phase, 1.0f);
+    EXPECT_EQ(design.terms[design.channels[1].first].driver, DRIVER_BEAT);
 }
 
 // The README's complete example reads, with what it says.
@@ -92,9 +92,9 @@ TEST(SceneFile, TheReadmeExampleReads) {
     size_t end = readme.find("```", start);
     ASSERT_NE(end, std::string::npos);
     ASSERT_EQ(read(readme.substr(start, end - start)), "");
-    EXPECT_STREQ(spec.name, "example");
-    EXPECT_EQ(spec.objectCount, 3);
-    EXPECT_EQ(spec.textureCount, 1);
+    EXPECT_STREQ(design.name, "example");
+    EXPECT_EQ(design.objectCount, 3);
+    EXPECT_EQ(design.textureCount, 1);
 }
 
 TEST(SceneFile, BadFilesAreRefusedWithTheirLine) {
@@ -176,22 +176,22 @@ TEST(SceneFile, TexturesFromFiles) {
     for (const char* bad : {"junk.ppm", "short.ppm", "missing.ppm"}) {
         std::string text = textured(bad);
         error[0] = 0;
-        EXPECT_FALSE(readSceneText(text.data(), text.size(), scene.c_str(), &spec, error, sizeof(error)));
+        EXPECT_FALSE(readSceneText(text.data(), text.size(), scene.c_str(), &design, error, sizeof(error)));
         std::string expected = scene + ":12: texture " + dir + "/" + bad + " cannot be read";
         EXPECT_EQ(std::string(error).compare(0, expected.size(), expected), 0) << error;
     }
     std::string text = textured("two.ppm");
-    ASSERT_TRUE(readSceneText(text.data(), text.size(), scene.c_str(), &spec, error, sizeof(error))) << error;
+    ASSERT_TRUE(readSceneText(text.data(), text.size(), scene.c_str(), &design, error, sizeof(error))) << error;
     static Texture texture;
-    ASSERT_TRUE(readPpmTexture(spec.textures[0].path, &texture, error, sizeof(error))) << error;
+    ASSERT_TRUE(readPpmTexture(design.textures[0].path, &texture, error, sizeof(error))) << error;
     EXPECT_EQ(texture.texels[0][2], 255);   // red at the left
     EXPECT_EQ(texture.texels[255][0], 255); // blue at the right
     EXPECT_EQ(texture.texels[255 * 256 + 255][0], 255);
 
     // A file that is not there, and a folder
-    EXPECT_FALSE(readSceneFile((dir + "/none.toml").c_str(), &spec, error, sizeof(error)));
+    EXPECT_FALSE(readSceneFile((dir + "/none.toml").c_str(), &design, error, sizeof(error)));
     EXPECT_NE(std::string(error).find("none.toml:1: cannot be opened"), std::string::npos) << error;
-    EXPECT_FALSE(readSceneFile(dir.c_str(), &spec, error, sizeof(error)));
+    EXPECT_FALSE(readSceneFile(dir.c_str(), &design, error, sizeof(error)));
     EXPECT_NE(std::string(error).find(":1: cannot be read"), std::string::npos) << error;
     for (const char* name : {"junk.ppm", "short.ppm", "two.ppm"}) {
         std::remove((dir + "/" + name).c_str());

@@ -15,7 +15,7 @@
 namespace {
 
 char error[MAX_ERROR_TEXT];
-SceneSpec spec;
+SceneDesign design;
 WaveformBlock block;
 
 void fillBlock(int32_t frame) {
@@ -33,11 +33,11 @@ bool sameBits(const void* a, const void* b, size_t size) {
 TEST(Stage, EveryBuiltinSceneReadsAndClassicIsFirst) {
     ASSERT_GE(builtinSceneCount, 1);
     for (int32_t i = 0; i < builtinSceneCount; i++) {
-        ASSERT_TRUE(readBuiltinScene(i, &spec, error, sizeof(error))) << error;
-        EXPECT_EQ(findBuiltinScene(spec.name), i);
-        EXPECT_NE(spec.about[0], 0) << spec.name << " has a one-line description";
+        ASSERT_TRUE(readBuiltinScene(i, &design, error, sizeof(error))) << error;
+        EXPECT_EQ(findBuiltinScene(design.name), i);
+        EXPECT_NE(design.about[0], 0) << design.name << " has a one-line description";
         if (i == 0) {
-            EXPECT_STREQ(spec.name, "classic");
+            EXPECT_STREQ(design.name, "classic");
         }
     }
     EXPECT_EQ(findBuiltinScene("no-such-scene"), -1);
@@ -63,8 +63,8 @@ TEST(Stage, ClassicMovesAsTheFixedScene) {
         *fixedScene = scene;
         *fixedMotion = motion;
 
-        ASSERT_TRUE(readBuiltinScene(0, &spec, error, sizeof(error))) << error;
-        ASSERT_TRUE(putOnStage(&spec, 0, error, sizeof(error))) << error;
+        ASSERT_TRUE(readBuiltinScene(0, &design, error, sizeof(error))) << error;
+        ASSERT_TRUE(putOnStage(&design, 0, error, sizeof(error))) << error;
         motion.angle = start;
         std::vector<uint8_t> stageStates;
         for (int32_t frame = 0; frame < 120; frame++) {
@@ -95,21 +95,21 @@ TEST(Stage, OtherScenesMoveAndTraceWithTheReference) {
     setSampleGrid();
     std::vector<uint8_t> frame(FRAME_BYTES);
     for (int32_t i = 1; i < builtinSceneCount; i++) {
-        ASSERT_TRUE(readBuiltinScene(i, &spec, error, sizeof(error))) << error;
+        ASSERT_TRUE(readBuiltinScene(i, &design, error, sizeof(error))) << error;
         std::vector<uint8_t> first;
         for (int32_t run = 0; run < 2; run++) {
-            ASSERT_TRUE(putOnStage(&spec, i, error, sizeof(error))) << error;
+            ASSERT_TRUE(putOnStage(&design, i, error, sizeof(error))) << error;
             motion.angle = 0.0f;
             for (int32_t f = 0; f < 3; f++) {
                 fillBlock(f);
                 animateStage(block, 2);
             }
-            EXPECT_EQ(frameRowsRoutine(), traceRowsReference) << spec.name;
+            EXPECT_EQ(frameRowsRoutine(), traceRowsReference) << design.name;
             renderView(frame.data(), &motion.camera, &motion.light);
             if (run == 0) {
                 first = frame;
             } else {
-                EXPECT_TRUE(first == frame) << spec.name;
+                EXPECT_TRUE(first == frame) << design.name;
             }
         }
     }
@@ -125,22 +125,22 @@ TEST(Stage, CoverArtInTheCoverScene) {
     std::memset(&cover, 0x5A, sizeof(cover));
     int32_t index = findBuiltinScene("cover");
     ASSERT_GE(index, 0);
-    ASSERT_TRUE(readBuiltinScene(index, &spec, error, sizeof(error))) << error;
+    ASSERT_TRUE(readBuiltinScene(index, &design, error, sizeof(error))) << error;
     int32_t slot = -1;
-    for (int32_t t = 0; t < spec.textureCount; t++) {
-        slot = spec.textures[t].kind == TEXTURE_COVER ? t : slot;
+    for (int32_t t = 0; t < design.textureCount; t++) {
+        slot = design.textures[t].kind == TEXTURE_COVER ? t : slot;
     }
     ASSERT_GE(slot, 0);
     auto showsCover = [&]() { return std::memcmp(&stage.textures[slot], &cover, sizeof(cover)) == 0; };
 
     setStageCover(nullptr);
-    ASSERT_TRUE(putOnStage(&spec, index, error, sizeof(error))) << error;
+    ASSERT_TRUE(putOnStage(&design, index, error, sizeof(error))) << error;
     EXPECT_FALSE(showsCover());
-    EXPECT_EQ(stage.textures[slot].texels[0][2], spec.textures[slot].colours[0][0]); // the checker's first colour
+    EXPECT_EQ(stage.textures[slot].texels[0][2], design.textures[slot].colours[0][0]); // the checker's first colour
     setStageCover(&cover);
     EXPECT_TRUE(showsCover()) << "the scene on stage takes the cover at once";
     stepStage(1);
-    ASSERT_TRUE(putOnStage(&spec, index, error, sizeof(error))) << error;
+    ASSERT_TRUE(putOnStage(&design, index, error, sizeof(error))) << error;
     EXPECT_TRUE(showsCover()) << "and keeps it when staged again";
     setStageCover(nullptr);
     EXPECT_FALSE(showsCover());

@@ -71,7 +71,7 @@ struct MotionChannel {
     int32_t count; // terms
 };
 
-struct TextureSpec {
+struct TextureDesign {
     char name[MAX_SCENE_NAME];
     uint8_t kind;                // TextureKind
     uint8_t colours[2][3];       // red, green, blue of the two colours
@@ -80,22 +80,22 @@ struct TextureSpec {
     char path[MAX_TEXTURE_PATH]; // image: as found from the scene file's folder
 };
 
-struct ObjectSpec {
+struct ObjectDesign {
     uint8_t kind;                    // PrimitiveKind
     uint8_t flags;                   // SHADE_* bits
     int8_t texture;                  // index into the scene's textures, or TEXTURE_BLACK
     float record[MAX_RECORD_FLOATS]; // the record's given fields, in the record's order
 };
 
-struct SceneSpec {
+struct SceneDesign {
     char name[MAX_SCENE_NAME];
     char about[MAX_SCENE_ABOUT];
     uint8_t fog;     // 1: fog into the sky from 300 to 400 units
     float camera[8]; // eye, target, zoom, roll: the Camera record's fields
     float light[3];  // position
-    ObjectSpec objects[MAX_SCENE_OBJECTS];
+    ObjectDesign objects[MAX_SCENE_OBJECTS];
     int32_t objectCount; // object 0 is the floor
-    TextureSpec textures[MAX_SCENE_TEXTURES];
+    TextureDesign textures[MAX_SCENE_TEXTURES];
     int32_t textureCount;
     MotionChannel channels[MAX_MOTION_CHANNELS];
     int32_t channelCount;
@@ -105,8 +105,8 @@ struct SceneSpec {
 
 // Reads a scene from text; `fileName` names it in messages and is the folder
 // image textures are found from. False with "FILE:LINE: what is wrong" in
-// `error` for anything out of place: nothing is half-read into `spec`'s use.
-bool readSceneText(const char* text, size_t length, const char* fileName, SceneSpec* spec, char* error,
+// `error` for anything out of place: nothing is half-read into `design`'s use.
+bool readSceneText(const char* text, size_t length, const char* fileName, SceneDesign* design, char* error,
                    size_t errorSize);
 // The same from a file of at most MAX_SCENE_FILE_BYTES.
-bool readSceneFile(const char* path, SceneSpec* spec, char* error, size_t errorSize);
+bool readSceneFile(const char* path, SceneDesign* design, char* error, size_t errorSize);
