@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "app/platform.h"
 #include "app/report.h"
 #include "audio/file_title.h"
 
@@ -14,7 +15,7 @@ constexpr int32_t READ_CHUNK_FRAMES = 4096;
 
 // Milliseconds between two performance counter readings.
 int64_t millisecondsBetween(uint64_t from, uint64_t to) {
-    return (int64_t)((to - from) * 1000 / SDL_GetPerformanceFrequency());
+    return (int64_t)((to - from) * 1000 / platform.tickFrequency());
 }
 
 // Keeps `frames` frames of `channels` channels in the history, as stereo.
@@ -44,61 +45,45 @@ void giveOut(AppInput* input, int16_t* samples, int32_t frames) {
     remember(input, samples, channels, frames);
 }
 
-// The sound device's request for the next buffer; on SDL's audio thread.
-void fillSoundBuffer(void* userdata, Uint8* stream, int length) {
-    AppInput* input = (AppInput*)userdata;
-    input->bufferFedFrames = input->fedFrames;
-    input->bufferTicks = SDL_GetPerformanceCounter();
-    giveOut(input, (int16_t*)stream, length / (int32_t)(sizeof(int16_t) * input->source.channels));
+// The sound output's request for the next buffer; on its own thread.
+void fillSoundBuffer(void* context, int16_t* samples, int32_t frames) {
+    AppInput* input = (AppInput*)context;
+    giveOut(input, samples, frames);
 }
 
-// Opens the sound device for the source playing; without one, says so once
+// Opens the sound output for the source playing; without one, says so once
 // and goes on silent, timed by the clock.
 void openSound(AppInput* input) {
-    input->startTicks = SDL_GetPerformanceCounter();
+    input->startTicks = platform.ticks();
     if (!input->soundAvailable) {
         return;
     }
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = input->source.sampleRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = (Uint8)input->source.channels;
-    want.samples = SOUND_BUFFER_FRAMES;
-    want.callback = fillSoundBuffer;
-    want.userdata = input;
-    SDL_AudioSpec have;
-    input->device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (input->device == 0) {
-        reportProblem("no sound device (%s): running silent, timed by the clock", SDL_GetError());
+    char error[AUDIO_MESSAGE_CHARS];
+    if (!platform.openSound(input->source.sampleRate, input->source.channels, fillSoundBuffer, input, error,
+                            sizeof error)) {
+        reportProblem("no sound device (%s): running silent, timed by the clock", error);
         input->soundAvailable = false;
         return;
     }
-    SDL_PauseAudioDevice(input->device, 0);
+    input->soundOpen = true;
 }
 
 void closeSound(AppInput* input) {
-    if (input->device != 0) {
-        SDL_CloseAudioDevice(input->device);
-        input->device = 0;
+    if (input->soundOpen) {
+        platform.closeSound();
+        input->soundOpen = false;
     }
 }
 
-// The frame heard now: with a device, the start of the buffer it plays
-// (the one before its latest request) plus the time since; silent, the clock.
+// The frame heard now: with a sound output, the frames given out less
+// those the output has not yet played; silent, the clock.
 int64_t heardFrame(AppInput* input) {
-    uint64_t now = SDL_GetPerformanceCounter();
-    if (input->device == 0) {
-        return millisecondsBetween(input->startTicks, now) * input->source.sampleRate / 1000;
+    if (!input->soundOpen) {
+        return millisecondsBetween(input->startTicks, platform.ticks()) * input->source.sampleRate / 1000;
     }
-    SDL_LockAudioDevice(input->device);
-    int64_t heard = 0;
-    if (input->bufferTicks != 0) {
-        int64_t since = millisecondsBetween(input->bufferTicks, now) * input->source.sampleRate / 1000;
-        heard =
-            input->bufferFedFrames - SOUND_BUFFER_FRAMES + (since < SOUND_BUFFER_FRAMES ? since : SOUND_BUFFER_FRAMES);
-    }
-    SDL_UnlockAudioDevice(input->device);
+    platform.lockSound();
+    int64_t heard = input->fedFrames - platform.soundLatencyFrames();
+    platform.unlockSound();
     return heard > 0 ? heard : 0;
 }
 
@@ -122,8 +107,6 @@ bool openEntry(AppInput* input, int32_t entry) {
     closeAudio(&input->source);
     input->fedFrames = 0;
     input->endFrame = -1;
-    input->bufferFedFrames = 0;
-    input->bufferTicks = 0;
     input->entry = entry;
     if (entry < 0) {
         openDemoTune(&input->source);
@@ -169,18 +152,18 @@ bool startPlaylist(AppInput* input) {
 
 bool followPlaylist(AppInput* input) {
     char notice[AUDIO_MESSAGE_CHARS];
-    if (input->device != 0) {
-        SDL_LockAudioDevice(input->device);
+    if (input->soundOpen) {
+        platform.lockSound();
     }
     bool pending = takeAudioNotice(&input->source, notice, sizeof notice);
     int64_t endFrame = input->endFrame;
-    if (input->device != 0) {
-        SDL_UnlockAudioDevice(input->device);
+    if (input->soundOpen) {
+        platform.unlockSound();
     }
     if (pending) {
         reportProblem("%s", notice);
     }
-    if (input->device == 0 && input->endFrame < 0) {
+    if (!input->soundOpen && input->endFrame < 0) {
         // Silent: the clock gives out what is heard now and a block beyond.
         int16_t samples[READ_CHUNK_FRAMES * AUDIO_MAX_CHANNELS];
         int64_t target = heardFrame(input) + BLOCK_FRAMES;
@@ -203,12 +186,12 @@ bool followPlaylist(AppInput* input) {
 
 void playlistBlock(AppInput* input, int64_t, WaveformBlock block) {
     int64_t heard = heardFrame(input);
-    if (input->device != 0) {
-        SDL_LockAudioDevice(input->device);
+    if (input->soundOpen) {
+        platform.lockSound();
     }
     blockFromHistory(input, heard, block);
-    if (input->device != 0) {
-        SDL_UnlockAudioDevice(input->device);
+    if (input->soundOpen) {
+        platform.unlockSound();
     }
 }
 
@@ -232,7 +215,7 @@ bool startCapture(AppInput* input) {
     }
     reportDetail("capturing from %s (%s)", input->source.title,
                  input->options->captureDevice != nullptr ? input->options->captureDevice : "the default output");
-    input->lastNewsTicks = SDL_GetPerformanceCounter();
+    input->lastNewsTicks = platform.ticks();
     return true;
 }
 
@@ -244,7 +227,7 @@ bool followCapture(AppInput* input) {
     // Everything that has arrived goes into the history; silence counts as no news.
     int16_t samples[READ_CHUNK_FRAMES * AUDIO_MAX_CHANNELS];
     int32_t got = 0;
-    uint64_t now = SDL_GetPerformanceCounter();
+    uint64_t now = platform.ticks();
     while ((got = readAudio(&input->source, samples, READ_CHUNK_FRAMES)) > 0) {
         remember(input, samples, input->source.channels, got);
         for (int32_t i = 0; i < got * input->source.channels; i++) {
@@ -279,26 +262,9 @@ void skipNothing(AppInput*, int32_t) {}
 
 bool startWaveform(AppInput* input) {
     const char* path = input->options->waveformPath;
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
-        reportProblem("cannot read waveform file %s: %s", path, strerror(errno));
-        return false;
-    }
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fseek(file, 0, SEEK_SET);
-    input->rawBytes = (uint8_t*)malloc(size > 0 ? (size_t)size : 1);
-    bool read =
-        input->rawBytes != nullptr && size >= 0 && fread(input->rawBytes, 1, (size_t)size, file) == (size_t)size;
-    fclose(file);
-    if (!read) {
-        reportProblem("cannot read waveform file %s", path);
-        return false;
-    }
-    RawStatus status = parseRawWaveform(input->rawBytes, (size_t)size, &input->raw);
-    if (status != RAW_OK) {
-        reportProblem("waveform file %s has %ld bytes, not a whole number of %d-byte blocks", path, size,
-                      (int)BLOCK_BYTES);
+    char error[600];
+    if (!loadRawWaveform(path, &input->waveform, error, sizeof error)) {
+        reportProblem("%s", error);
         return false;
     }
     titleFromPath(path, input->source.title, sizeof input->source.title);
@@ -310,7 +276,7 @@ bool followWaveform(AppInput*) {
 }
 
 void waveformBlock(AppInput* input, int64_t frameIndex, WaveformBlock block) {
-    rawWaveformBlock(&input->raw, frameIndex, block);
+    rawWaveformBlock(&input->waveform.raw, frameIndex, block);
 }
 
 struct InputRoutines {
@@ -329,12 +295,12 @@ static_assert(sizeof inputTable / sizeof inputTable[0] == INPUT_KIND_COUNT, "one
 
 } // namespace
 
-bool startInput(AppInput* input, const AppOptions* options) {
+bool startInput(AppInput* input, const AppOptions* options, bool soundAvailable) {
     input->options = options;
     input->kind = options->capture ? INPUT_CAPTURE : options->waveformPath != nullptr ? INPUT_WAVEFORM : INPUT_PLAYLIST;
     input->entry = -1;
     input->endFrame = -1;
-    input->soundAvailable = SDL_WasInit(SDL_INIT_AUDIO) != 0;
+    input->soundAvailable = soundAvailable;
     return inputTable[input->kind].start(input);
 }
 
@@ -351,7 +317,7 @@ void skipInput(AppInput* input, int32_t step) {
 }
 
 void loseSound(AppInput* input) {
-    if (input->device == 0) {
+    if (!input->soundOpen) {
         return;
     }
     int64_t heard = heardFrame(input);
@@ -359,8 +325,8 @@ void loseSound(AppInput* input) {
     closeSound(input);
     input->soundAvailable = false;
     // The clock goes on from what was heard.
-    input->startTicks = SDL_GetPerformanceCounter() -
-                        (uint64_t)(heard * (int64_t)SDL_GetPerformanceFrequency() / input->source.sampleRate);
+    input->startTicks =
+        platform.ticks() - (uint64_t)(heard * (int64_t)platform.tickFrequency() / input->source.sampleRate);
 }
 
 const char* inputTitle(const AppInput* input) {
@@ -370,6 +336,5 @@ const char* inputTitle(const AppInput* input) {
 void stopInput(AppInput* input) {
     closeSound(input);
     closeAudio(&input->source);
-    free(input->rawBytes);
-    input->rawBytes = nullptr;
+    releaseRawWaveform(&input->waveform);
 }

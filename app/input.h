@@ -3,8 +3,6 @@
 // plays, or a raw waveform file. The kind is chosen once at start-up; the
 // frame loop then goes through its row of routines.
 #pragma once
-#include <SDL.h>
-
 #include <cstdint>
 #include "app/options.h"
 #include "audio/audio_source.h"
@@ -12,9 +10,8 @@
 
 enum InputKind { INPUT_PLAYLIST, INPUT_CAPTURE, INPUT_WAVEFORM, INPUT_KIND_COUNT };
 
-constexpr int32_t HISTORY_FRAMES = 1 << 16;   // frames given out that a block may still show, about 1.5 s
-constexpr int32_t SOUND_BUFFER_FRAMES = 1024; // the sound device's buffer, about 23 ms at 44.1 kHz
-constexpr int64_t QUIET_MS = 300;             // capture without news this long counts as silence
+constexpr int32_t HISTORY_FRAMES = 1 << 16; // frames given out that a block may still show, about 1.5 s
+constexpr int64_t QUIET_MS = 300;           // capture without news this long counts as silence
 
 struct AppInput {
     int32_t kind;                        // InputKind, set by startInput
@@ -22,23 +19,21 @@ struct AppInput {
     AudioSource source;                  // the entry playing, or the capture; read by the sound thread
     int32_t entry;                       // index into options->files; -1 for the demo tune
     int32_t playedCount;                 // entries that could be opened
-    SDL_AudioDeviceID device;            // open sound device, 0 when silent
+    bool soundOpen;                      // the sound output plays the source; false when silent
     bool soundAvailable;                 // false once no device could be had: silent, timed by the clock
     int64_t fedFrames;                   // frames given out (to the device or by the clock), silence included
     int64_t endFrame;                    // fedFrames when the source ran out, -1 while it plays
-    int64_t bufferFedFrames;             // fedFrames before the device's latest buffer
-    uint64_t bufferTicks;                // performance counter when the device asked for that buffer
-    uint64_t startTicks;                 // performance counter when the entry started (silent timing)
-    uint64_t lastNewsTicks;              // performance counter when capture last delivered frames
+    uint64_t startTicks;                 // platform clock when the entry started (silent timing)
+    uint64_t lastNewsTicks;              // platform clock when capture last delivered frames
     bool quiet;                          // capture has delivered nothing for QUIET_MS
-    uint8_t* rawBytes;                   // --waveform contents, malloc'd
-    RawWaveform raw;                     // their blocks
+    RawWaveformFile waveform;            // --waveform, read whole
     int16_t history[HISTORY_FRAMES * 2]; // the latest frames given out, as stereo
 };
 
-// Opens the input the options ask for; false, reported, when there is
-// nothing to play (no display is needed yet).
-bool startInput(AppInput* input, const AppOptions* options);
+// Opens the input the options ask for, through the sound output when
+// `soundAvailable`; false, reported, when there is nothing to play (no
+// display is needed yet).
+bool startInput(AppInput* input, const AppOptions* options, bool soundAvailable);
 
 // Once a frame, before the block: notices, the end of an entry and the next
 // one. False when nothing is left to play.

@@ -2,11 +2,17 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "cli/option_table.h"
 
 constexpr int32_t APP_MAX_FILES = 4096;
 constexpr int32_t APP_DEFAULT_FPS = 60;
 
-enum AppOptionsStatus { APP_OPTIONS_RUN, APP_OPTIONS_HELP, APP_OPTIONS_VERSION, APP_OPTIONS_ERROR };
+// What the command line asks for: run, help, version or a refusal.
+typedef OptionsStatus AppOptionsStatus;
+constexpr AppOptionsStatus APP_OPTIONS_RUN = OPTIONS_RUN;
+constexpr AppOptionsStatus APP_OPTIONS_HELP = OPTIONS_HELP;
+constexpr AppOptionsStatus APP_OPTIONS_VERSION = OPTIONS_VERSION;
+constexpr AppOptionsStatus APP_OPTIONS_ERROR = OPTIONS_ERROR;
 
 struct AppOptions {
     const char* files[APP_MAX_FILES]; // sound files to play in turn; none plays the demo tune
@@ -29,6 +35,11 @@ struct AppOptions {
     int32_t windowHeight;
     bool verbose; // frame rate and events on stdout
     bool force;   // --force: replace an existing file of another kind
+
+    // Scenes
+    const char* scene;    // --scene NAME|FILE: a built-in scene or a scene file; null for classic
+    bool listScenes;      // list the built-in scenes and stop
+    int32_t cycleSeconds; // --cycle: go on to the next scene every so many seconds; 0 never
 };
 
 extern const char* const APP_USAGE;

@@ -43,13 +43,6 @@ bool holdsWaveform(const char* path) {
 const OutputRule screenshotRule = {"--screenshot", "a PNG picture", ".png", holdsPng};
 const OutputRule waveformRule = {"--write-waveform", "waveform blocks", nullptr, holdsWaveform};
 
-bool sameFile(const char* a, const char* b) {
-    struct stat first;
-    struct stat second;
-    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
-
 bool looksLikeMediaFile(const char* path) {
     uint8_t bytes[MAGIC_BYTES];
     if (!readStart(path, bytes)) {

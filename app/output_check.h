@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "cli/same_file.h"
 
 // What a run writes, and which existing files it may replace.
 struct OutputRule {
@@ -15,9 +16,6 @@ struct OutputRule {
 
 extern const OutputRule screenshotRule; // --screenshot: a PNG picture
 extern const OutputRule waveformRule;   // --write-waveform: raw 1152-byte blocks
-
-// Whether both names are the same existing file, through links too.
-bool sameFile(const char* a, const char* b);
 
 // Refuses `path` as the output `rule` describes, with the reason in `error`:
 // a directory, a folder that is missing or not writable, an extension of

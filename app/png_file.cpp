@@ -6,26 +6,28 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
+#include "cli/output_file.h"
 
 bool writePngFile(const char* path, const uint8_t* rgb, int32_t width, int32_t height, int32_t rowBytes, char* error,
                   size_t errorSize) {
-    char temporary[4200];
-    snprintf(temporary, sizeof temporary, "%s.%d.tmp", path, (int)getpid());
+    OutputFile file;
+    if (!openOutputFile(&file, path)) {
+        snprintf(error, errorSize, "cannot write %s: %s", path, strerror(errno));
+        return false;
+    }
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = (png_uint_32)width;
     image.height = (png_uint_32)height;
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, temporary, 0, rgb, rowBytes, nullptr)) {
+    if (!png_image_write_to_stdio(&image, file.stream, 0, rgb, rowBytes, nullptr)) {
         snprintf(error, errorSize, "cannot write %s: %s", path, image.message);
-        remove(temporary);
+        discardOutputFile(&file);
         return false;
     }
-    if (rename(temporary, path) != 0) {
+    if (!commitOutputFile(&file)) {
         snprintf(error, errorSize, "cannot write %s: %s", path, strerror(errno));
-        remove(temporary);
         return false;
     }
     return true;

@@ -5,6 +5,14 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+// Windows' C library has Ctrl-C and SIGTERM, no SIGHUP; a handler is reset
+// to the default once called, as SA_RESETHAND does.
+void catchQuitSignals(void (*handler)(int signal)) {
+    signal(SIGINT, handler);
+    signal(SIGTERM, handler);
+}
+#else
 void catchQuitSignals(void (*handler)(int signal)) {
     struct sigaction action;
     memset(&action, 0, sizeof action);
@@ -15,3 +23,4 @@ void catchQuitSignals(void (*handler)(int signal)) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 }
+#endif

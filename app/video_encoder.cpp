@@ -25,8 +25,9 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 
+#include "cli/output_file.h"
+
 static const char* const PROGRAM = "raysphere";
-static const char* const TEMPORARY_SUFFIX = ".part";    // "OUT.mp4.Ab12Cd.part" until complete
 static constexpr int32_t SCRATCH_SECONDS = 1;           // resampled sound held before the queue
 static constexpr int32_t SOUND_CHUNK_DIVISOR = 4;       // input handed to the resampler at most 1/4 s at a time
 static constexpr int32_t VARIABLE_FRAME_SAMPLES = 1024; // frame length for encoders that take any
@@ -189,21 +190,16 @@ static bool createTemporaryFile() {
         std::fprintf(stderr, "%s: cannot write '%s': it is a folder\n", PROGRAM, output.path);
         return false;
     }
-    int written =
-        std::snprintf(output.temporaryPath, sizeof(output.temporaryPath), "%s.XXXXXX%s", output.path, TEMPORARY_SUFFIX);
-    if (written < 0 || written >= static_cast<int>(sizeof(output.temporaryPath))) {
+    int file = createTemporaryFile(output.path, output.temporaryPath, sizeof(output.temporaryPath));
+    if (file < 0 && errno == ENAMETOOLONG) {
         std::fprintf(stderr, "%s: the output name '%s' is too long\n", PROGRAM, output.path);
         return false;
     }
-    int file = mkstemps(output.temporaryPath, static_cast<int>(std::strlen(TEMPORARY_SUFFIX)));
     if (file < 0) {
         std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, output.path, std::strerror(errno));
         return false;
     }
     output.fileCreated = true;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(file, 0666 & ~mask);
     close(file);
     return true;
 }
@@ -299,13 +295,40 @@ static bool qualityOptions(const AVCodec* encoder, const VideoSettings* settings
     return true;
 }
 
+// Adds a stream to the output and makes its encoder's context; `what` says
+// what failed otherwise.
+static bool newStream(const AVCodec* encoder, AVStream** stream, AVCodecContext** context, const char* what) {
+    *stream = avformat_new_stream(output.format, nullptr);
+    *context = avcodec_alloc_context3(encoder);
+    if (*stream == nullptr || *context == nullptr) {
+        return libavError(what, AVERROR(ENOMEM));
+    }
+    return true;
+}
+
+// Says that the `kind` ("video", "audio") encoder would not open.
+static bool refuseEncoder(const AVCodec* encoder, const char* kind, int error) {
+    char what[96];
+    std::snprintf(what, sizeof(what), "cannot open the %s encoder '%s' for", kind, encoder->name);
+    return libavError(what, error);
+}
+
+// Hands the opened encoder's parameters and time base to its stream; `what`
+// says what failed otherwise.
+static bool finishStream(const AVCodecContext* context, AVStream* stream, const char* what) {
+    int error = avcodec_parameters_from_context(stream->codecpar, context);
+    if (error < 0) {
+        return libavError(what, error);
+    }
+    stream->time_base = context->time_base;
+    return true;
+}
+
 // Adds the video stream and opens its encoder, tagged with the colours
 // libswscale converts to: BT.709, limited range.
 static bool openVideoEncoder(const VideoSettings* settings, const AVCodec* encoder) {
-    output.videoStream = avformat_new_stream(output.format, nullptr);
-    output.video = avcodec_alloc_context3(encoder);
-    if (output.videoStream == nullptr || output.video == nullptr) {
-        return libavError("cannot set up the video of", AVERROR(ENOMEM));
+    if (!newStream(encoder, &output.videoStream, &output.video, "cannot set up the video of")) {
+        return false;
     }
     AVCodecContext* video = output.video;
     video->width = settings->width;
@@ -352,17 +375,10 @@ static bool openVideoEncoder(const VideoSettings* settings, const AVCodec* encod
         return false;
     }
     if (error < 0) {
-        char what[96];
-        std::snprintf(what, sizeof(what), "cannot open the video encoder '%s' for", encoder->name);
-        return libavError(what, error);
+        return refuseEncoder(encoder, "video", error);
     }
-    error = avcodec_parameters_from_context(output.videoStream->codecpar, video);
-    if (error < 0) {
-        return libavError("cannot set up the video of", error);
-    }
-    output.videoStream->time_base = video->time_base;
     output.videoStream->avg_frame_rate = video->framerate;
-    return true;
+    return finishStream(video, output.videoStream, "cannot set up the video of");
 }
 
 // The encoder's rate nearest the input's: the same when it takes it, else the
@@ -403,10 +419,8 @@ static void chooseLayout(const AVCodec* encoder, int32_t inputChannels, AVChanne
 }
 
 static bool openAudioEncoder(const VideoSettings* settings, const AVCodec* encoder) {
-    output.audioStream = avformat_new_stream(output.format, nullptr);
-    output.audio = avcodec_alloc_context3(encoder);
-    if (output.audioStream == nullptr || output.audio == nullptr) {
-        return libavError("cannot set up the sound of", AVERROR(ENOMEM));
+    if (!newStream(encoder, &output.audioStream, &output.audio, "cannot set up the sound of")) {
+        return false;
     }
     AVCodecContext* audio = output.audio;
     audio->sample_fmt = encoder->sample_fmts != nullptr ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
@@ -419,15 +433,11 @@ static bool openAudioEncoder(const VideoSettings* settings, const AVCodec* encod
     }
     int error = avcodec_open2(audio, encoder, nullptr);
     if (error < 0) {
-        char what[96];
-        std::snprintf(what, sizeof(what), "cannot open the audio encoder '%s' for", encoder->name);
-        return libavError(what, error);
+        return refuseEncoder(encoder, "audio", error);
     }
-    error = avcodec_parameters_from_context(output.audioStream->codecpar, audio);
-    if (error < 0) {
-        return libavError("cannot set up the sound of", error);
+    if (!finishStream(audio, output.audioStream, "cannot set up the sound of")) {
+        return false;
     }
-    output.audioStream->time_base = audio->time_base;
     bool anyLength = (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0 || audio->frame_size <= 0;
     output.soundFrameSamples = anyLength ? VARIABLE_FRAME_SAMPLES : audio->frame_size;
     return true;

@@ -13,26 +13,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "app/output_check.h"
 #include "app/quit_signals.h"
 #include "app/video_encoder.h"
 #include "app/video_options.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "audio/audio_source.h"
 #include "overlays/title_box.h"
 #include "raytracer/sampling.h"
 #include "raytracer/tracer_pool.h"
 #include "raytracer/scene.h"
+#include "scenes/stage.h"
 
 static const char* const PROGRAM = "raysphere";
-static constexpr int EXIT_BAD_ARGUMENTS = 2;
+static constexpr int EXIT_BAD_ARGUMENTS = EXIT_BAD_COMMAND_LINE;
 static constexpr int EXIT_SIGNALLED = 128;               // plus the signal, as a shell reports a run it ended
 static constexpr double TERMINAL_PROGRESS_SECONDS = 0.5; // between two updates of the progress line
 static constexpr double LOG_PROGRESS_SECONDS = 5;        // between two progress lines into a file or pipe
-static_assert(sizeof(winampVisModule::waveformData) == VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL,
-              "a block fills the module's waveform");
 
 // How the pictures are made; a new kind needs a row in pictureTable.
 enum PictureKind {
@@ -65,7 +63,8 @@ struct VideoRun {
 };
 
 static uint8_t frameBuffer[FRAME_BYTES]; // the render surface, zero at start
-static winampVisModule module;           // what the live program hands over
+static WaveformBlock songBlock;          // the frame's waveform, as the live program hands it over
+static int32_t songChannels;             // the song's channels, as the live program hands them over
 static VideoRun run;
 static volatile sig_atomic_t interrupted = 0; // the signal that asked the export to end: Ctrl-C, SIGTERM, SIGHUP
 
@@ -157,7 +156,7 @@ static bool stepTitle(int64_t k) {
 // The plug-in's frame, with the title as it prints it, enlarged `scale`
 // times, each pixel a square block.
 static void composeScaledPicture(bool title) {
-    composeFrame(frameBuffer, &module);
+    composeFrame(frameBuffer, songBlock, songChannels);
     if (title) {
         FrameImage frame = {frameBuffer, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
         drawTitleBox(&frame, run.blocks.title, 1);
@@ -182,7 +181,7 @@ static void composeScaledPicture(bool title) {
 // The scene traced at the video's size, one ray a pixel, the title box
 // enlarged to match.
 static void composeTracedPicture(bool title) {
-    composeFrameAt(&run.picture, &module);
+    composeFrameAt(&run.picture, songBlock, songChannels);
     if (title) {
         drawTitleBox(&run.picture, run.blocks.title, run.titleScale);
     }
@@ -260,12 +259,11 @@ static bool exportFrames(const VideoOptions& options, Timings* timings) {
         // The block at this frame's time, as the live program hands it over
         auto traceStart = std::chrono::steady_clock::now();
         int64_t position = framePosition(k, options);
-        if (!readBlockAt(&run.blocks, position, module.waveformData)) {
+        if (!readBlockAt(&run.blocks, position, songBlock)) {
             std::fprintf(stderr, "%s: cannot read the song at %lld\n", PROGRAM, static_cast<long long>(position));
             return false;
         }
-        if (run.waveformOut != nullptr &&
-            std::fwrite(module.waveformData, sizeof(module.waveformData), 1, run.waveformOut) != 1) {
+        if (run.waveformOut != nullptr && std::fwrite(songBlock, sizeof(songBlock), 1, run.waveformOut) != 1) {
             std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
                          std::strerror(errno));
             return false;
@@ -359,32 +357,20 @@ static bool checkMemory(const VideoOptions& options) {
     return true;
 }
 
-bool videoRequested(int argc, char** argv) {
-    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
-        if (std::strcmp(argv[i], "--video") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int videoMain(int argc, char** argv) {
     VideoOptions options;
-    if (!parseVideoOptions(argc, argv, &options)) {
-        return EXIT_BAD_ARGUMENTS;
+    char error[640];
+    OptionsStatus status = parseVideoOptions(argc, argv, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
+        return answerCommandLine(status, &answers, error);
     }
-    if (options.help) {
-        printVideoUsage(stdout);
-        return EXIT_SUCCESS;
-    }
-    std::error_code same;
-    if (std::filesystem::equivalent(options.outputPath, options.songPath, same)) {
+    if (sameFile(options.outputPath, options.songPath)) {
         std::fprintf(stderr, "%s: the video '%s' would replace the song; choose another name\n", PROGRAM,
                      options.outputPath);
         return EXIT_BAD_ARGUMENTS;
     }
-    if (options.writeWaveformPath != nullptr &&
-        std::filesystem::equivalent(options.writeWaveformPath, options.songPath, same)) {
+    if (options.writeWaveformPath != nullptr && sameFile(options.writeWaveformPath, options.songPath)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the song; choose another file\n", PROGRAM,
                      options.writeWaveformPath);
         return EXIT_BAD_ARGUMENTS;
@@ -392,7 +378,6 @@ int videoMain(int argc, char** argv) {
 
     // The names: a video container, a file that may be replaced, folders that exist
     static const OutputRule videoRule = {"--video", "a video", nullptr, fileHoldsVideo};
-    char error[640];
     if (!checkVideoName(options.outputPath)) {
         return EXIT_BAD_ARGUMENTS;
     }
@@ -406,6 +391,11 @@ int videoMain(int argc, char** argv) {
     if (!checkMemory(options)) {
         return EXIT_BAD_ARGUMENTS;
     }
+    char sceneError[MAX_ERROR_TEXT];
+    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
+        return EXIT_BAD_ARGUMENTS;
+    }
 
     // The song, the buffers, the copy of the blocks, the video file
     run = VideoRun{};
@@ -416,7 +406,7 @@ int videoMain(int argc, char** argv) {
     run.scale = options.scale;
     run.width = options.width != 0 ? options.width : FRAME_WIDTH * options.scale;
     run.height = options.width != 0 ? options.height : FRAME_HEIGHT * options.scale;
-    run.titleScale = std::max(1, std::min(run.width / FRAME_WIDTH, run.height / FRAME_HEIGHT));
+    run.titleScale = titleScale(run.width, run.height);
     int32_t rate = run.blocks.sampleRate;
     run.frameCount = (run.blocks.frameCount * options.fps + rate - 1) / rate;
     run.pcmCapacity = rate / options.fps + 1;
@@ -448,11 +438,11 @@ int videoMain(int argc, char** argv) {
     }
     planTitles(options);
 
-    // What the plug-in's Init does before the first frame; the player fills
-    // nCh with the song's channels, so a mono song draws one trace
-    setSampleGrid();
-    buildScene(&textureStore);
-    module.nCh = run.blocks.channels;
+    // What the plug-in's Init does before the first frame; the song's
+    // channels go with every block, as the player's do, so a mono song draws
+    // one trace
+    startCore();
+    songChannels = run.blocks.channels;
 
     auto start = std::chrono::steady_clock::now();
     Timings timings = {0, 0};

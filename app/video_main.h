@@ -2,9 +2,6 @@
 // its sound.
 #pragma once
 
-// True when the command line asks for a video: "--video" before any "--".
-bool videoRequested(int argc, char** argv);
-
 // Runs the export from raysphere's full command line (argv[0] is the program,
 // "--video OUT" is among the arguments). Returns the process's exit code.
 int videoMain(int argc, char** argv);

@@ -3,13 +3,15 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/video_encoder.h"
 #include "frame/frame_image.h"
 #include "raytracer/tracer_pool.h"
-#include "cli/number_arg.h"
+#include "cli/option_table.h"
 
 static const char* const PROGRAM = "raysphere";
 static constexpr int32_t MAX_FPS = 240;
@@ -43,6 +45,7 @@ void printVideoUsage(FILE* out) {
                  "  --write-waveform FILE  write the block of every frame to FILE, as render_frames\n"
                  "                       --waveform reads them\n"
                  "  --force              replace OUT even when it exists and is not a video\n"
+                 "  --scene NAME|FILE    a built-in scene (raysphere --list-scenes) or a scene file\n"
                  "  --help               show this text\n"
                  "\n"
                  "OUT is written under a temporary name and takes its own only when complete.\n"
@@ -52,158 +55,102 @@ void printVideoUsage(FILE* out) {
                  PROGRAM, MAX_FPS, MAX_SCALE, MAX_CRF);
 }
 
-// Reports a bad command line; the caller exits with code 2.
-static bool badArguments(const char* message, const char* detail) {
-    std::fprintf(stderr, "%s: %s%s\nTry '%s --video --help'.\n", PROGRAM, message, detail, PROGRAM);
-    return false;
-}
+namespace {
 
-// A whole number from `low` to `high`, as an int32_t.
-static bool parseWhole(const char* text, int32_t low, int32_t high, int32_t* value) {
-    int64_t number = 0;
-    if (!readNumber(text, low, high, &number)) {
-        return false;
-    }
-    *value = static_cast<int32_t>(number);
-    return true;
-}
+constexpr int32_t DEFAULT_FPS = 60;
+constexpr int32_t DEFAULT_SCALE = 4;   // 1280 x 800
+constexpr int32_t SCALE_NOT_GIVEN = 0; // until --scale is read
 
 // Seconds, or a comma-separated list of them, appended to the title times.
-static bool parseTitleTimes(const char* text, VideoOptions* options) {
-    const char* next = text;
-    for (;;) {
+bool readTitleTimes(const OptionCall* call) {
+    VideoOptions* options = static_cast<VideoOptions*>(call->record);
+    const char* next = call->value;
+    while (next != nullptr) {
         if (options->titleCount == VIDEO_MAX_TITLES) {
-            return badArguments("too many --title-at times", "");
+            std::snprintf(call->error, call->errorSize, "too many %s times", call->row->name);
+            return false;
         }
         errno = 0;
         char* end = nullptr;
         double seconds = std::strtod(next, &end);
         bool number = end != next && (*end == '\0' || *end == ',') && errno == 0;
-        if (!number || !std::isfinite(seconds) || seconds < 0) {
-            return badArguments("--title-at needs seconds from 0 on, like 12.5 or 3,40.2, not ", text);
+        if (!number || !std::isfinite(seconds) || seconds < call->row->range.minimum) {
+            char rule[160];
+            optionRule(call->row, rule, sizeof rule);
+            std::snprintf(call->error, call->errorSize, "%s needs %s, not %s", call->row->name, rule, call->value);
+            return false;
         }
         options->titleTimes[options->titleCount++] = seconds;
-        if (*end == '\0') {
-            return true;
-        }
-        next = end + 1;
+        next = *end == '\0' ? nullptr : end + 1;
     }
+    return call->value != nullptr;
 }
 
-// The value of an option that takes one, or an error naming it.
-static const char* optionValue(int argc, char** argv, int* i, const char* what) {
-    if (*i + 1 >= argc) {
-        badArguments(argv[*i], what);
-        return nullptr;
+// The song, once.
+bool readOperand(const char* argument, void* record, char* error, size_t errorSize) {
+    VideoOptions* options = static_cast<VideoOptions*>(record);
+    if (options->songPath != nullptr) {
+        std::snprintf(error, errorSize, "unexpected argument %s", argument);
+        return false;
     }
-    return argv[++*i];
+    options->songPath = argument;
+    return true;
 }
 
-bool parseVideoOptions(int argc, char** argv, VideoOptions* options) {
+const OptionRow VIDEO_OPTIONS[] = {
+    textOption("--video", offsetof(VideoOptions, outputPath), "the video file to write"),
+    numberOption("--fps", offsetof(VideoOptions, fps), 1, MAX_FPS),
+    numberOption("--scale", offsetof(VideoOptions, scale), 1, MAX_SCALE),
+    sizeOption("--size", offsetof(VideoOptions, width), offsetof(VideoOptions, height),
+               {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE}, {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE},
+               "WIDTHxHEIGHT, each from %s to %s, like 1920x1080"),
+    numberOption("--threads", offsetof(VideoOptions, threads), 0, MAX_TRACER_THREADS),
+    numberOption("--crf", offsetof(VideoOptions, crf), 0, MAX_CRF),
+    customOption("--title-at", readTitleTimes, {0, 0}, "seconds from %s on, like 12.5 or 3,40.2"),
+    textOption("--preset", offsetof(VideoOptions, preset), "a NAME, like veryfast"),
+    textOption("--video-codec", offsetof(VideoOptions, videoCodec), "an encoder name"),
+    textOption("--audio-codec", offsetof(VideoOptions, audioCodec), "an encoder name"),
+    flagOption("--force", offsetof(VideoOptions, force)),
+    textOption("--write-waveform", offsetof(VideoOptions, writeWaveformPath), "a FILE"),
+    textOption("--scene", offsetof(VideoOptions, scene), "a scene's NAME or a FILE"),
+};
+
+const OptionWording VIDEO_WORDING = {"%s must be %s, not %s", "%s needs %s"};
+
+const OptionTable VIDEO_TABLE = {VIDEO_OPTIONS, sizeof VIDEO_OPTIONS / sizeof VIDEO_OPTIONS[0], &VIDEO_WORDING,
+                                 readOperand, false};
+
+OptionsStatus refuse(char* error, size_t errorSize, const char* message) {
+    std::snprintf(error, errorSize, "%s", message);
+    return OPTIONS_ERROR;
+}
+
+} // namespace
+
+OptionsStatus parseVideoOptions(int argc, char** argv, VideoOptions* options, char* error, size_t errorSize) {
     *options = VideoOptions{};
-    options->fps = 60;
-    options->scale = 4;
+    options->fps = DEFAULT_FPS;
+    options->scale = SCALE_NOT_GIVEN;
     options->crf = VIDEO_DEFAULT_CRF;
-    // --help wins wherever it stands, even where an option expects a value
-    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i++) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            options->help = true;
-            return true;
-        }
-    }
-    bool scaleGiven = false;
-    bool optionsEnded = false; // after "--" every argument is the song
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
-        const char* value = nullptr;
-        if (!option) {
-            if (options->songPath != nullptr) {
-                return badArguments("unexpected argument ", arg);
-            }
-            options->songPath = arg;
-        } else if (std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(arg, "--video") == 0) {
-            if ((options->outputPath = optionValue(argc, argv, &i, " needs the video file to write")) == nullptr) {
-                return false;
-            }
-        } else if (std::strcmp(arg, "--fps") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
-                return false;
-            }
-            if (!parseWhole(value, 1, MAX_FPS, &options->fps)) {
-                return badArguments("--fps must be a whole number from 1 to 240, not ", value);
-            }
-        } else if (std::strcmp(arg, "--scale") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
-                return false;
-            }
-            if (!parseWhole(value, 1, MAX_SCALE, &options->scale)) {
-                return badArguments("--scale must be a whole number from 1 to 8, not ", value);
-            }
-            scaleGiven = true;
-        } else if (std::strcmp(arg, "--size") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs WxH")) == nullptr) {
-                return false;
-            }
-            if (!readSize(value, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->width, &options->height)) {
-                return badArguments("--size must be WIDTHxHEIGHT, each from 2 to 8192, like 1920x1080, not ", value);
-            }
-        } else if (std::strcmp(arg, "--threads") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
-                return false;
-            }
-            if (!parseWhole(value, 0, MAX_TRACER_THREADS, &options->threads)) {
-                return badArguments("--threads must be a whole number from 0 to 64, not ", value);
-            }
-        } else if (std::strcmp(arg, "--crf") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs a number")) == nullptr) {
-                return false;
-            }
-            if (!parseWhole(value, 0, MAX_CRF, &options->crf)) {
-                return badArguments("--crf must be a whole number from 0 to 63, not ", value);
-            }
-        } else if (std::strcmp(arg, "--title-at") == 0) {
-            if ((value = optionValue(argc, argv, &i, " needs SECONDS")) == nullptr ||
-                !parseTitleTimes(value, options)) {
-                return false;
-            }
-        } else if (std::strcmp(arg, "--preset") == 0) {
-            if ((options->preset = optionValue(argc, argv, &i, " needs a NAME, like veryfast")) == nullptr) {
-                return false;
-            }
-        } else if (std::strcmp(arg, "--video-codec") == 0) {
-            if ((options->videoCodec = optionValue(argc, argv, &i, " needs an encoder name")) == nullptr) {
-                return false;
-            }
-        } else if (std::strcmp(arg, "--audio-codec") == 0) {
-            if ((options->audioCodec = optionValue(argc, argv, &i, " needs an encoder name")) == nullptr) {
-                return false;
-            }
-        } else if (std::strcmp(arg, "--force") == 0) {
-            options->force = true;
-        } else if (std::strcmp(arg, "--write-waveform") == 0) {
-            if ((options->writeWaveformPath = optionValue(argc, argv, &i, " needs a FILE")) == nullptr) {
-                return false;
-            }
-        } else {
-            return badArguments("unknown option ", arg);
-        }
+    OptionsStatus status = readCommandLine(argc, argv, &VIDEO_TABLE, options, error, errorSize);
+    bool scaleGiven = options->scale != SCALE_NOT_GIVEN;
+    options->scale = scaleGiven ? options->scale : DEFAULT_SCALE;
+    if (status != OPTIONS_RUN) {
+        return status;
     }
     if (options->outputPath == nullptr) {
-        return badArguments("--video needs the video file to write", "");
+        return refuse(error, errorSize, "--video needs the video file to write");
     }
     if (options->songPath == nullptr) {
-        return badArguments("expected the SONG to render after --video OUT", "");
+        return refuse(error, errorSize, "expected the SONG to render after --video OUT");
     }
     if (std::strcmp(options->songPath, "-") == 0) {
-        return badArguments("--video reads the song twice, so it cannot come from standard input ('-'); save it to "
-                            "a file and name that",
-                            "");
+        return refuse(error, errorSize,
+                      "--video reads the song twice, so it cannot come from standard input ('-'); save it to a file "
+                      "and name that");
     }
     if (scaleGiven && options->width != 0) {
-        return badArguments("--scale and --size exclude each other", "");
+        return refuse(error, errorSize, "--scale and --size exclude each other");
     }
-    return true;
+    return OPTIONS_RUN;
 }

@@ -1,7 +1,9 @@
 // The command line of raysphere --video.
 #pragma once
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
+#include "cli/option_table.h"
 
 constexpr int32_t VIDEO_MAX_TITLES = 256; // --title-at times, at most
 
@@ -22,11 +24,11 @@ struct VideoOptions {
     double titleTimes[VIDEO_MAX_TITLES]; // seconds into the song where the title is asked for
     int32_t titleCount;                  // used entries of titleTimes
     bool force;                          // replace an existing file that is not a video
-    bool help;                           // print the usage and stop
+    const char* scene;                   // --scene: a built-in scene's name or a scene file; null for classic
 };
 
 // Reads the whole command line (argv[0] is the program, "--video OUT" among
-// the rest). A bad one is reported on stderr, with a hint; false then.
-bool parseVideoOptions(int argc, char** argv, VideoOptions* options);
+// the rest); on OPTIONS_ERROR `error` says what was wrong.
+OptionsStatus parseVideoOptions(int argc, char** argv, VideoOptions* options, char* error, size_t errorSize);
 
 void printVideoUsage(FILE* out);

@@ -5,23 +5,14 @@
 
 namespace {
 
-// The Windows builds have neither libsndfile nor PulseAudio: no file or
-// capture source can be opened there, and those rows stay empty.
-#ifdef _WIN32
-const AudioRoutines* const routineTable[] = {
-    &demoTuneRoutines, // AUDIO_DEMO_TUNE
-    nullptr,           // AUDIO_FILE
-    nullptr,           // AUDIO_CAPTURE
-    &memoryRoutines,   // AUDIO_MEMORY
-};
-#else
+// Each system has its own file and capture kinds behind the same rows:
+// libsndfile and PulseAudio on Linux, Media Foundation and WASAPI on Windows.
 const AudioRoutines* const routineTable[] = {
     &demoTuneRoutines,  // AUDIO_DEMO_TUNE
     &audioFileRoutines, // AUDIO_FILE
     &captureRoutines,   // AUDIO_CAPTURE
     &memoryRoutines,    // AUDIO_MEMORY
 };
-#endif
 static_assert(sizeof routineTable / sizeof routineTable[0] == AUDIO_KIND_COUNT, "one row of routines per kind");
 
 bool isOpen(const AudioSource* source) {

@@ -2,8 +2,10 @@
 // desktop plays, or 16-bit samples already in memory (a WAV file the Windows
 // host has read). Each kind is opened by its own routine and then read
 // through one table of routines; a new kind needs a row in that table.
-// The header is portable; the file and capture kinds use libsndfile and
-// PulseAudio, which the Windows builds do not have.
+// The header is portable; the file and capture kinds are each system's own:
+// libsndfile and PulseAudio on Linux (file_source.cpp, capture_source.cpp),
+// Media Foundation and WASAPI on Windows (mf_file_source.cpp,
+// wasapi_capture.cpp), where paths and names are UTF-8.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +40,8 @@ void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels
                        int64_t frameCount);
 
 // A sound file through libsndfile: WAV (16/24/32-bit, float), FLAC, Ogg
-// Vorbis, MP3 and whatever else it reads, at any rate and channel count. On
+// Vorbis, MP3 and whatever else it reads, at any rate and channel count (on
+// Windows through Media Foundation: WAV, MP3, FLAC, AAC/M4A, ...). On
 // failure `error` says "cannot play PATH: REASON" and the source stays closed.
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
 
@@ -51,8 +54,10 @@ bool measureAudioFile(AudioSource* source, char* error, size_t errorSize);
 // What a PulseAudio source records (PipeWire serves the same interface):
 // `device` names one (see listCaptureDevices), null takes the monitor of the
 // default output, that is what the desktop plays. 44.1 kHz stereo, endless;
-// the title is the device's description. On failure `error` says
-// "cannot capture from DEVICE: REASON".
+// the title is the device's description. On Windows, through WASAPI:
+// `device` names an output (taken through loopback) or an input, and null
+// takes the default output's loopback, following the default when it
+// changes. On failure `error` says "cannot capture from DEVICE: REASON".
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize);
 
 // One source the sound server offers.
@@ -112,6 +117,17 @@ struct AudioRoutines {
     void (*close)(AudioSource* source);
     bool (*readAt)(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 };
+
+// The start of every open: a source of `kind` with nothing else set yet.
+void startAudioSource(AudioSource* source, AudioKind kind);
+
+// Routines several sources share: a seek that only moves the position (the
+// sources held whole), no notice, nothing to close, no reading at a frame
+// (the sources that stream).
+bool seekHeldAudio(AudioSource* source, int64_t frame);
+bool noAudioNotice(AudioSource* source, char* text, size_t textSize);
+void closeNothing(AudioSource* source);
+bool noReadAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;

@@ -352,18 +352,12 @@ bool refuseCapture(CaptureState* state, char* error, size_t errorSize, const cha
     return false;
 }
 
-// Capture has no past to read.
-bool noCaptureReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
-    return false;
-}
-
 } // namespace
 
-const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noCaptureReadAt};
+const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
 
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_CAPTURE;
+    startAudioSource(source, AUDIO_CAPTURE);
     CaptureState* state = (CaptureState*)calloc(1, sizeof(CaptureState));
     if (state == nullptr) {
         snprintf(error, errorSize, "cannot capture: out of memory");

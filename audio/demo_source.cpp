@@ -36,24 +36,12 @@ bool readDemoTuneAt(const AudioSource*, int64_t firstFrame, int32_t frames, int1
     return true;
 }
 
-bool seekDemoTune(AudioSource* source, int64_t frame) {
-    source->position = frame;
-    return true;
-}
-
-bool noDemoTuneNotice(AudioSource*, char*, size_t) {
-    return false;
-}
-
-void closeDemoTune(AudioSource*) {}
-
 } // namespace
 
-const AudioRoutines demoTuneRoutines = {readDemoTune, seekDemoTune, noDemoTuneNotice, closeDemoTune, readDemoTuneAt};
+const AudioRoutines demoTuneRoutines = {readDemoTune, seekHeldAudio, noAudioNotice, closeNothing, readDemoTuneAt};
 
 void openDemoTune(AudioSource* source) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_DEMO_TUNE;
+    startAudioSource(source, AUDIO_DEMO_TUNE);
     source->sampleRate = DEMO_SAMPLE_RATE;
     source->channels = DEMO_CHANNELS;
     source->frameCount = AUDIO_ENDLESS;

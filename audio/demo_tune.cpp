@@ -151,9 +151,9 @@ int16_t demoTuneSample(int32_t channel, uint32_t sampleIndex) {
     return static_cast<int16_t>(value);
 }
 
-void demoTuneWaveform(uint32_t firstSample, uint8_t waveform[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL]) {
-    for (int32_t c = 0; c < VIS_CHANNEL_SLOTS; c++) {
-        for (int32_t i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+void demoTuneWaveform(uint32_t firstSample, WaveformBlock waveform) {
+    for (int32_t c = 0; c < BLOCK_CHANNELS; c++) {
+        for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
             uint16_t bits = static_cast<uint16_t>(demoTuneSample(c, firstSample + static_cast<uint32_t>(i)));
             waveform[c][i] = static_cast<uint8_t>(bits >> 8);
         }

@@ -3,7 +3,7 @@
 // rendered without it. Every build on every system yields the same samples.
 #pragma once
 #include <cstdint>
-#include "host/winamp_vis.h"
+#include "frame/waveform_block.h"
 
 constexpr int32_t DEMO_SAMPLE_RATE = 44100;    // samples per second and channel
 constexpr int32_t DEMO_CHANNELS = 2;           // stereo
@@ -18,4 +18,4 @@ int16_t demoTuneSample(int32_t channel, uint32_t sampleIndex);
 
 // The block the player would hand over for audio starting at `firstSample`:
 // 576 samples per channel, each the signed high byte of the 16-bit sample.
-void demoTuneWaveform(uint32_t firstSample, uint8_t waveform[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL]);
+void demoTuneWaveform(uint32_t firstSample, WaveformBlock waveform);

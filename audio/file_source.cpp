@@ -229,18 +229,12 @@ bool refuse(FileState* state, char* error, size_t errorSize, const char* path, c
     return false;
 }
 
-// A file streams from disk: it is read where its one position stands.
-bool noFileReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
-    return false;
-}
-
 } // namespace
 
-const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noFileReadAt};
+const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noReadAt};
 
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_FILE;
+    startAudioSource(source, AUDIO_FILE);
 
     // Open and check the format
     FileState* state = (FileState*)calloc(1, sizeof(FileState));

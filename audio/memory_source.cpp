@@ -34,25 +34,33 @@ int32_t readMemory(AudioSource* source, int16_t* samples, int32_t frames) {
     return count;
 }
 
-bool seekMemory(AudioSource* source, int64_t frame) {
+} // namespace
+
+void startAudioSource(AudioSource* source, AudioKind kind) {
+    memset(source, 0, sizeof *source);
+    source->kind = kind;
+}
+
+bool seekHeldAudio(AudioSource* source, int64_t frame) {
     source->position = frame;
     return true;
 }
 
-bool noMemoryNotice(AudioSource*, char*, size_t) {
+bool noAudioNotice(AudioSource*, char*, size_t) {
     return false;
 }
 
-void closeMemory(AudioSource*) {}
+void closeNothing(AudioSource*) {}
 
-} // namespace
+bool noReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
+    return false;
+}
 
-const AudioRoutines memoryRoutines = {readMemory, seekMemory, noMemoryNotice, closeMemory, readMemoryAt};
+const AudioRoutines memoryRoutines = {readMemory, seekHeldAudio, noAudioNotice, closeNothing, readMemoryAt};
 
 void openAudioInMemory(AudioSource* source, const uint8_t* pcm, int32_t channels, int32_t sampleRate,
                        int64_t frameCount) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_MEMORY;
+    startAudioSource(source, AUDIO_MEMORY);
     source->sampleRate = sampleRate;
     source->channels = channels;
     source->frameCount = frameCount;

@@ -1,4 +1,4 @@
-// 16-bit samples to the player's waveform block.
+// 16-bit samples to the waveform block.
 #include "audio/waveform_block.h"
 
 #include <cstring>

@@ -1,14 +1,10 @@
-// The block the player hands a visualisation each frame: 576 samples for each
-// of two channel slots, every one the signed high byte of a 16-bit sample.
+// 16-bit samples to the block a frame is made from (frame/waveform_block.h).
 // Portable: the Windows host and the Linux programs build the same routine.
 #pragma once
 #include <cstdint>
-#include "host/winamp_vis.h"
+#include "frame/waveform_block.h"
 
-constexpr int32_t BLOCK_FRAMES = VIS_SAMPLES_PER_CHANNEL; // sample frames one block covers
-constexpr int32_t BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL;
-
-typedef uint8_t WaveformBlock[VIS_CHANNEL_SLOTS][VIS_SAMPLES_PER_CHANNEL];
+constexpr int32_t BLOCK_FRAMES = BLOCK_SAMPLES; // sample frames one block covers
 
 // The high byte of a 16-bit sample is its signed 8-bit value.
 inline uint8_t sampleHighByte(int16_t sample) {

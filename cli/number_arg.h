@@ -3,8 +3,11 @@
 #pragma once
 #include <cstdint>
 
-// A whole decimal number in [minimum, maximum], nothing after it.
+// A whole decimal number in [minimum, maximum], nothing before or after it
+// but its digits and a minus sign.
 bool readNumber(const char* text, int64_t minimum, int64_t maximum, int64_t* value);
 
-// "WxH" with both sides whole numbers in [minimum, maximum].
-bool readSize(const char* text, int32_t minimum, int32_t maximum, int32_t* width, int32_t* height);
+// "WxH" (or "WXH") with the width in [minimumWidth, maximumWidth] and the
+// height in [minimumHeight, maximumHeight].
+bool readSize(const char* text, int32_t minimumWidth, int32_t maximumWidth, int32_t minimumHeight,
+              int32_t maximumHeight, int32_t* width, int32_t* height);

@@ -1,22 +1,56 @@
 // Files the programs write, complete or not at all.
 #include "cli/output_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+const char* const TEMPORARY_SUFFIX = ".part"; // "song.mp4.Ab12Cd.part" until complete
+
+} // namespace
+
+int createTemporaryFile(const char* path, char* temporaryPath, size_t size) {
+    int length = std::snprintf(temporaryPath, size, "%s.XXXXXX%s", path, TEMPORARY_SUFFIX);
+    if (length < 0 || static_cast<size_t>(length) >= size) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    int file = mkstemps(temporaryPath, static_cast<int>(std::strlen(TEMPORARY_SUFFIX)));
+    if (file < 0) {
+        return -1;
+    }
+    // mkstemps makes the file private; the final one gets what the umask allows.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(file, 0666 & ~mask);
+    return file;
+}
 
 bool openOutputFile(OutputFile* file, const char* path) {
     file->stream = nullptr;
     int pathLength = std::snprintf(file->path, sizeof file->path, "%s", path);
-    int temporaryLength =
-        std::snprintf(file->temporaryPath, sizeof file->temporaryPath, "%s.tmp%ld", path, static_cast<long>(getpid()));
-    if (pathLength < 0 || temporaryLength < 0 || static_cast<size_t>(temporaryLength) >= sizeof file->temporaryPath) {
+    if (pathLength < 0 || static_cast<size_t>(pathLength) >= sizeof file->path) {
         errno = ENAMETOOLONG;
         return false;
     }
-    file->stream = std::fopen(file->temporaryPath, "wb");
-    return file->stream != nullptr;
+    int descriptor = createTemporaryFile(path, file->temporaryPath, sizeof file->temporaryPath);
+    if (descriptor < 0) {
+        return false;
+    }
+    file->stream = fdopen(descriptor, "wb");
+    if (file->stream == nullptr) {
+        int error = errno;
+        close(descriptor);
+        std::remove(file->temporaryPath);
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 bool commitOutputFile(OutputFile* file) {
@@ -65,14 +99,4 @@ void discardOutputFile(OutputFile* file) {
     file->stream = nullptr;
     std::remove(file->temporaryPath);
     errno = error;
-}
-
-bool finishStandardOutput(const char* program) {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
-        return true;
-    }
-    int error = errno != 0 ? errno : EIO;
-    std::fprintf(stderr, "%s: cannot write the standard output: %s\n", program, std::strerror(error));
-    return false;
 }

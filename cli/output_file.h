@@ -1,12 +1,19 @@
 // Files the programs write: each is written under a temporary name beside its
-// final one and renamed over it only when complete, so that a failed run (a
-// full disk, a size limit) never leaves a truncated file under the final name.
+// final one, "NAME.XXXXXX.part", and renamed over it only when complete, so
+// that a failed run (a full disk, a size limit, a signal) never leaves a
+// truncated file under the final name. POSIX systems only.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 constexpr size_t OUTPUT_PATH_CAPACITY = 4096 + 32; // a final name and the temporary suffix
+
+// Creates the temporary file for `path`: "<path>.XXXXXX.part", a name no
+// other run has, with the permissions a new file of the user's would have.
+// Returns its open descriptor, or -1 with errno set (ENAMETOOLONG when the
+// name does not fit in `size`).
+int createTemporaryFile(const char* path, char* temporaryPath, size_t size);
 
 struct OutputFile {
     FILE* stream;                             // the open temporary file, or null
@@ -24,8 +31,3 @@ bool commitOutputFile(OutputFile* file);
 bool writeFileBytes(const char* path, const uint8_t* bytes, int32_t size);
 // Closes and removes the temporary file, if one is open.
 void discardOutputFile(OutputFile* file);
-
-// Flushes the standard output and checks that everything printed reached it
-// (a full disk, /dev/full); otherwise says so on stderr as PROGRAM and
-// returns false.
-bool finishStandardOutput(const char* program);

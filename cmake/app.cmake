@@ -5,12 +5,16 @@ add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_sig
 target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(app_options PUBLIC cli)
 
+# The portable program, and the system behind its seam: SDL2 for the window,
+# the sound output and the clock.
 add_executable(raysphere
     app/main.cpp
     app/input.cpp
-    app/window.cpp
+    app/picture.cpp
+    app/frame_clock.cpp
+    app/report.cpp
     app/png_file.cpp
-    app/report.cpp)
+    app/sdl/sdl_platform.cpp)
 target_link_libraries(raysphere PRIVATE app_options core audio title_box version SDL2::SDL2 PNG::PNG)
 install(TARGETS raysphere RUNTIME DESTINATION bin)
 

@@ -13,7 +13,8 @@ target_link_libraries(audio PUBLIC audio_block PRIVATE PkgConfig::SNDFILE PkgCon
 
 add_library(title_box STATIC
     overlays/title_box.cpp
-    overlays/title_font.cpp)
+    overlays/title_font.cpp
+    overlays/title_request.cpp)
 target_include_directories(title_box PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 add_native_test(audio_file_test audio tests/native/audio_file_test.cpp)

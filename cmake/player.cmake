@@ -8,7 +8,6 @@ add_executable(vis_player
     player/player_window.cpp
     player/plugin_host.cpp
     player/sound_output.cpp
-    player/same_file.cpp
     player/virtual_desktop.cpp)
 target_link_libraries(vis_player PRIVATE player_core winmm user32 gdi32 advapi32)
 target_link_options(vis_player PRIVATE -Wl,--no-insert-timestamp)

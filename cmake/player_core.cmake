@@ -5,7 +5,6 @@ add_library(player_core STATIC
     player/wav_file.cpp
     player/playlist.cpp
     player/options.cpp
-    player/file_bytes.cpp
     player/run_log.cpp)
 target_include_directories(player_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(player_core PUBLIC audio cli)

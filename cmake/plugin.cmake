@@ -10,8 +10,10 @@ add_library(plugin STATIC
     display/presentation.cpp
     display/fallback.cpp
     overlays/title.cpp
+    overlays/title_request.cpp
     about/about.cpp
     host/lifecycle.cpp
+    host/window_proc.cpp
     host/plugin.cpp)
 target_include_directories(plugin PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(plugin PUBLIC core ddraw gdi32 user32)

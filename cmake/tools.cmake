@@ -6,7 +6,7 @@ add_executable(render_frames tools/render_frames.cpp)
 target_link_libraries(render_frames PRIVATE core audio_block cli version PNG::PNG)
 
 add_executable(bench_frame tools/bench_frame.cpp)
-target_link_libraries(bench_frame PRIVATE core audio_block)
+target_link_libraries(bench_frame PRIVATE core audio_block cli)
 
 # The renderer run as a user would: arguments, error messages, exit codes, output files.
 add_test(NAME render_frames_test

@@ -25,14 +25,16 @@ set(NODE_RUN ${NODE_EXECUTABLE} --no-experimental-fetch)
 # shared memory needs
 get_target_property(CORE_SOURCES core SOURCES)
 add_executable(core_frames ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
-target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
+target_compile_definitions(core_frames PRIVATE $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 target_compile_options(core_frames PRIVATE $<TARGET_PROPERTY:core,INTERFACE_COMPILE_OPTIONS> -pthread)
 target_link_options(core_frames PRIVATE -pthread -sPTHREAD_POOL_SIZE=2 ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
 # The same with neither SIMD nor SSE2: the reference tracer and the
 # byte-at-a-time upsampling, which must give the same bytes
 add_executable(core_frames_scalar ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
-target_include_directories(core_frames_scalar PRIVATE ${CMAKE_SOURCE_DIR})
+target_include_directories(core_frames_scalar PRIVATE ${CMAKE_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
+target_compile_definitions(core_frames_scalar PRIVATE $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 target_link_options(core_frames_scalar PRIVATE ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
 add_executable(pow32_wasm_test tests/wasm/pow32_wasm_test.cpp)

@@ -10,7 +10,6 @@
 #include <cstring>
 #include "display/fallback.h"
 #include "display/platform.h"
-#include "overlays/title.h"
 
 namespace {
 
@@ -20,6 +19,15 @@ const GUID DIRECT_DRAW_INTERFACE = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x0
 const char ERROR_CAPTION[] = "sphere raytracer";
 constexpr int32_t ERROR_TEXT_SIZE = 128; // including the terminating zero
 constexpr int32_t LOCK_RETRY_SPIN = 1000;
+
+// What the user is told when a surface cannot be made, given the result.
+const char* const SURFACE_ERRORS[] = {
+    "PLUGIN: CreateSurface failed. shit\n",                       // SURFACE_FLIP_CHAIN
+    "PLUGIN: GetAttachedSurface failed. shit\n",                  // SURFACE_BACK_BUFFER
+    "CreateSurface of first offscreen buffer FAILED with %ld.\n", // SURFACE_RENDER
+    "CreateSurface of second offscreen buffer FAILED.\n",         // SURFACE_SPARE
+};
+static_assert(sizeof SURFACE_ERRORS / sizeof SURFACE_ERRORS[0] == SURFACE_STEP_COUNT, "a message for each step");
 
 // Where the frame is composed when the locked surface is not laid out in
 // 1280-byte rows of 200 rows or more; copied into the surface at unlock.
@@ -56,12 +64,13 @@ void copyStagedFrame() {
 } // namespace
 
 // Registers the class, creates the window, takes the display and makes the
-// surfaces. Any failure is reported once and leaves nothing behind.
-int32_t setUpDisplay(winampVisModule* module) {
+// surfaces; the window's messages go to `windowProc`. Any failure is
+// reported once and leaves nothing behind.
+int32_t setUpDisplay(winampVisModule* module, WNDPROC windowProc) {
     // Window class
     WNDCLASSA windowClass;
     memset(&windowClass, 0, sizeof(windowClass));
-    windowClass.lpfnWndProc = displayWindowProc;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = module->hDllInstance;
     windowClass.lpszClassName = DISPLAY_CLASS_NAME;
     if (platform.RegisterClassA(&windowClass) == 0) {
@@ -115,31 +124,11 @@ int32_t setUpDisplay(winampVisModule* module) {
     }
     display.layout = exclusiveLayout();
 
-    // Primary surface with its flipping chain, and the back buffer
-    DDSURFACEDESC description;
-    describeFlipChain(&description);
-    result = display.directDraw->CreateSurface(&description, &display.primarySurface, NULL);
+    // Primary surface with its flipping chain, the back buffer and the two offscreen surfaces
+    SurfaceStep failed = SURFACE_FLIP_CHAIN;
+    result = createFlipSurfaces(&failed);
     if (result != DD_OK) {
-        return reportInitError(module, display.displayWindow, result, "PLUGIN: CreateSurface failed. shit\n");
-    }
-    DDSCAPS backBufferCaps;
-    backBufferCaps.dwCaps = DDSCAPS_BACKBUFFER;
-    result = display.primarySurface->GetAttachedSurface(&backBufferCaps, &display.backBuffer);
-    if (result != DD_OK) {
-        return reportInitError(module, display.displayWindow, result, "PLUGIN: GetAttachedSurface failed. shit\n");
-    }
-
-    // Two offscreen surfaces in system memory, from one description
-    describeOffscreenSurface(&description);
-    result = display.directDraw->CreateSurface(&description, &display.renderSurface, NULL);
-    if (result != DD_OK) {
-        return reportInitError(module, display.displayWindow, result,
-                               "CreateSurface of first offscreen buffer FAILED with %ld.\n", (long)result);
-    }
-    result = display.directDraw->CreateSurface(&description, &display.spareSurface, NULL);
-    if (result != DD_OK) {
-        return reportInitError(module, display.displayWindow, result,
-                               "CreateSurface of second offscreen buffer FAILED.\n");
+        return reportInitError(module, display.displayWindow, result, SURFACE_ERRORS[failed], (long)result);
     }
 
     // Show the window, hide the cursor
@@ -216,34 +205,4 @@ void unlockRenderSurface() {
         copyStagedFrame();
     }
     display.renderSurface->Unlock(NULL);
-}
-
-// SPACE asks for the song title, releasing ESC or losing the window ends the
-// visualisation; everything else but the handled messages goes to Windows.
-LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE:
-        return 0;
-    case WM_DESTROY:
-        // Forgotten at once so that Quit never destroys a reused handle.
-        if (window == display.displayWindow) {
-            display.displayWindow = NULL;
-        }
-        platform.PostQuitMessage(0);
-        return 0;
-    case WM_ERASEBKGND:
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_SPACE) {
-            requestTitle();
-        }
-        return 0;
-    case WM_KEYUP:
-        if (wParam == VK_ESCAPE) {
-            platform.PostQuitMessage(0);
-        }
-        return 0;
-    default:
-        return platform.DefWindowProcA(window, message, wParam, lParam);
-    }
 }

@@ -14,8 +14,9 @@
 
 #define DISPLAY_CLASS_NAME "sphere raytracer"
 
-// Display part of Init: 0, 1 for the window class or window, else the failing DirectDraw result.
-int32_t setUpDisplay(winampVisModule* module);
+// Display part of Init, the window's messages going to `windowProc`: 0, 1 for
+// the window class or window, else the failing DirectDraw result.
+int32_t setUpDisplay(winampVisModule* module, WNDPROC windowProc);
 // Reports a failed DirectDraw step, undoes the set-up and returns `code`.
 int32_t reportInitError(winampVisModule* module, HWND window, HRESULT code, const char* format, ...)
     __attribute__((format(__MINGW_PRINTF_FORMAT, 4, 5)));
@@ -26,4 +27,3 @@ void shutdownDisplay(winampVisModule* module);
 // there is no render surface.
 HRESULT lockRenderSurface(FrameBuffer* frame);
 void unlockRenderSurface();
-LRESULT CALLBACK displayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -40,21 +40,42 @@ void releaseSurfaces() {
     display.backBuffer = NULL;
 }
 
-void describeFlipChain(DDSURFACEDESC* description) {
-    memset(description, 0, sizeof(*description));
-    description->dwSize = sizeof(*description);
-    description->dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    description->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    description->dwBackBufferCount = BACK_BUFFER_COUNT;
+HRESULT createFlipSurfaces(SurfaceStep* failed) {
+    DDSURFACEDESC description;
+    memset(&description, 0, sizeof(description));
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    description.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    description.dwBackBufferCount = BACK_BUFFER_COUNT;
+    *failed = SURFACE_FLIP_CHAIN;
+    HRESULT result = display.directDraw->CreateSurface(&description, &display.primarySurface, NULL);
+    if (result != DD_OK) {
+        return result;
+    }
+    DDSCAPS backBufferCaps;
+    backBufferCaps.dwCaps = DDSCAPS_BACKBUFFER;
+    *failed = SURFACE_BACK_BUFFER;
+    result = display.primarySurface->GetAttachedSurface(&backBufferCaps, &display.backBuffer);
+    if (result != DD_OK) {
+        return result;
+    }
+    return createOffscreenSurfaces(failed);
 }
 
-// One description serves both offscreen surfaces, in system memory.
-void describeOffscreenSurface(DDSURFACEDESC* description) {
-    memset(description, 0, sizeof(*description));
-    description->dwSize = sizeof(*description);
-    description->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
-    description->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    description->dwWidth = DISPLAY_WIDTH;
-    description->dwHeight = DISPLAY_HEIGHT;
-    description->lPitch = 320;
+HRESULT createOffscreenSurfaces(SurfaceStep* failed) {
+    DDSURFACEDESC description;
+    memset(&description, 0, sizeof(description));
+    description.dwSize = sizeof(description);
+    description.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH;
+    description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    description.dwWidth = DISPLAY_WIDTH;
+    description.dwHeight = DISPLAY_HEIGHT;
+    description.lPitch = 320;
+    *failed = SURFACE_RENDER;
+    HRESULT result = display.directDraw->CreateSurface(&description, &display.renderSurface, NULL);
+    if (result != DD_OK) {
+        return result;
+    }
+    *failed = SURFACE_SPARE;
+    return display.directDraw->CreateSurface(&description, &display.spareSurface, NULL);
 }

@@ -34,7 +34,18 @@ extern DisplayState display;
 // Releases the surfaces and the clipper that exist, each once, and forgets
 // them and the back buffer.
 void releaseSurfaces();
-// The descriptions the set-up passes to CreateSurface: the primary with its
-// flipping chain, and each of the two offscreen surfaces.
-void describeFlipChain(DDSURFACEDESC* description);
-void describeOffscreenSurface(DDSURFACEDESC* description);
+// The surfaces the set-ups create, in their order; names the one that failed.
+enum SurfaceStep {
+    SURFACE_FLIP_CHAIN,  // the primary with its flipping chain
+    SURFACE_BACK_BUFFER, // the back buffer attached to it
+    SURFACE_RENDER,      // the first offscreen surface, each frame's
+    SURFACE_SPARE,       // the second offscreen surface
+    SURFACE_STEP_COUNT
+};
+
+// A full-screen mode's surfaces: the primary with its flipping chain, its
+// back buffer and the two offscreen surfaces. DD_OK, or the failing result
+// with the failing step in `*failed`; what was made stays for releaseSurfaces.
+HRESULT createFlipSurfaces(SurfaceStep* failed);
+// The two offscreen surfaces in system memory, from one description.
+HRESULT createOffscreenSurfaces(SurfaceStep* failed);

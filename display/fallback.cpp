@@ -92,21 +92,8 @@ bool setUpScaledMode() {
     display.layout = scaledLayout((LONG)modes.modes[chosen].width, (LONG)modes.modes[chosen].height);
 
     // The surfaces of the 320 x 200 mode, then a black chain
-    DDSURFACEDESC description;
-    describeFlipChain(&description);
-    if (display.directDraw->CreateSurface(&description, &display.primarySurface, NULL) != DD_OK) {
-        return abandonScaledMode();
-    }
-    DDSCAPS backBufferCaps;
-    backBufferCaps.dwCaps = DDSCAPS_BACKBUFFER;
-    if (display.primarySurface->GetAttachedSurface(&backBufferCaps, &display.backBuffer) != DD_OK) {
-        return abandonScaledMode();
-    }
-    describeOffscreenSurface(&description);
-    if (display.directDraw->CreateSurface(&description, &display.renderSurface, NULL) != DD_OK) {
-        return abandonScaledMode();
-    }
-    if (display.directDraw->CreateSurface(&description, &display.spareSurface, NULL) != DD_OK) {
+    SurfaceStep failed = SURFACE_FLIP_CHAIN;
+    if (createFlipSurfaces(&failed) != DD_OK) {
         return abandonScaledMode();
     }
     if (clearFlipChain() != DD_OK) {
@@ -158,11 +145,8 @@ bool setUpWindowedMode() {
     }
 
     // The two offscreen surfaces, as in a full-screen mode
-    describeOffscreenSurface(&description);
-    if (display.directDraw->CreateSurface(&description, &display.renderSurface, NULL) != DD_OK) {
-        return false;
-    }
-    if (display.directDraw->CreateSurface(&description, &display.spareSurface, NULL) != DD_OK) {
+    SurfaceStep failed = SURFACE_RENDER;
+    if (createOffscreenSurfaces(&failed) != DD_OK) {
         return false;
     }
     display.layout = windowedLayout(width, height);

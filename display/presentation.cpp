@@ -130,39 +130,37 @@ const Presentation presentationTable[PRESENTATION_COUNT] = {
 static_assert(sizeof(presentationTable) / sizeof(presentationTable[0]) == PRESENTATION_COUNT,
               "one row per presentation kind");
 
-PresentationLayout exclusiveLayout() {
-    PresentationLayout layout = {};
-    layout.kind = PRESENT_EXCLUSIVE;
-    layout.screenWidth = DISPLAY_WIDTH;
-    layout.screenHeight = DISPLAY_HEIGHT;
-    layout.scale = 1;
-    layout.picture = {0, 0, (LONG)DISPLAY_WIDTH, (LONG)DISPLAY_HEIGHT};
-    return layout;
-}
+namespace {
 
-PresentationLayout scaledLayout(LONG width, LONG height) {
+// A layout of `kind` on a screen of that size, the picture of that size centred on it.
+PresentationLayout centredLayout(PresentationKind kind, LONG width, LONG height, LONG scale, LONG pictureWidth,
+                                 LONG pictureHeight) {
     PresentationLayout layout = {};
-    layout.kind = PRESENT_SCALED;
+    layout.kind = kind;
     layout.screenWidth = width;
     layout.screenHeight = height;
-    LONG across = width / (LONG)DISPLAY_WIDTH;
-    LONG down = height / (LONG)DISPLAY_HEIGHT;
-    layout.scale = across < down ? across : down;
-    LONG pictureWidth = (LONG)DISPLAY_WIDTH * layout.scale;
-    LONG pictureHeight = (LONG)DISPLAY_HEIGHT * layout.scale;
+    layout.scale = scale;
     LONG left = (width - pictureWidth) / 2;
     LONG top = (height - pictureHeight) / 2;
     layout.picture = {left, top, left + pictureWidth, top + pictureHeight};
     return layout;
 }
 
-PresentationLayout windowedLayout(LONG width, LONG height) {
-    PresentationLayout layout = {};
-    layout.kind = PRESENT_WINDOWED;
-    layout.screenWidth = width;
-    layout.screenHeight = height;
-    layout.scale = 1;
+} // namespace
 
+PresentationLayout exclusiveLayout() {
+    return centredLayout(PRESENT_EXCLUSIVE, DISPLAY_WIDTH, DISPLAY_HEIGHT, 1, DISPLAY_WIDTH, DISPLAY_HEIGHT);
+}
+
+PresentationLayout scaledLayout(LONG width, LONG height) {
+    LONG across = width / (LONG)DISPLAY_WIDTH;
+    LONG down = height / (LONG)DISPLAY_HEIGHT;
+    LONG scale = across < down ? across : down;
+    return centredLayout(PRESENT_SCALED, width, height, scale, (LONG)DISPLAY_WIDTH * scale,
+                         (LONG)DISPLAY_HEIGHT * scale);
+}
+
+PresentationLayout windowedLayout(LONG width, LONG height) {
     // The side that limits the picture is filled; the other is centred.
     LONG pictureWidth = width;
     LONG pictureHeight = height;
@@ -171,9 +169,9 @@ PresentationLayout windowedLayout(LONG width, LONG height) {
     } else {
         pictureWidth = (LONG)((int64_t)height * DISPLAY_WIDTH / DISPLAY_HEIGHT);
     }
-    LONG left = (width - pictureWidth) / 2;
-    LONG top = (height - pictureHeight) / 2;
-    layout.picture = {left, top, left + pictureWidth, top + pictureHeight};
+    PresentationLayout layout = centredLayout(PRESENT_WINDOWED, width, height, 1, pictureWidth, pictureHeight);
+    LONG left = layout.picture.left;
+    LONG top = layout.picture.top;
 
     // Bars above and below, or left and right; none where the frame fills the monitor.
     RECT bars[4] = {

@@ -8,10 +8,9 @@
 #include "about/about.h"
 #include "display/display.h"
 #include "display/platform.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
+#include "host/window_proc.h"
 #include "overlays/title.h"
-#include "raytracer/sampling.h"
-#include "raytracer/scene.h"
 
 // Shows the about box, owned by the player's window; its result is not used.
 void Config(winampVisModule* module) {
@@ -21,10 +20,9 @@ void Config(winampVisModule* module) {
 
 // Builds the scene and takes the display: 0, or the set-up's failure code.
 int32_t Init(winampVisModule* module) {
-    setSampleGrid();
-    buildScene(&textureStore);
-    titleRequested = 0;
-    return setUpDisplay(module);
+    startCore();
+    endTitle();
+    return setUpDisplay(module, displayWindowProc);
 }
 
 // Makes and shows one frame: 0, or 1 when the render surface cannot be locked
@@ -34,7 +32,7 @@ int32_t Render(winampVisModule* module) {
     if (lockRenderSurface(&frame) != DD_OK) {
         return 1;
     }
-    composeFrame(frame, module);
+    composeFrame(frame, module->waveformData, module->nCh);
     unlockRenderSurface();
     drawTitle(module);
     presentFrame();

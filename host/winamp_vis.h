@@ -1,9 +1,11 @@
 // The player's visualisation plug-in interface (header version 0x101).
 // Field order and types are the player's and must not change. The handle
 // types are declared the way windows.h declares them, so this header serves
-// the portable core on every system and the plug-in on Windows alike.
+// the plug-in and its hosts and tests on any system alike.
 #pragma once
 #include <cstdint>
+#include <type_traits>
+#include "frame/waveform_block.h"
 
 struct HWND__;
 typedef HWND__* HWND;
@@ -32,6 +34,11 @@ struct winampVisModule {
     void (*Quit)(winampVisModule* module);
     void* userData;
 };
+
+// The waveform the player fills is the block every frame is made from.
+static_assert(VIS_SAMPLES_PER_CHANNEL == BLOCK_SAMPLES && VIS_CHANNEL_SLOTS == BLOCK_CHANNELS, "block shape");
+static_assert(std::is_same<decltype(winampVisModule::waveformData), WaveformBlock>::value,
+              "waveformData is a WaveformBlock");
 
 struct winampVisHeader {
     int32_t version;

@@ -63,16 +63,16 @@ static void drawSegment(const FrameImage* frame, int32_t x, int32_t y, int32_t n
     }
 }
 
-void drawScope(FrameBuffer frame, const winampVisModule* module) {
+void drawScope(FrameBuffer frame, const WaveformBlock block, int32_t channels) {
     FrameImage image = {frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
-    drawScopeAt(&image, module);
+    drawScopeAt(&image, block, channels);
 }
 
-void drawScopeAt(const FrameImage* frame, const winampVisModule* module) {
-    // The record holds two channels; a larger count names none it could hold.
-    int32_t channels = module->nCh < VIS_CHANNEL_SLOTS ? module->nCh : VIS_CHANNEL_SLOTS;
+void drawScopeAt(const FrameImage* frame, const WaveformBlock block, int32_t channels) {
+    // The block holds two channels; a larger count names none it could hold.
+    channels = channels < BLOCK_CHANNELS ? channels : BLOCK_CHANNELS;
     for (int32_t c = 0; c < channels; c++) {
-        const uint8_t* samples = module->waveformData[c];
+        const uint8_t* samples = block[c];
         int32_t y = sampleRow(samples[0]);
         markPixel(frame, SCOPE_FIRST_COLUMN, y);
         for (int32_t i = 1; i < SCOPE_SAMPLES; i++) {

@@ -9,8 +9,7 @@
 #include "display/display.h"
 #include "display/platform.h"
 
-int32_t titleRequested = 0;
-int32_t titleFrameCount = 0;
+TitleRequest songTitleRequest = {0, 0};
 
 namespace {
 
@@ -43,13 +42,16 @@ void printTitle(const char* title) {
 
 // SPACE: show the title on the next ten frames, counting afresh.
 void requestTitle() {
-    titleRequested = 1;
-    titleFrameCount = 0;
+    requestTitleBox(&songTitleRequest);
 }
 
-// One title step: ask the player for the current title, print it, count.
+void endTitle() {
+    songTitleRequest.requested = 0;
+}
+
+// One title step: count it, ask the player for the current title, print it.
 void drawTitle(const winampVisModule* module) {
-    if (titleRequested != 1) {
+    if (!stepTitleBox(&songTitleRequest)) {
         return;
     }
     LRESULT position = platform.SendMessageA(module->hwndParent, WM_USER, 0, QUERY_PLAYLIST_POSITION);
@@ -57,10 +59,5 @@ void drawTitle(const winampVisModule* module) {
     // Some players answer a query they do not know with a small number.
     if ((uintptr_t)answer >= LOWEST_STRING_ADDRESS) {
         printTitle((const char*)answer);
-    }
-
-    titleFrameCount = titleFrameCount + 1;
-    if (titleFrameCount == TITLE_FRAMES) {
-        titleRequested = 0;
     }
 }

@@ -1,12 +1,13 @@
 // The song-title overlay: a SPACE request prints the title on ten frames.
+// This file owns the request: SPACE asks, Init ends it, each frame counts it.
 #pragma once
 #include <cstdint>
 #include "host/winamp_vis.h"
+#include "overlays/title_request.h"
 
-constexpr int32_t TITLE_FRAMES = 10;
-
-extern int32_t titleRequested;  // 1 while the title is shown; cleared by Init
-extern int32_t titleFrameCount; // title steps since the last request
+extern TitleRequest songTitleRequest; // the plug-in's one title request
 
 void requestTitle();
+// Init: no title from an earlier run; the count stays as it was.
+void endTitle();
 void drawTitle(const winampVisModule* module);

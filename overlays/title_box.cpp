@@ -1,6 +1,7 @@
 // The title box: the plug-in's song title look drawn with our own bitmap font.
 #include "overlays/title_box.h"
 
+#include "frame/frame_buffer.h"
 #include "overlays/title_font.h"
 
 namespace {
@@ -62,20 +63,25 @@ void paint(FrameImage* image, int32_t x, int32_t y, uint8_t value) {
 
 } // namespace
 
-void requestTitleBox(TitleRequest* request) {
-    request->requested = 1;
-    request->frameCount = 0;
+int32_t titleScale(int32_t width, int32_t height) {
+    int32_t widthScale = width / FRAME_WIDTH;
+    int32_t heightScale = height / FRAME_HEIGHT;
+    int32_t scale = widthScale < heightScale ? widthScale : heightScale;
+    return scale > 1 ? scale : 1;
 }
 
-bool stepTitleBox(TitleRequest* request) {
-    if (request->requested != 1) {
-        return false;
+void drawTitleGlyph(FrameImage* image, uint32_t code, int32_t left, int32_t top, int32_t scale, int32_t ink,
+                    int32_t paper) {
+    const uint8_t* glyph = titleFontGlyphs[code];
+    for (int32_t row = 0; row < TITLE_FONT_HEIGHT * scale; row++) {
+        uint8_t bits = glyph[row / scale];
+        for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
+            bool inked = (bits & (0x80 >> (x / scale))) != 0;
+            if (inked || paper >= 0) {
+                paint(image, left + x, top + row, (uint8_t)(inked ? ink : paper));
+            }
+        }
     }
-    request->frameCount = request->frameCount + 1;
-    if (request->frameCount == TITLE_BOX_FRAMES) {
-        request->requested = 0;
-    }
-    return true;
 }
 
 void measureTitleBox(const char* text, int32_t* width, int32_t* height) {
@@ -109,17 +115,11 @@ void drawTitleBox(FrameImage* image, const char* text, int32_t scale) {
     const unsigned char* p = (const unsigned char*)text;
     for (int32_t column = 0; *p != '\0' && column < count; column++) {
         uint32_t code = nextGlyph(&p);
-        const uint8_t* glyph = titleFontGlyphs[shortened && column >= count - ELLIPSIS_GLYPHS ? ELLIPSIS_DOT : code];
         int32_t glyphLeft = left + column * TITLE_FONT_WIDTH * scale;
         if (glyphLeft >= image->width) {
             break;
         }
-        for (int32_t row = 0; row < TITLE_FONT_HEIGHT * scale; row++) {
-            uint8_t bits = glyph[row / scale];
-            for (int32_t x = 0; x < TITLE_FONT_WIDTH * scale; x++) {
-                bool ink = (bits & (0x80 >> (x / scale))) != 0;
-                paint(image, glyphLeft + x, top + row, ink ? 0 : 255);
-            }
-        }
+        code = shortened && column >= count - ELLIPSIS_GLYPHS ? ELLIPSIS_DOT : code;
+        drawTitleGlyph(image, code, glyphLeft, top, scale, 0, 255);
     }
 }

@@ -4,21 +4,18 @@
 #pragma once
 #include <cstdint>
 #include "frame/frame_image.h"
+#include "overlays/title_request.h"
 
-constexpr int32_t TITLE_BOX_FRAMES = 10; // frames a request shows the title on
+// The scale of the title and other text on a `width` x `height` image: one
+// font pixel for each 320 x 200 the image holds, at least 1.
+int32_t titleScale(int32_t width, int32_t height);
 
-// A title request and its count, as SPACE makes it.
-struct TitleRequest {
-    int32_t requested;  // 1 while the title is shown
-    int32_t frameCount; // title steps taken since the last request
-};
-
-// SPACE: show the title on the next ten frames, counting afresh.
-void requestTitleBox(TitleRequest* request);
-
-// One frame's title step: true when the title goes on this frame; the
-// request ends after its tenth.
-bool stepTitleBox(TitleRequest* request);
+// Draws glyph `code` of the title font with its top left corner at (left,
+// top), `scale` image pixels to a font pixel, clipped to the image: ink in
+// grey level `ink`, the rest in grey level `paper`, or left as it is when
+// `paper` is negative.
+void drawTitleGlyph(FrameImage* image, uint32_t code, int32_t left, int32_t top, int32_t scale, int32_t ink,
+                    int32_t paper);
 
 // Width and height in pixels of `text` (UTF-8) at scale 1.
 void measureTitleBox(const char* text, int32_t* width, int32_t* height);

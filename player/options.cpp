@@ -1,10 +1,8 @@
 // The host program's command line.
 #include "player/options.h"
 
-#include <cctype>
-#include <cerrno>
+#include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include "cli/number_arg.h"
 
@@ -31,43 +29,65 @@ const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.
                                  "  --help            show this text\n"
                                  "  --version         show the program's version\n";
 
+void printPlayerUsage(FILE* out) {
+    fputs(PLAYER_USAGE, out);
+}
+
 namespace {
 
-// The options that take a number, with its range and where it goes.
-struct NumberOption {
-    const char* name;
-    int64_t minimum;
-    int64_t maximum;
-    int64_t PlayerOptions::*field;
-};
+constexpr int32_t DESKTOP_MIN_WIDTH = 320; // the plug-in's mode must fit
+constexpr int32_t DESKTOP_MIN_HEIGHT = 200;
+constexpr int32_t DESKTOP_MAX_SIDE = 16384;
 
-const NumberOption NUMBER_OPTIONS[] = {
-    {"--frames", 1, 1000000000, &PlayerOptions::frames},
-    {"--seconds", 1, 1000000, &PlayerOptions::seconds},
-    {"--hold", 1, 1000000, &PlayerOptions::holdSeconds},
-    {"--delay", 0, 10000, &PlayerOptions::delayMs},
-};
+// --desktop WxH, once, remembering where it stands for the child's command line.
+bool readDesktop(const OptionCall* call) {
+    PlayerOptions* options = static_cast<PlayerOptions*>(call->record);
+    if (options->desktopArgument != 0) {
+        snprintf(call->error, call->errorSize, "--desktop is given twice");
+        return false;
+    }
+    options->desktopArgument = call->argument;
+    return readSize(call->value, DESKTOP_MIN_WIDTH, DESKTOP_MAX_SIDE, DESKTOP_MIN_HEIGHT, DESKTOP_MAX_SIDE,
+                    &options->desktopWidth, &options->desktopHeight);
+}
 
-// A desktop size "WxH", each side from 320 to 16384.
-bool readDesktopSize(const char* text, int32_t* width, int32_t* height) {
-    if (text == nullptr) {
+// The plug-in first, then the audio files.
+bool readOperand(const char* argument, void* record, char* error, size_t errorSize) {
+    PlayerOptions* options = static_cast<PlayerOptions*>(record);
+    if (options->pluginPath == nullptr) {
+        options->pluginPath = argument;
+    } else if (options->audioCount < PLAYLIST_MAX_ENTRIES) {
+        options->audioPaths[options->audioCount++] = argument;
+    } else {
+        snprintf(error, errorSize, "at most %d audio files", (int)PLAYLIST_MAX_ENTRIES);
         return false;
     }
-    char* end = nullptr;
-    errno = 0;
-    long w = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != 'x' || !isdigit((unsigned char)end[1])) {
-        return false;
-    }
-    const char* second = end + 1;
-    long h = strtol(second, &end, 10);
-    if (errno != 0 || *end != '\0' || w < 320 || w > 16384 || h < 200 || h > 16384) {
-        return false;
-    }
-    *width = (int32_t)w;
-    *height = (int32_t)h;
     return true;
 }
+
+const OptionRow PLAYER_OPTIONS[] = {
+    flagOption("--config", offsetof(PlayerOptions, config)),
+    flagOption("--sound", offsetof(PlayerOptions, sound)),
+    textOption("--waveform", offsetof(PlayerOptions, waveformPath), "a file name"),
+    textOption("--log", offsetof(PlayerOptions, logPath), "a file name"),
+    {"--desktop",
+     OPTION_CUSTOM,
+     0,
+     0,
+     {DESKTOP_MIN_WIDTH, DESKTOP_MAX_SIDE},
+     {DESKTOP_MIN_HEIGHT, DESKTOP_MAX_SIDE},
+     "a size WxH, from %s to %s",
+     readDesktop},
+    wideNumberOption("--frames", offsetof(PlayerOptions, frames), 1, 1000000000),
+    wideNumberOption("--seconds", offsetof(PlayerOptions, seconds), 1, 1000000),
+    wideNumberOption("--hold", offsetof(PlayerOptions, holdSeconds), 1, 1000000),
+    wideNumberOption("--delay", offsetof(PlayerOptions, delayMs), 0, 10000),
+};
+
+const OptionWording PLAYER_WORDING = {"%s needs %s", "%s needs %s"};
+
+const OptionTable PLAYER_TABLE = {PLAYER_OPTIONS, sizeof PLAYER_OPTIONS / sizeof PLAYER_OPTIONS[0], &PLAYER_WORDING,
+                                  readOperand, true};
 
 // Appends `text` to `line` at `*used`; false when it does not fit.
 bool append(char* line, size_t lineSize, size_t* used, const char* text, size_t length) {
@@ -113,92 +133,14 @@ bool appendQuoted(char* line, size_t lineSize, size_t* used, const char* arg) {
     return append(line, lineSize, used, "\"", 1);
 }
 
-const NumberOption* findNumberOption(const char* arg) {
-    for (const NumberOption& option : NUMBER_OPTIONS) {
-        if (strcmp(arg, option.name) == 0) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* options, char* error, size_t errorSize) {
     memset(options, 0, sizeof *options);
     options->delayMs = -1;
-    error[0] = '\0';
-
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-
-        // Flags
-        if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-            return OPTIONS_HELP;
-        }
-        if (strcmp(arg, "--version") == 0) {
-            return OPTIONS_VERSION;
-        }
-        if (strcmp(arg, "--config") == 0) {
-            options->config = true;
-            continue;
-        }
-        if (strcmp(arg, "--sound") == 0) {
-            options->sound = true;
-            continue;
-        }
-
-        // Options with a file name
-        if (strcmp(arg, "--waveform") == 0 || strcmp(arg, "--log") == 0) {
-            if (value == nullptr) {
-                snprintf(error, errorSize, "%s needs a file name", arg);
-                return OPTIONS_ERROR;
-            }
-            *(strcmp(arg, "--log") == 0 ? &options->logPath : &options->waveformPath) = value;
-            i++;
-            continue;
-        }
-
-        if (strcmp(arg, "--desktop") == 0) {
-            if (options->desktopArgument != 0) {
-                snprintf(error, errorSize, "--desktop is given twice");
-                return OPTIONS_ERROR;
-            }
-            options->desktopArgument = i;
-            if (!readDesktopSize(value, &options->desktopWidth, &options->desktopHeight)) {
-                snprintf(error, errorSize, "--desktop needs a size WxH, from 320x200 to 16384x16384");
-                return OPTIONS_ERROR;
-            }
-            i++;
-            continue;
-        }
-
-        // Options with a number
-        const NumberOption* number = findNumberOption(arg);
-        if (number != nullptr) {
-            if (!readNumber(value, number->minimum, number->maximum, &(options->*number->field))) {
-                snprintf(error, errorSize, "%s needs a whole number from %lld to %lld", arg, (long long)number->minimum,
-                         (long long)number->maximum);
-                return OPTIONS_ERROR;
-            }
-            i++;
-            continue;
-        }
-
-        // File names
-        if (arg[0] == '-' && arg[1] != '\0') {
-            snprintf(error, errorSize, "unknown option %s", arg);
-            return OPTIONS_ERROR;
-        }
-        if (options->pluginPath == nullptr) {
-            options->pluginPath = arg;
-        } else if (options->audioCount < PLAYLIST_MAX_ENTRIES) {
-            options->audioPaths[options->audioCount++] = arg;
-        } else {
-            snprintf(error, errorSize, "at most %d audio files", (int)PLAYLIST_MAX_ENTRIES);
-            return OPTIONS_ERROR;
-        }
+    OptionsStatus status = readCommandLine(argc, argv, &PLAYER_TABLE, options, error, errorSize);
+    if (status != OPTIONS_RUN) {
+        return status;
     }
 
     // Combinations

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include "cli/option_table.h"
 #include "player/playlist.h"
 
 struct PlayerOptions {
@@ -21,9 +23,8 @@ struct PlayerOptions {
     bool sound;                                   // play the audio through the wave output
 };
 
-enum OptionsStatus { OPTIONS_RUN, OPTIONS_HELP, OPTIONS_VERSION, OPTIONS_ERROR };
-
 extern const char* const PLAYER_USAGE;
+void printPlayerUsage(FILE* out);
 
 // Reads argv[1..argc-1]. On OPTIONS_ERROR `error` says what was wrong.
 OptionsStatus parseOptions(int argc, const char* const* argv, PlayerOptions* options, char* error, size_t errorSize);

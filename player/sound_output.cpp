@@ -10,7 +10,7 @@
 namespace {
 
 // The buffers live for the whole run: nothing is allocated while frames are made.
-int16_t soundSamples[SOUND_BUFFERS][SOUND_BUFFER_FRAMES * VIS_CHANNEL_SLOTS];
+int16_t soundSamples[SOUND_BUFFERS][SOUND_BUFFER_FRAMES * AUDIO_MAX_CHANNELS];
 
 } // namespace
 

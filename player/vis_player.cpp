@@ -9,12 +9,12 @@
 #include <cstring>
 #include <windows.h>
 #include <mmsystem.h>
-#include "player/file_bytes.h"
+#include "audio/file_bytes.h"
 #include "player/options.h"
 #include "player/player_state.h"
 #include "player/plugin_host.h"
 #include "audio/raw_waveform.h"
-#include "player/same_file.h"
+#include "cli/same_file.h"
 #include "player/sound_output.h"
 #include "player/virtual_desktop.h"
 #include "player/wav_file.h"
@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int EXIT_FAILED = 1;        // the plug-in or the audio could not be used
-constexpr int EXIT_BAD_ARGUMENTS = 2; // the command line was wrong
+constexpr int EXIT_FAILED = 1;                            // the plug-in or the audio could not be used
+constexpr int EXIT_BAD_ARGUMENTS = EXIT_BAD_COMMAND_LINE; // the command line was wrong
 constexpr size_t ERROR_CHARS = 512;
 constexpr size_t COMMAND_LINE_CHARS = 32768; // the longest command line Windows takes
 
@@ -42,8 +42,7 @@ static_assert(sizeof RUN_END_NAMES / sizeof RUN_END_NAMES[0] == RUN_END_COUNT, "
 // What the run reads, loaded before the plug-in starts.
 struct RunInputs {
     FileBytes audioFiles[PLAYLIST_MAX_ENTRIES]; // contents of the WAV files
-    FileBytes waveformFile;                     // contents of --waveform
-    RawWaveform raw;                            // its blocks, when useRaw
+    RawWaveformFile waveform;                   // --waveform read whole, when useRaw
     bool useRaw;                                // frames are fed from --waveform
 };
 
@@ -144,16 +143,8 @@ int loadWaveformFile() {
         return 0;
     }
     char error[ERROR_CHARS];
-    if (!loadFileBytes(options.waveformPath, &inputs.waveformFile, error, sizeof error)) {
+    if (!loadRawWaveform(options.waveformPath, &inputs.waveform, error, sizeof error)) {
         return fail(EXIT_FAILED, "%s", error);
-    }
-    RawStatus status = parseRawWaveform(inputs.waveformFile.bytes, inputs.waveformFile.size, &inputs.raw);
-    if (status == RAW_EMPTY) {
-        return fail(EXIT_FAILED, "waveform file %s is empty", options.waveformPath);
-    }
-    if (status == RAW_PARTIAL_BLOCK) {
-        return fail(EXIT_FAILED, "waveform file %s has %llu bytes, not a whole number of %u-byte blocks",
-                    options.waveformPath, (unsigned long long)inputs.waveformFile.size, (unsigned)RAW_BLOCK_BYTES);
     }
     inputs.useRaw = true;
     return 0;
@@ -191,7 +182,7 @@ void fillWaveform(winampVisModule* module, int64_t index) {
     const AudioSource* source = &player.playlist.entries[player.playback.entry].source;
     module->sRate = source->sampleRate;
     if (inputs.useRaw) {
-        rawWaveformBlock(&inputs.raw, index, module->waveformData);
+        rawWaveformBlock(&inputs.waveform.raw, index, module->waveformData);
         module->nCh = VIS_CHANNEL_SLOTS;
     } else {
         blockAtFrame(source, player.playback.frame, module->waveformData);
@@ -320,17 +311,10 @@ int main(int argc, char** argv) {
     // Command line
     char error[ERROR_CHARS];
     OptionsStatus status = parseOptions(argc, argv, &options, error, sizeof error);
-    if (status == OPTIONS_HELP || status == OPTIONS_VERSION) {
-        fputs(status == OPTIONS_HELP ? PLAYER_USAGE : "vis_player " RAYSPHERE_VERSION "\n", stdout);
-        if (fflush(stdout) != 0 || ferror(stdout)) {
-            fprintf(stderr, "vis_player: cannot write the standard output\n");
-            return EXIT_FAILED;
-        }
-        return 0;
-    }
-    if (status == OPTIONS_ERROR) {
-        fprintf(stderr, "vis_player: %s\nTry 'vis_player --help'.\n", error);
-        return EXIT_BAD_ARGUMENTS;
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {"vis_player", "vis_player --help", printPlayerUsage,
+                                            "vis_player " RAYSPHERE_VERSION};
+        return answerCommandLine(status, &answers, error);
     }
     if (options.desktopArgument != 0) {
         return runInDesktop(argc, argv);

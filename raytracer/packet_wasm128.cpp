@@ -1,163 +1,20 @@
 // The packet tracer with WebAssembly's 128-bit SIMD: 8 rays at a time as two
 // registers of 4, like SSE2's, each lane operation one WebAssembly
-// instruction with the very result SSE2's gives. The shared body's running
-// sums use SSE2's intrinsics, which emscripten turns into these same
-// instructions, so the build needs -msimd128 -msse2.
+// instruction with the very result SSE2's gives.
 #include <cmath>
+#include <cstring>
 
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
 
-#if defined(__wasm_simd128__) && defined(__SSE2__)
+#if defined(__wasm_simd128__)
 
-#include <emmintrin.h>
-#include <wasm_simd128.h>
+#include "raytracer/lanes_wasm128.h"
 
 namespace {
-
-// The value as it is, but unknown to the compiler. Told that a mask's lanes
-// are all 0 or all 1, the compiler turns an `and` with it into a select,
-// which WebAssembly has only as v128.bitselect: three instructions where
-// one would do, once the engine has compiled it.
-inline v128_t opaque(v128_t v) {
-    __asm__("" : "+r"(v));
-    return v;
-}
-
-// x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
-// `lanes` of four: squared five times in double, where it is exact to
-// 2^-48; a lane whose value lies too near the middle between two floats to
-// be sure how powf rounds it is handed to powf itself.
-v128_t pow32Quad(v128_t x, v128_t lanes) {
-    v128_t low = wasm_f64x2_promote_low_f32x4(x);
-    v128_t high = wasm_f64x2_promote_low_f32x4(wasm_i32x4_shuffle(x, x, 2, 3, 2, 3));
-    for (int32_t i = 0; i < 5; i++) {
-        low = wasm_f64x2_mul(low, low);
-        high = wasm_f64x2_mul(high, high);
-    }
-    const v128_t below = wasm_f64x2_splat(1.0 - POW32_MARGIN);
-    const v128_t above = wasm_f64x2_splat(1.0 + POW32_MARGIN);
-    v128_t lower = wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(wasm_f64x2_mul(low, below)),
-                                      wasm_f32x4_demote_f64x2_zero(wasm_f64x2_mul(high, below)), 0, 1, 4, 5);
-    v128_t upper = wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(wasm_f64x2_mul(low, above)),
-                                      wasm_f32x4_demote_f64x2_zero(wasm_f64x2_mul(high, above)), 0, 1, 4, 5);
-    // Rounding keeps order, so lower == upper means both equal the result
-    v128_t unsureLanes = wasm_v128_andnot(lanes, opaque(wasm_f32x4_eq(lower, upper)));
-    v128_t result =
-        wasm_i32x4_shuffle(wasm_f32x4_demote_f64x2_zero(low), wasm_f32x4_demote_f64x2_zero(high), 0, 1, 4, 5);
-    if (!wasm_v128_any_true(unsureLanes)) {
-        return result;
-    }
-    alignas(16) float values[4];
-    alignas(16) float inputs[4];
-    wasm_v128_store(values, result);
-    wasm_v128_store(inputs, x);
-    powfUnsureLanes(inputs, values, 4, wasm_i32x4_bitmask(unsureLanes));
-    return wasm_v128_load(values);
-}
-
-// Packets of eight rays in two registers.
 namespace pair {
-
-constexpr int32_t LANES = 8;
-
-// Two registers of four lanes traced side by side, as SSE2's are: the
-// engine's code then overlaps the long divisions and square roots of one
-// with those of the other.
-struct Floats {  // also masks: all bits set in a true lane
-    v128_t low;  // lanes 0..3
-    v128_t high; // lanes 4..7
-};
-
-inline Floats splat(float v) {
-    return {wasm_f32x4_splat(v), wasm_f32x4_splat(v)};
-}
-// Flips the sign bit alone, as SSE2's xor with -0 does.
-inline Floats negate(Floats a) {
-    return {wasm_f32x4_neg(a.low), wasm_f32x4_neg(a.high)};
-}
-inline Floats add(Floats a, Floats b) {
-    return {wasm_f32x4_add(a.low, b.low), wasm_f32x4_add(a.high, b.high)};
-}
-inline Floats sub(Floats a, Floats b) {
-    return {wasm_f32x4_sub(a.low, b.low), wasm_f32x4_sub(a.high, b.high)};
-}
-inline Floats mul(Floats a, Floats b) {
-    return {wasm_f32x4_mul(a.low, b.low), wasm_f32x4_mul(a.high, b.high)};
-}
-inline Floats div(Floats a, Floats b) {
-    return {wasm_f32x4_div(a.low, b.low), wasm_f32x4_div(a.high, b.high)};
-}
-inline Floats squareRoot(Floats a) {
-    return {wasm_f32x4_sqrt(a.low), wasm_f32x4_sqrt(a.high)};
-}
-// SSE2's minimum, a < b ? a : b, is pmin with the operands swapped: one
-// instruction where emscripten's _mm_min_ps takes a compare and a select.
-inline Floats minimum(Floats a, Floats b) {
-    return {wasm_f32x4_pmin(b.low, a.low), wasm_f32x4_pmin(b.high, a.high)};
-}
-// Comparisons give masks the compiler cannot see through, as above.
-inline Floats opaqueMask(v128_t low, v128_t high) {
-    return {opaque(low), opaque(high)};
-}
-inline Floats cmpLt(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_lt(a.low, b.low), wasm_f32x4_lt(a.high, b.high));
-}
-inline Floats cmpGt(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_gt(a.low, b.low), wasm_f32x4_gt(a.high, b.high));
-}
-inline Floats cmpGe(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_ge(a.low, b.low), wasm_f32x4_ge(a.high, b.high));
-}
-inline Floats cmpEq(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_eq(a.low, b.low), wasm_f32x4_eq(a.high, b.high));
-}
-inline Floats maskAnd(Floats a, Floats b) {
-    return {wasm_v128_and(a.low, b.low), wasm_v128_and(a.high, b.high)};
-}
-inline Floats maskOr(Floats a, Floats b) {
-    return {wasm_v128_or(a.low, b.low), wasm_v128_or(a.high, b.high)};
-}
-// Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return {wasm_v128_andnot(keep.low, drop.low), wasm_v128_andnot(keep.high, drop.high)};
-}
-inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
-    return {wasm_v128_bitselect(ifTrue.low, ifFalse.low, mask.low),
-            wasm_v128_bitselect(ifTrue.high, ifFalse.high, mask.high)};
-}
-constexpr int32_t ALL_LANES = (1 << LANES) - 1;
-inline int32_t laneBits(Floats mask) {
-    return static_cast<int32_t>(wasm_i32x4_bitmask(mask.low) | (wasm_i32x4_bitmask(mask.high) << 4));
-}
-// Masks have every bit of a lane alike, so a lane's top bit tells: the
-// engine tests the lanes' top bits in fewer instructions than any bit.
-inline bool anyLane(Floats mask) {
-    return wasm_i32x4_bitmask(wasm_v128_or(mask.low, mask.high)) != 0;
-}
-inline Floats loadFloats(const float* v) {
-    return {wasm_v128_load(v), wasm_v128_load(v + 4)};
-}
-inline void storeFloats(float* out, Floats v) {
-    wasm_v128_store(out, v.low);
-    wasm_v128_store(out + 4, v.high);
-}
-inline void storeFloatsAt(float* out, Floats v) {
-    wasm_v128_store(out, v.low);
-    wasm_v128_store(out + 4, v.high);
-}
-// Colours are clamped to 0..255 first, where truncating with saturation is
-// SSE2's truncation.
-inline void storeTruncated(int32_t* out, Floats v) {
-    wasm_v128_store(out, wasm_i32x4_trunc_sat_f32x4(v.low));
-    wasm_v128_store(out + 4, wasm_i32x4_trunc_sat_f32x4(v.high));
-}
-
-inline Floats pow32(Floats x, Floats lanes) {
-    return {pow32Quad(x.low, lanes.low), pow32Quad(x.high, lanes.high)};
-}
 
 #include "raytracer/packet_trace.inc"
 

@@ -16,7 +16,10 @@ Scene scene = {
         {{0.0f, 0.0f, 90.0f}, 25.0f},  // sphere 4
         {{0.0f, 0.0f, -90.0f}, 25.0f}, // sphere 5
     },
+    {},      // tubes
+    {},      // parallelograms
     0,       // fogEnabled
+    0,       // fixedMotion
     nullptr, // blackTextures
 };
 
@@ -49,12 +52,13 @@ void buildScene(TextureStore* store) {
         prepareTable[objects[i].kind](&objects[i]);
     }
     scene.fogEnabled = 1;
+    scene.fixedMotion = 1;
     scene.blackTextures = storeIsBlack(store) ? store : nullptr;
 }
 
 // One step of motion: angle, camera, light and spheres; the centre sphere's
 // radius follows the first waveform byte of channel 0.
-void animateScene(const winampVisModule* module) {
+void animateScene(const WaveformBlock block) {
     // Advance the angle, keeping it within whole periods of the motion
     float a = motion.angle + ANGLE_STEP;
     if (a >= ANGLE_WRAP_AT) {
@@ -70,7 +74,7 @@ void animateScene(const winampVisModule* module) {
     camera.target = {25.0f * std::cos(0.5f * a), 10.0f + 8.0f * std::sin(1.3f * a), 15.0f * std::cos(1.1f * a)};
 
     // Centre sphere: fixed height, radius from the sound (the sine of 0..127 radians)
-    int32_t c = module->waveformData[0][0] >> 1;
+    int32_t c = block[0][0] >> 1;
     scene.spheres[0].center.y = 20.0f;
     scene.spheres[0].radius = 30.0f + 7.5f * std::sin(static_cast<float>(c));
 

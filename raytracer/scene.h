@@ -2,7 +2,7 @@
 // per-frame motion driven by the animation angle and the first waveform byte.
 #pragma once
 #include <cstdint>
-#include "host/winamp_vis.h"
+#include "frame/waveform_block.h"
 #include "raytracer/geometry.h"
 
 struct Texture {
@@ -24,17 +24,22 @@ struct Light {
     Vector3 position;
 };
 
-constexpr int32_t SCENE_OBJECT_COUNT = 6;
-constexpr int32_t SPHERE_COUNT = 5;
+constexpr int32_t SCENE_OBJECT_COUNT = 6; // entries of the fixed scene
+constexpr int32_t SPHERE_COUNT = 5;       // spheres of the fixed scene
+constexpr int32_t MAX_SCENE_OBJECTS = 64; // entries a scene may hold, the floor included
 
-// Scene table and the records it points to; rebuilt by every Init.
+// Scene table and the records it points to; rebuilt by every Init, or by
+// the stage for a scene read from its file.
 struct Scene {
-    SceneObject objects[SCENE_OBJECT_COUNT]; // entry 0 must be the floor
-    int32_t objectCount;                     // 6 once built
-    FloorPlaneData floor;                    // the plane y = 0
-    SphereData spheres[SPHERE_COUNT];        // sphere 1 (centre) first; moved per frame
-    uint8_t fogEnabled;                      // set by buildScene, never cleared
-    const TextureStore* blackTextures;       // the store buildScene found all black, or null
+    SceneObject objects[MAX_SCENE_OBJECTS];              // entry 0 must be the floor
+    int32_t objectCount;                                 // 6 for the fixed scene
+    FloorPlaneData floor;                                // the plane y = 0 in the fixed scene
+    SphereData spheres[MAX_SCENE_OBJECTS];               // the fixed scene's sphere 1 (centre) first; moved per frame
+    TubeData tubes[MAX_SCENE_OBJECTS];                   // tubes of a scene from a file, in table order
+    ParallelogramData parallelograms[MAX_SCENE_OBJECTS]; // likewise
+    uint8_t fogEnabled;                                  // set by buildScene, never cleared; a scene's own
+    uint8_t fixedMotion;               // 1 while the motion is the fixed scene's (the packet tracers' scene)
+    const TextureStore* blackTextures; // the store buildScene found all black, or null
 };
 
 // Camera, light and animation angle; written once per frame by animateScene.
@@ -58,4 +63,4 @@ extern SceneMotion motion;
 extern TextureStore textureStore; // zero at load, never written
 
 void buildScene(TextureStore* store);
-void animateScene(const winampVisModule* module);
+void animateScene(const WaveformBlock block);

@@ -7,25 +7,6 @@
 
 thread_local int32_t refractInside = 0;
 
-constexpr float AMBIENT = 0.3f;
-constexpr float SPECULAR_EXPONENT = 32.0f;
-constexpr float SPECULAR_SCALE = 255.0f;
-constexpr float UNLIT_FALLOFF = 4.9382716e-6f; // 1 / 450 squared: unlit surfaces fade out 450 units from the light
-constexpr float UNLIT_GAIN = 1.3f;
-constexpr float ETA_ENTERING = 0.8f;
-constexpr float ETA_LEAVING = 1.25f;
-constexpr float REFRACT_OFFSET = 0.0001f;
-constexpr float STRAIGHT_THROUGH = 0.4f; // below this the refracted ray goes straight on
-constexpr float MIRROR_OWN = 0.6f;
-constexpr float MIRROR_REFLECTED = 0.4f;
-constexpr float SHADOW_FACTOR = 0.5f;
-constexpr float FOG_START = 300.0f;
-constexpr float FOG_END = 400.0f;
-constexpr float FOG_SLOPE = 0.01f;
-constexpr float SKY_RED = 128.0f;
-constexpr float SKY_GREEN = 128.0f;
-constexpr float SKY_BLUE = 255.0f;
-
 struct Colour {
     float* red;
     float* green;
@@ -165,7 +146,7 @@ static void applyFog(float t, const Colour& colour) {
         return;
     }
     float f = (FOG_END - t) * FOG_SLOPE;
-    float g = (1.0f - f) * 255.0f;
+    float g = (1.0f - f) * FOG_SCALE;
     setColour(colour, f * *colour.red + g / 2.0f, f * *colour.green + g / 2.0f, f * *colour.blue + g);
 }
 

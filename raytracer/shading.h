@@ -6,6 +6,27 @@
 
 constexpr uint32_t TRACE_DEPTH_LIMIT = 5;
 
+// The shading's constants, shared with the packet tracers.
+constexpr float AMBIENT = 0.3f;
+constexpr float SPECULAR_EXPONENT = 32.0f;
+constexpr float SPECULAR_SCALE = 255.0f;
+constexpr float UNLIT_FALLOFF = 4.9382716e-6f; // 1 / 450 squared: unlit surfaces fade out 450 units from the light
+constexpr float UNLIT_GAIN = 1.3f;
+constexpr float ETA_ENTERING = 0.8f;
+constexpr float ETA_LEAVING = 1.25f;
+constexpr float REFRACT_OFFSET = 0.0001f;
+constexpr float STRAIGHT_THROUGH = 0.4f; // below this the refracted ray goes straight on
+constexpr float MIRROR_OWN = 0.6f;
+constexpr float MIRROR_REFLECTED = 0.4f;
+constexpr float SHADOW_FACTOR = 0.5f;
+constexpr float FOG_START = 300.0f;
+constexpr float FOG_END = 400.0f;
+constexpr float FOG_SLOPE = 0.01f;
+constexpr float FOG_SCALE = 255.0f; // the fog's blend towards the sky, g = (1 - f) x 255
+constexpr float SKY_RED = 128.0f;
+constexpr float SKY_GREEN = 128.0f;
+constexpr float SKY_BLUE = 255.0f;
+
 // 0 or 1; cleared before every primary ray, flipped by every refraction.
 // One per thread, since the rows of a frame may be traced on several.
 extern thread_local int32_t refractInside;

@@ -1,6 +1,8 @@
 // The table of primary-ray tracers, the choice among them, and the reference.
 #include "raytracer/tracer.h"
 
+#include <atomic>
+
 #include "raytracer/packet_tracer.h"
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
@@ -23,7 +25,7 @@ const char* const tracerNames[TRACER_KIND_COUNT] = {
 };
 static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
 
-#if defined(__wasm_simd128__) && defined(__SSE2__)
+#if defined(__wasm_simd128__)
 TracerKind activeTracer = TRACER_WASM128;
 #elif defined(__SSE2__)
 TracerKind activeTracer = TRACER_SSE2;
@@ -67,11 +69,11 @@ bool selectTracer(TracerKind kind) {
 }
 
 // Whether the scene table is the floor and five spheres of buildScene, with
-// their flags and black textures: the one scene the packet tracers trace.
+// their flags, black textures and motion: the one scene the packet tracers trace.
 static bool sceneIsTheFixedOne() {
     constexpr uint8_t SPHERE_FLAGS = SHADE_LIT | SHADE_SHADOWED | SHADE_MIRROR;
     const TextureStore* store = scene.blackTextures;
-    if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr) {
+    if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr || !scene.fixedMotion) {
         return false;
     }
     for (int32_t i = 0; i < SCENE_OBJECT_COUNT; i++) {
@@ -93,6 +95,26 @@ RowsRoutine frameRowsRoutine() {
         return traceRowsReference;
     }
     return rowsTable[activeTracer];
+}
+
+bool packetCulling = true;
+
+static std::atomic<uint64_t> sphereTests[2][RAY_KIND_COUNT]; // tested, skipped
+
+void addSphereTestCounts(const SphereTestCounts* counts) {
+    for (int32_t kind = 0; kind < RAY_KIND_COUNT; kind++) {
+        sphereTests[0][kind].fetch_add(counts->tested[kind], std::memory_order_relaxed);
+        sphereTests[1][kind].fetch_add(counts->skipped[kind], std::memory_order_relaxed);
+    }
+}
+
+SphereTestCounts takeSphereTestCounts() {
+    SphereTestCounts counts = {};
+    for (int32_t kind = 0; kind < RAY_KIND_COUNT; kind++) {
+        counts.tested[kind] = sphereTests[0][kind].exchange(0, std::memory_order_relaxed);
+        counts.skipped[kind] = sphereTests[1][kind].exchange(0, std::memory_order_relaxed);
+    }
+    return counts;
 }
 
 uint8_t channelByte(float value) {

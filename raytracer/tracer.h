@@ -55,6 +55,28 @@ bool selectTracer(TracerKind kind);
 // reference when the scene is not the one the packet tracers know.
 RowsRoutine frameRowsRoutine();
 
+// Whether the packet tracers skip the sphere tests that no ray of a packet
+// can pass: primary rays by each sphere's columns in each row, rays off the
+// floor by those of its mirror image. On at load; off, they test every
+// sphere as before, for benchmarks side by side. Frames are the same bytes
+// either way.
+extern bool packetCulling;
+
+// Kinds of ray the packet tracers count sphere tests of.
+enum RayKind : uint8_t { RAY_PRIMARY, RAY_REFLECTED, RAY_SHADOW, RAY_KIND_COUNT };
+
+// Sphere tests of whole packets, one packet against one sphere each: run,
+// and skipped as no ray of the packet could pass them.
+struct SphereTestCounts {
+    uint64_t tested[RAY_KIND_COUNT];
+    uint64_t skipped[RAY_KIND_COUNT];
+};
+
+// Adds a tracer's counts of some rows to the totals; any thread.
+void addSphereTestCounts(const SphereTestCounts* counts);
+// The totals since the last call, which clears them.
+SphereTestCounts takeSphereTestCounts();
+
 // The reference: traceRay once per pixel.
 void traceRowsReference(const ViewRays* view, const RayRows* rows);
 // A traced channel as a pixel byte: 255 above 255, otherwise truncated toward zero.

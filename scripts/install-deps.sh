@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config clang-format
-    googletest libgtest-dev libbenchmark-dev libpng-dev
+    googletest libgtest-dev libbenchmark-dev libpng-dev libtomlplusplus-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine64 wine32:i386 xvfb xdotool x11-apps imagemagick python3 evilwm
     libsdl2-dev libsndfile1-dev libpulse-dev
@@ -14,7 +14,11 @@ packages=(
     emscripten nodejs chromium
     debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip debootstrap patchelf
     pipewire pipewire-pulse wireplumber dbus-daemon dbus-bin
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav debootstrap
 )
+# Wine decodes MP3, FLAC and AAC for Media Foundation through GStreamer: its
+# parsers and decoders (FLAC, mpg123, the MP4 demuxer) are in -good, AAC in
+# -libav. debootstrap makes the Wine 10 chroot of the loopback test.
 # npm: Debian's node comes without it, other builds of node (NodeSource's) with it.
 command -v npm >/dev/null || packages+=(npm)
 

@@ -3,14 +3,17 @@
 #   raysphere_VERSION-1~deb12_amd64.deb    the Linux program for Debian 12, built the Debian way here
 #   raysphere_VERSION-1~deb13_amd64.deb    the same for Debian 13, built in a Debian 13 chroot
 #   raysphere-VERSION-linux-x86_64.tar.gz  the program with its libraries, for other distributions
-#   raysphere-VERSION-windows.zip      the plug-in DLLs and the host, 32- and 64-bit
+#   raysphere-VERSION-windows.zip      raysphere.exe, the plug-in DLLs and the host, 32- and 64-bit
 #   raysphere-VERSION-web.tar.gz       the web page, once the project has one
 #   SHA256SUMS
 # From a clean copy of the commit (git archive), dated by the commit: two
 # runs give the same bytes. Uncommitted changes are not in the release.
 # The Debian 13 chroot is made on first need under /srv/chroots
 # (packaging/chroot.sh) and kept; this needs root.
-# Usage: scripts/release.sh [--skip-deps]
+# Before the checksums, the shipped builds' x^32 in packets is checked against
+# each C library's powf on every float up to 2 (a few minutes).
+# Usage: scripts/release.sh [--skip-deps] [--skip-exhaustive]
+#   --skip-exhaustive: without that check (scripts/test.sh --full runs it anyway)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -21,7 +24,19 @@ die() {
     exit 1
 }
 
-[ "${1:-}" = "--skip-deps" ] || scripts/install-deps.sh
+skip_deps=false
+exhaustive=true
+for option in "$@"; do
+    case "$option" in
+    --skip-deps) skip_deps=true ;;
+    --skip-exhaustive) exhaustive=false ;;
+    *)
+        echo "release: unknown option $option (usage: scripts/release.sh [--skip-deps] [--skip-exhaustive])" >&2
+        exit 2
+        ;;
+    esac
+done
+$skip_deps || scripts/install-deps.sh
 git rev-parse --verify -q HEAD >/dev/null || die "not in a git checkout with a commit"
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     echo "release: NOTE: uncommitted changes are left out; the release is of $(git rev-parse --short HEAD)"
@@ -93,10 +108,12 @@ step "Windows zip"
         cmake --preset $preset >/dev/null
         cmake --build --preset $preset --target vis_raysphere vis_player
     done
+    cmake --build --preset mingw64 --target raysphere
 )
 zip=raysphere-$version-windows.zip
 sed "s/@VERSION@/$version/g" "$source_tree/data/windows-readme.txt" >"$work/README.txt"
 python3 "$source_tree/scripts/make_zip.py" "$staging/$zip" \
+    raysphere.exe="$source_tree/build/mingw64/raysphere.exe" \
     vis_raysphere.dll="$source_tree/build/mingw32/vis_raysphere.dll" \
     vis_player.exe="$source_tree/build/mingw32/vis_player.exe" \
     64-bit/vis_raysphere.dll="$source_tree/build/mingw64/vis_raysphere.dll" \
@@ -120,6 +137,27 @@ if grep -q '"name": "web"' "$source_tree/CMakePresets.json" && [ -f "$source_tre
         gzip -9 -n >"$staging/$web"
 else
     echo "release: no web front end in this commit: no web archive"
+fi
+
+if $exhaustive; then
+    step "x^32 in packets against powf on every float up to 2: Linux, Windows 64- and 32-bit, WebAssembly"
+    (
+        cd "$source_tree"
+        export RAYSPHERE_FULL_TESTS=1
+        export WINEPREFIX=$root/build/wineprefix # the one scripts/test.sh uses, made once
+        . scripts/wine-env.sh
+        cmake --preset native-release >/dev/null
+        cmake --build --preset native-release --target pow32_test
+        build/native-release/pow32_test
+        for preset in mingw64 mingw32; do
+            cmake --build --preset $preset --target pow32_test
+            ctest --preset $preset -R '^pow32_test$'
+        done
+        if [ -d build/web ]; then
+            cmake --build --preset web --target pow32_wasm_test
+            ctest --preset web -R '^pow32_wasm_test$'
+        fi
+    ) || die "x^32 in packets differs from powf"
 fi
 
 step "Checksums"

@@ -5,15 +5,28 @@
 # Windows plug-in and host under wine64, and the shipped
 # 32-bit DLL with the 32-bit host under 32-bit Wine (skipped, and said so,
 # where this machine cannot execute 32-bit code).
+# Usage: scripts/test.sh [--full]
+#   --full: also the exhaustive checks, such as x^32 in packets against each C
+#           library's powf on every float up to 2 (minutes per build; by
+#           default a sample and every input near a rounding boundary)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+"") ;;
+--full) export RAYSPHERE_FULL_TESTS=1 ;;
+*)
+    echo "usage: scripts/test.sh [--full]" >&2
+    exit 2
+    ;;
+esac
 scripts/install-deps.sh
 . scripts/wine-env.sh
 
 step() { printf '\n== %s\n' "$*"; }
 
-step "Formatting"
+step "Formatting, and the folders' floors"
 scripts/check-format.sh
+scripts/check-floors.py
 
 step "Portable core (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native-test >/dev/null

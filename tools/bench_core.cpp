@@ -2,8 +2,8 @@
 // built natively and for WebAssembly, so that tools/bench_wasm.sh can run the
 // two alternately and set them side by side. The frame is the demo tune's
 // 300th (10 s in), composed afresh each time from the state before it.
-// Usage: bench_core --tracer NAME [--size WxH] [--seconds S]
-//        (no --size: the plug-in's 320 x 200 frame)
+// Usage: bench_core --tracer NAME [--size WxH] [--seconds S] [--culling on|off]
+//        (no --size, or 320x200: the plug-in's frame; culling on by default)
 #include <time.h>
 
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     int32_t width = 0;
     int32_t height = 0;
     double secondsPerRound = 0.3;
+    bool badCulling = false;
     for (int32_t i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--tracer") == 0) {
             kind = 0;
@@ -52,12 +53,16 @@ int main(int argc, char** argv) {
             std::sscanf(argv[i + 1], "%dx%d", &width, &height);
         } else if (std::strcmp(argv[i], "--seconds") == 0) {
             secondsPerRound = std::atof(argv[i + 1]) / ROUNDS;
+        } else if (std::strcmp(argv[i], "--culling") == 0) {
+            packetCulling = std::strcmp(argv[i + 1], "off") != 0;
+            badCulling = packetCulling && std::strcmp(argv[i + 1], "on") != 0;
         }
     }
     bool sized =
         width >= MIN_IMAGE_SIDE && width <= MAX_IMAGE_SIDE && height >= MIN_IMAGE_SIDE && height <= MAX_IMAGE_SIDE;
-    if (argc % 2 == 0 || kind == TRACER_KIND_COUNT || (width != 0 && !sized) || !(secondsPerRound > 0.0)) {
-        std::fprintf(stderr, "usage: bench_core --tracer NAME [--size WxH] [--seconds S]\n");
+    if (argc % 2 == 0 || kind == TRACER_KIND_COUNT || (width != 0 && !sized) || !(secondsPerRound > 0.0) ||
+        badCulling) {
+        std::fprintf(stderr, "usage: bench_core --tracer NAME [--size WxH] [--seconds S] [--culling on|off]\n");
         return 2;
     }
     if (!selectTracer(static_cast<TracerKind>(kind))) {
@@ -66,18 +71,19 @@ int main(int argc, char** argv) {
     }
 
     // The state just before the frame
-    setSampleGrid();
-    buildScene(&textureStore);
-    static winampVisModule module = {};
-    module.nCh = 2;
+    startCore();
+    static WaveformBlock block = {};
     for (int32_t f = 1; f < FRAME_NUMBER; f++) {
-        demoTuneWaveform(static_cast<uint32_t>(f - 1) * DEMO_FRAME_SAMPLES, module.waveformData);
-        animateScene(&module);
+        demoTuneWaveform(static_cast<uint32_t>(f - 1) * DEMO_FRAME_SAMPLES, block);
+        animateScene(block);
     }
-    demoTuneWaveform(static_cast<uint32_t>(FRAME_NUMBER - 1) * DEMO_FRAME_SAMPLES, module.waveformData);
+    demoTuneWaveform(static_cast<uint32_t>(FRAME_NUMBER - 1) * DEMO_FRAME_SAMPLES, block);
     const SceneMotion startMotion = motion;
     const Scene startScene = scene;
-    static uint8_t plugInFrame[FRAME_BYTES];
+    if (width == 0) {
+        width = FRAME_WIDTH;
+        height = FRAME_HEIGHT;
+    }
     std::vector<uint8_t> imageBytes(static_cast<size_t>(width) * height * 4);
     FrameImage image = {imageBytes.data(), width, height, width * 4};
 
@@ -86,11 +92,7 @@ int main(int argc, char** argv) {
     auto composeOne = [&]() {
         motion = startMotion;
         scene = startScene;
-        if (width == 0) {
-            composeFrame(plugInFrame, &module);
-        } else {
-            composeFrameAt(&image, &module);
-        }
+        composeImage(&image, block, 2);
     };
     int32_t frames = 0;
     double start = seconds();
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
         double each = (seconds() - start) / frames;
         best = round == 0 || each < best ? each : best;
     }
-    std::printf("%s %dx%d %.4f ms\n", tracerNames[kind], static_cast<int>(width == 0 ? FRAME_WIDTH : width),
-                static_cast<int>(width == 0 ? FRAME_HEIGHT : height), best * 1000.0);
+    std::printf("%s %dx%d %.4f ms\n", tracerNames[kind], static_cast<int>(width), static_cast<int>(height),
+                best * 1000.0);
     return 0;
 }

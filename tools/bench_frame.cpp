@@ -1,22 +1,25 @@
 // Speed of the tracers, side by side in one run over the same fixed, named
 // frames: the plug-in's 320 x 200 frame with the reference and each packet
-// tracer on one thread, full-resolution HD frames, and how the time per
-// frame grows with the pixels and with the threads.
+// tracer on one thread, full-resolution HD frames, each packet tracer with
+// its culling off and on by turns, the share of sphere tests culling skips,
+// and how the time per frame grows with the pixels and with the threads.
 // Usage: bench_frame [--quick]   (--quick: shorter timings, for a smoke run)
 #include <time.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
 #include "audio/demo_tune.h"
+#include "cli/option_table.h"
 
 static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per plug-in frame
 static constexpr int32_t NAMED_FRAME_COUNT = 4;
@@ -28,7 +31,7 @@ struct NamedFrame {
     int32_t number; // frames from load, 1 the first
     SceneMotion motion;
     Scene scene;
-    winampVisModule module;
+    WaveformBlock block; // the demo tune's block of the frame
 };
 
 static NamedFrame namedFrames[NAMED_FRAME_COUNT] = {
@@ -78,20 +81,17 @@ static void printLoad(const char* when) {
 
 // Moves the scene from load up to each named frame, keeping the state before it.
 static void prepareNamedFrames() {
-    setSampleGrid();
-    buildScene(&textureStore);
-    winampVisModule module = {};
-    module.nCh = 2;
+    startCore();
+    WaveformBlock block = {};
     int32_t done = 0;
     for (NamedFrame& named : namedFrames) {
         for (; done < named.number - 1; done++) {
-            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, module.waveformData);
-            animateScene(&module);
+            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, block);
+            animateScene(block);
         }
         named.motion = motion;
         named.scene = scene;
-        named.module = module;
-        demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, named.module.waveformData);
+        demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, named.block);
     }
 }
 
@@ -106,34 +106,64 @@ typedef void (*FrameRoutine)(const NamedFrame& named);
 
 static void plugInFrame(const NamedFrame& named) {
     restore(named);
-    composeFrame(frame, &named.module);
+    composeFrame(frame, named.block, 2);
 }
 
 static FrameImage image;
 
 static void imageFrame(const NamedFrame& named) {
     restore(named);
-    composeFrameAt(&image, &named.module);
+    composeFrameAt(&image, named.block, 2);
 }
 
 // Times the routine on the named frame: frames per round chosen from a first
-// frame's time, best round kept.
-static double millisecondsPerFrame(FrameRoutine routine, const NamedFrame& named, int32_t rounds) {
+// frame's time, best round kept. With `withoutCulling`, the rounds alternate
+// between the packet tracers' culling off and on, the best of those with it
+// off going there.
+static double millisecondsPerFrame(FrameRoutine routine, const NamedFrame& named, int32_t rounds,
+                                   double* withoutCulling = nullptr) {
     double start = now();
     routine(named);
     double first = now() - start;
     int32_t frames = static_cast<int32_t>(secondsPerCell / (first > 1e-6 ? first : 1e-6));
     frames = frames < 1 ? 1 : frames;
-    double best = first;
+    double best[2] = {first, first}; // culling off, on
     for (int32_t r = 0; r < rounds; r++) {
-        start = now();
-        for (int32_t f = 0; f < frames; f++) {
-            routine(named);
+        for (int32_t cull = withoutCulling == nullptr ? 1 : 0; cull < 2; cull++) {
+            packetCulling = cull == 1;
+            start = now();
+            for (int32_t f = 0; f < frames; f++) {
+                routine(named);
+            }
+            double each = (now() - start) / frames;
+            best[cull] = each < best[cull] ? each : best[cull];
         }
-        double each = (now() - start) / frames;
-        best = each < best ? each : best;
     }
-    return best * 1000.0;
+    packetCulling = true;
+    if (withoutCulling != nullptr) {
+        *withoutCulling = best[0] * 1000.0;
+    }
+    return best[1] * 1000.0;
+}
+
+// The share of sphere tests, a packet against a sphere each, that culling
+// skips in one frame of the routine, per kind of ray.
+static void printSkippedTests(const char* what, FrameRoutine routine, const NamedFrame& named) {
+    static const char* const rayNames[RAY_KIND_COUNT] = {"primary", "reflected", "shadow"};
+    std::printf("%-28s", what);
+    for (int32_t cull = 0; cull < 2; cull++) {
+        packetCulling = cull == 1;
+        takeSphereTestCounts();
+        routine(named);
+        SphereTestCounts counts = takeSphereTestCounts();
+        for (int32_t ray = 0; ray < RAY_KIND_COUNT; ray++) {
+            double all = static_cast<double>(counts.tested[ray] + counts.skipped[ray]);
+            std::printf(" %s %s %5.1f%%", ray == 0 ? (cull == 0 ? " off:" : "  on:") : "", rayNames[ray],
+                        all > 0.0 ? 100.0 * static_cast<double>(counts.skipped[ray]) / all : 0.0);
+        }
+    }
+    packetCulling = true;
+    std::printf("\n");
 }
 
 static void setImageSize(int32_t width, int32_t height) {
@@ -145,26 +175,32 @@ static void setImageSize(int32_t width, int32_t height) {
 static void plugInTable() {
     useThreads(1, false);
     std::printf("\nThe plug-in's frame, 320 x 200 (14,651 primary rays), one thread: composeFrame\n");
-    std::printf("%-12s %-10s %10s %9s %8s\n", "frame", "tracer", "ms/frame", "Mrays/s", "speed-up");
+    std::printf("%-12s %-10s %10s %9s %8s %12s %9s\n", "frame", "tracer", "ms/frame", "Mrays/s", "speed-up",
+                "no-cull ms", "cull gain");
     double total[TRACER_KIND_COUNT] = {};
+    double totalWithout[TRACER_KIND_COUNT] = {};
     for (const NamedFrame& named : namedFrames) {
         double reference = 0.0;
         for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
             if (!selectTracer(static_cast<TracerKind>(kind))) {
                 continue;
             }
-            double ms = millisecondsPerFrame(plugInFrame, named, ROUNDS);
+            double without = 0.0;
+            double ms = millisecondsPerFrame(plugInFrame, named, ROUNDS, kind == TRACER_REFERENCE ? nullptr : &without);
+            without = kind == TRACER_REFERENCE ? ms : without;
             reference = kind == TRACER_REFERENCE ? ms : reference;
             total[kind] += ms;
-            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx\n", kind == 0 ? named.name : "", tracerNames[kind], ms,
-                        PRIMARY_RAYS / ms / 1000.0, reference / ms);
+            totalWithout[kind] += without;
+            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx %12.3f %8.2fx\n", kind == 0 ? named.name : "",
+                        tracerNames[kind], ms, PRIMARY_RAYS / ms / 1000.0, reference / ms, without, without / ms);
         }
     }
     for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
         if (tracerAvailable(static_cast<TracerKind>(kind))) {
-            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx\n", kind == 0 ? "all four" : "", tracerNames[kind],
-                        total[kind] / NAMED_FRAME_COUNT, PRIMARY_RAYS * NAMED_FRAME_COUNT / total[kind] / 1000.0,
-                        total[0] / total[kind]);
+            std::printf("%-12s %-10s %10.3f %9.2f %7.2fx %12.3f %8.2fx\n", kind == 0 ? "all four" : "",
+                        tracerNames[kind], total[kind] / NAMED_FRAME_COUNT,
+                        PRIMARY_RAYS * NAMED_FRAME_COUNT / total[kind] / 1000.0, total[0] / total[kind],
+                        totalWithout[kind] / NAMED_FRAME_COUNT, totalWithout[kind] / total[kind]);
         }
     }
 }
@@ -172,8 +208,8 @@ static void plugInTable() {
 // Table 2: full resolution HD frames, each tracer on one thread and on all.
 static void hdTable(int32_t allThreads) {
     std::printf("\nFull-resolution frames (composeFrameAt, %s)\n", namedFrames[1].name);
-    std::printf("%-11s %-10s %7s %10s %9s %8s %8s\n", "size", "tracer", "threads", "ms/frame", "Mrays/s", "frames/s",
-                "speed-up");
+    std::printf("%-11s %-10s %7s %10s %9s %8s %8s %12s %9s\n", "size", "tracer", "threads", "ms/frame", "Mrays/s",
+                "frames/s", "speed-up", "no-cull ms", "cull gain");
     const int32_t sizes[2][2] = {{1920, 1080}, {3840, 2160}};
     for (const auto& size : sizes) {
         setImageSize(size[0], size[1]);
@@ -191,10 +227,14 @@ static void hdTable(int32_t allThreads) {
                 useThreads(threads, false);
                 // The reference is slow: one round of one frame
                 int32_t rounds = kind == TRACER_REFERENCE ? 0 : ROUNDS;
-                double ms = millisecondsPerFrame(imageFrame, namedFrames[1], rounds);
+                double without = 0.0;
+                double ms = millisecondsPerFrame(imageFrame, namedFrames[1], rounds,
+                                                 kind == TRACER_REFERENCE ? nullptr : &without);
+                without = kind == TRACER_REFERENCE ? ms : without;
                 reference = (kind == TRACER_REFERENCE && threads == 1) ? ms : reference;
-                std::printf("%4dx%-6d %-10s %7d %10.2f %9.1f %8.1f %7.2fx\n", size[0], size[1], tracerNames[kind],
-                            threads, ms, rays / ms / 1000.0, 1000.0 / ms, reference / ms);
+                std::printf("%4dx%-6d %-10s %7d %10.2f %9.1f %8.1f %7.2fx %12.2f %8.2fx\n", size[0], size[1],
+                            tracerNames[kind], threads, ms, rays / ms / 1000.0, 1000.0 / ms, reference / ms, without,
+                            without / ms);
                 if (kind == TRACER_REFERENCE) {
                     break; // on one thread only: the ratio is per thread
                 }
@@ -204,7 +244,22 @@ static void hdTable(int32_t allThreads) {
     stopTracerPool();
 }
 
-// Table 3: time per frame against pixels, fastest tracer, one thread and all.
+// Table 3: the share of sphere tests culling skips, off (the bounds every
+// build has) and on, in one frame of the fastest tracer.
+static void skippedTable() {
+    selectTracer(fastestTracer());
+    useThreads(1, false);
+    std::printf("\nSphere tests skipped, a packet against a sphere each (%s, %s)\n", tracerNames[activeTracer],
+                namedFrames[1].name);
+    printSkippedTests("plug-in frame 320 x 200", plugInFrame, namedFrames[1]);
+    setImageSize(1920, 1080);
+    printSkippedTests("1920 x 1080", imageFrame, namedFrames[1]);
+    setImageSize(3840, 2160);
+    printSkippedTests("3840 x 2160", imageFrame, namedFrames[1]);
+    stopTracerPool();
+}
+
+// Table 4: time per frame against pixels, fastest tracer, one thread and all.
 static void pixelsTable(int32_t allThreads) {
     selectTracer(fastestTracer());
     std::printf("\nTime per frame against pixels (%s, %s)\n", tracerNames[activeTracer], namedFrames[1].name);
@@ -223,7 +278,7 @@ static void pixelsTable(int32_t allThreads) {
     stopTracerPool();
 }
 
-// Table 4: time per HD frame against threads.
+// Table 5: time per HD frame against threads.
 static void threadsTable() {
     selectTracer(fastestTracer());
     std::printf("\nTime per 1920 x 1080 frame against threads (%s; this machine has %d cores)\n",
@@ -240,13 +295,41 @@ static void threadsTable() {
     stopTracerPool();
 }
 
+// What the command line asks for.
+struct BenchOptions {
+    bool quick; // shorter timings, for a smoke run
+};
+
+static void printBenchUsage(FILE* out) {
+    std::fputs("usage: bench_frame [--quick]\n"
+               "Times the tracers side by side on the same frames.\n"
+               "\n"
+               "  --quick   shorter timings, for a smoke run\n"
+               "  --help    show this text\n",
+               out);
+}
+
+static bool refuseOperand(const char* argument, void*, char* error, size_t errorSize) {
+    std::snprintf(error, errorSize, "unexpected argument %s", argument);
+    return false;
+}
+
+static const OptionRow BENCH_OPTIONS[] = {
+    flagOption("--quick", offsetof(BenchOptions, quick)),
+};
+static const OptionWording BENCH_WORDING = {"%s needs %s, not '%s'", "%s needs %s"};
+static const OptionTable BENCH_TABLE = {BENCH_OPTIONS, sizeof BENCH_OPTIONS / sizeof BENCH_OPTIONS[0], &BENCH_WORDING,
+                                        refuseOperand, false};
+
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) {
-        secondsPerCell = 0.02;
-    } else if (argc > 1) {
-        std::fprintf(stderr, "usage: bench_frame [--quick]\n");
-        return 2;
+    BenchOptions options = {};
+    char error[200];
+    OptionsStatus status = readCommandLine(argc, argv, &BENCH_TABLE, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {"bench_frame", "bench_frame --help", printBenchUsage, nullptr};
+        return answerCommandLine(status, &answers, error);
     }
+    secondsPerCell = options.quick ? 0.02 : secondsPerCell;
     prepareNamedFrames();
     int32_t allThreads = static_cast<int32_t>(std::thread::hardware_concurrency());
     allThreads = allThreads < 1 ? 1 : allThreads;
@@ -254,13 +337,16 @@ int main(int argc, char** argv) {
     for (const NamedFrame& named : namedFrames) {
         std::printf(" %s (frame %d)", named.name, static_cast<int>(named.number));
     }
-    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run. The first\n"
-                "two tables time one thread by its own processor time and several by the wall clock; the\n"
-                "last two time everything by the wall clock, which other programs running here slow down.\n",
+    std::printf("\nEach cell: the best of %d rounds, tracers measured one after another in this run; the\n"
+                "packet tracers' no-cull column comes from rounds with their culling off, taken by turns\n"
+                "with those with it on. The first two tables time one thread by its own processor time\n"
+                "and several by the wall clock; the last two time everything by the wall clock, which\n"
+                "other programs running here slow down.\n",
                 ROUNDS);
     printLoad("at start");
     plugInTable();
     hdTable(allThreads);
+    skippedTable();
     pixelsTable(allThreads);
     threadsTable();
     printLoad("at end");

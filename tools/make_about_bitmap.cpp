@@ -8,11 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include "frame/compose.h"
-#include "raytracer/sampling.h"
-#include "raytracer/scene.h"
+#include "compose/compose.h"
 #include "about/about_bitmap.h"
 #include "audio/demo_tune.h"
+#include "cli/option_table.h"
 #include "cli/output_file.h"
 
 namespace {
@@ -24,7 +23,7 @@ constexpr int32_t LAST_FRAME_LIMIT = 100000;
 
 uint8_t frame[FRAME_BYTES]; // the render surface, zero as a new one would be
 uint8_t bitmapFile[ABOUT_BITMAP_FILE_BYTES];
-winampVisModule module;
+WaveformBlock block; // the demo tune's block of the frame
 
 int usage() {
     fprintf(stderr,
@@ -61,12 +60,10 @@ int main(int argc, char** argv) {
     }
 
     // What Init does, then one composeFrame per frame as Render would
-    setSampleGrid();
-    buildScene(&textureStore);
-    module.nCh = 2;
+    startCore();
     for (int32_t k = 0; k <= lastFrame; k++) {
-        demoTuneWaveform(static_cast<uint32_t>(k) * DEMO_FRAME_SAMPLES, module.waveformData);
-        composeFrame(frame, &module);
+        demoTuneWaveform(static_cast<uint32_t>(k) * DEMO_FRAME_SAMPLES, block);
+        composeFrame(frame, block, 2);
     }
 
     // The bitmap file

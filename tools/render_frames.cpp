@@ -5,56 +5,62 @@
 #include <png.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
+#include "frame/image_rgb.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "audio/demo_tune.h"
+#include "audio/raw_waveform.h"
+#include "cli/option_table.h"
+#include "cli/same_file.h"
 #include "cli/output_file.h"
 #include "version.h"
 
-static constexpr long BLOCK_BYTES = VIS_CHANNEL_SLOTS * VIS_SAMPLES_PER_CHANNEL; // 1152: channel 0, then channel 1
 static constexpr int32_t MAX_FRAMES = 1000000;
 static constexpr size_t PATH_CAPACITY = 4096;
 static constexpr size_t FILE_NAME_ROOM = 32; // "/frame_1000000.png" and its terminator fit
+
 static constexpr int EXIT_BAD_ARGUMENTS = 2;
-static_assert(sizeof(winampVisModule::waveformData) == BLOCK_BYTES, "a block fills the module's waveform");
 
 static const char* const PROGRAM = "render_frames";
 
 // What the command line asks for.
 struct Options {
+    const char* framesText;        // FRAMES as given
     int32_t frameCount;            // frames to render, 1..MAX_FRAMES
     const char* outputDir;         // folder of the images, created if missing
     const char* waveformPath;      // blocks to feed, or null for the demo tune
     const char* writeWaveformPath; // where to copy the blocks fed, or null
     bool writeRaw;                 // also write each frame's bytes
-    bool help;                     // print the usage and stop
-    bool version;                  // print the version and stop
     int32_t width;                 // --size: a full-resolution frame of this size, 0 for the plug-in's frame
     int32_t height;                // --size
     int32_t threads;               // --threads: tracer threads, 0 for one per core
+    const char* scene;             // --scene: a built-in scene's name or a scene file; null for classic
+    bool listScenes;               // --list-scenes: list the built-in scenes and stop
+    int32_t tracer;                // --tracer: a TracerKind, or -1 for the fastest here
 };
 
 // Open files of one run.
 struct Files {
-    FILE* waveformIn;       // blocks to feed, or null
-    long blocksLeft;        // blocks of waveformIn not read yet
-    OutputFile waveformOut; // copy of the blocks fed; its stream is null when not asked for
-    const char* inPath;     // for messages
-    const char* outPath;    // for messages
+    RawWaveformFile waveformIn; // blocks to feed; none for the demo tune
+    OutputFile waveformOut;     // copy of the blocks fed; its stream is null when not asked for
+    const char* inPath;         // for messages
+    const char* outPath;        // for messages
 };
 
 static uint8_t plugInFrame[FRAME_BYTES]; // the render surface, zero at start
 static FrameImage frame;                 // what is written: the plug-in's frame, or the --size image
 static uint8_t* rgbImage;                // the frame as the PNG's RGB rows, made at start-up
-static winampVisModule module;           // what the player would hand over
+static WaveformBlock block;              // the frame's waveform, as the player would hand it over
 static char path[PATH_CAPACITY];         // file name of the frame being written
 static OutputFile frameFile;             // the frame file being written
 
@@ -67,7 +73,7 @@ static void printUsage(FILE* out) {
                  "Without --waveform the built-in demo tune plays, %u samples (1/%d s) per frame.\n"
                  "\n"
                  "  --waveform FILE        feed the frames from FILE: 8-bit waveform blocks of\n"
-                 "                         %ld bytes per frame (channel 0's %d samples, then\n"
+                 "                         %d bytes per frame (channel 0's %d samples, then\n"
                  "                         channel 1's); when the file runs out, its last block\n"
                  "                         repeats\n"
                  "  --raw                  also write each frame's %d bytes as frame_0001.raw, ...\n"
@@ -79,150 +85,97 @@ static void printUsage(FILE* out) {
                  "                         half-resolution 320 x 200 frame; --raw then writes W x H x 4\n"
                  "  --threads N            trace a --size frame on N threads (1 to %d; default: one\n"
                  "                         per core); the frames are the same for any N\n"
+                 "  --scene NAME|FILE      render a built-in scene (default classic, the plug-in's)\n"
+                 "                         or a scene file\n"
+                 "  --list-scenes          list the built-in scenes, one a line, and stop\n"
+                 "  --tracer NAME          trace with reference, sse2, avx2, avx512 or wasm128 where\n"
+                 "                         this build and processor have it (default: the fastest);\n"
+                 "                         every tracer gives the same bytes\n"
                  "  --help                 show this text\n"
                  "  --version              show the program's version\n",
-                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, BLOCK_BYTES, VIS_SAMPLES_PER_CHANNEL, FRAME_BYTES,
-                 MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
+                 PROGRAM, DEMO_FRAME_SAMPLES, DEMO_FRAMES_PER_SECOND, static_cast<int>(BLOCK_BYTES),
+                 static_cast<int>(BLOCK_SAMPLES), FRAME_BYTES, MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, MAX_TRACER_THREADS);
 }
 
-// Reports a bad command line; the caller exits with EXIT_BAD_ARGUMENTS.
-static bool badArguments(const char* message, const char* detail) {
-    std::fprintf(stderr, "%s: %s%s\nTry '%s --help'.\n", PROGRAM, message, detail, PROGRAM);
-    return false;
-}
-
-// Reads a frame count of 1..MAX_FRAMES written as plain decimal digits.
-static bool parseFrameCount(const char* text, int32_t* count) {
-    if (*text == '\0') {
+// FRAMES, then OUTPUT_DIR.
+static bool readOperand(const char* argument, void* record, char* error, size_t errorSize) {
+    Options* options = static_cast<Options*>(record);
+    const char** operand = options->framesText == nullptr  ? &options->framesText
+                           : options->outputDir == nullptr ? &options->outputDir
+                                                           : nullptr;
+    if (operand == nullptr) {
+        std::snprintf(error, errorSize, "unexpected argument %s", argument);
         return false;
     }
-    long value = 0;
-    for (const char* c = text; *c != '\0'; c++) {
-        if (*c < '0' || *c > '9' || value > MAX_FRAMES) {
-            return false;
-        }
-        value = value * 10 + (*c - '0');
-    }
-    if (value < 1 || value > MAX_FRAMES) {
-        return false;
-    }
-    *count = static_cast<int32_t>(value);
+    *operand = argument;
     return true;
 }
 
-// Reads a whole number from..to written as plain decimal digits, ending at
-// `end` (a character, or '\0'); sets *rest after it.
-static bool parseNumber(const char* text, char end, int32_t from, int32_t to, int32_t* value, const char** rest) {
-    long number = 0;
-    const char* c = text;
-    for (; *c >= '0' && *c <= '9'; c++) {
-        number = number * 10 + (*c - '0');
-        if (number > to) {
-            return false;
+// --tracer NAME: a tracer this build and processor have.
+static bool readTracer(const OptionCall* call) {
+    Options* options = static_cast<Options*>(call->record);
+    for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
+        if (std::strcmp(call->value, tracerNames[kind]) == 0) {
+            options->tracer = kind;
         }
     }
-    if (c == text || *c != end || number < from) {
+    if (options->tracer < 0) {
+        std::snprintf(call->error, call->errorSize,
+                      "--tracer is one of reference, sse2, avx2, avx512 and wasm128, not %s", call->value);
         return false;
     }
-    *value = static_cast<int32_t>(number);
-    *rest = c + 1;
+    if (!tracerAvailable(static_cast<TracerKind>(options->tracer))) {
+        std::snprintf(call->error, call->errorSize, "this build or processor has no tracer %s", call->value);
+        return false;
+    }
     return true;
 }
 
-static bool parseSize(const char* text, Options* options) {
-    const char* rest = nullptr;
-    return parseNumber(text, 'x', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->width, &rest) &&
-           parseNumber(rest, '\0', MIN_IMAGE_SIDE, MAX_IMAGE_SIDE, &options->height, &rest);
-}
+static const OptionRow RENDER_OPTIONS[] = {
+    flagOption("--raw", offsetof(Options, writeRaw)),
+    sizeOption("--size", offsetof(Options, width), offsetof(Options, height), {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE},
+               {MIN_IMAGE_SIDE, MAX_IMAGE_SIDE}, "WxH with W and H from %s to %s"),
+    numberOption("--threads", offsetof(Options, threads), 1, MAX_TRACER_THREADS),
+    textOption("--waveform", offsetof(Options, waveformPath), "a FILE"),
+    textOption("--write-waveform", offsetof(Options, writeWaveformPath), "a FILE"),
+    textOption("--scene", offsetof(Options, scene), "a scene's NAME or a FILE"),
+    flagOption("--list-scenes", offsetof(Options, listScenes)),
+    customOption("--tracer", readTracer, {0, 0}, "a NAME: reference, sse2, avx2, avx512 or wasm128"),
+};
+static const OptionRow FRAMES_OPERAND = numberOption("FRAMES", offsetof(Options, frameCount), 1, MAX_FRAMES);
+static const OptionWording RENDER_WORDING = {"%s must be %s, not %s", "%s needs %s"};
+static const OptionTable RENDER_TABLE = {RENDER_OPTIONS, sizeof RENDER_OPTIONS / sizeof RENDER_OPTIONS[0],
+                                         &RENDER_WORDING, readOperand, true};
 
-static bool parseArguments(int argc, char** argv, Options* options) {
-    *options = Options{0, nullptr, nullptr, nullptr, false, false, false, 0, 0, 0};
-    const char* positional[2] = {nullptr, nullptr};
-    int32_t positionalCount = 0;
-    bool optionsEnded = false; // after "--" every argument is positional
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
-        if (!option) {
-            if (positionalCount == 2) {
-                return badArguments("unexpected argument ", arg);
-            }
-            positional[positionalCount++] = arg;
-            continue;
-        }
-        if (std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            options->help = true;
-            return true;
-        } else if (std::strcmp(arg, "--version") == 0) {
-            options->version = true;
-            return true;
-        } else if (std::strcmp(arg, "--raw") == 0) {
-            options->writeRaw = true;
-        } else if (std::strcmp(arg, "--size") == 0 || std::strcmp(arg, "--threads") == 0) {
-            if (i + 1 >= argc) {
-                return badArguments(arg, arg[2] == 's' ? " needs WxH" : " needs a number");
-            }
-            const char* value = argv[++i];
-            const char* rest = nullptr;
-            if (arg[2] == 's' && !parseSize(value, options)) {
-                return badArguments("--size must be WxH with W and H from 2 to 8192, not ", value);
-            }
-            if (arg[2] == 't' && !parseNumber(value, '\0', 1, MAX_TRACER_THREADS, &options->threads, &rest)) {
-                return badArguments("--threads must be a whole number from 1 to 64, not ", value);
-            }
-        } else if (std::strcmp(arg, "--waveform") == 0 || std::strcmp(arg, "--write-waveform") == 0) {
-            if (i + 1 >= argc) {
-                return badArguments(arg, " needs a FILE");
-            }
-            bool reading = std::strcmp(arg, "--waveform") == 0;
-            *(reading ? &options->waveformPath : &options->writeWaveformPath) = argv[++i];
-        } else {
-            return badArguments("unknown option ", arg);
-        }
+static OptionsStatus parseArguments(int argc, char** argv, Options* options, char* error, size_t errorSize) {
+    *options = Options{};
+    options->tracer = -1;
+    OptionsStatus status = readCommandLine(argc, argv, &RENDER_TABLE, options, error, errorSize);
+    if (status != OPTIONS_RUN || options->listScenes) {
+        return status;
     }
-    if (positionalCount < 2) {
-        return badArguments("expected FRAMES and OUTPUT_DIR", "");
+    if (options->outputDir == nullptr) {
+        std::snprintf(error, errorSize, "expected FRAMES and OUTPUT_DIR");
+        return OPTIONS_ERROR;
     }
-    if (!parseFrameCount(positional[0], &options->frameCount)) {
-        return badArguments("FRAMES must be a whole number from 1 to 1000000, not ", positional[0]);
+    if (!readOptionValue(&RENDER_TABLE, &FRAMES_OPERAND, options->framesText, options, error, errorSize)) {
+        return OPTIONS_ERROR;
     }
-    options->outputDir = positional[1];
     if (std::strlen(options->outputDir) + FILE_NAME_ROOM > PATH_CAPACITY) {
-        return badArguments("OUTPUT_DIR is too long", "");
+        std::snprintf(error, errorSize, "OUTPUT_DIR is too long");
+        return OPTIONS_ERROR;
     }
-    return true;
+    return OPTIONS_RUN;
 }
 
-// Opens the waveform file and checks that it holds whole blocks, at least one.
+// Reads the waveform file whole and checks that it holds whole blocks, at least one.
 static bool openWaveformIn(Files* files, const char* waveformPath) {
     files->inPath = waveformPath;
-    std::error_code error;
-    std::uintmax_t size = std::filesystem::file_size(waveformPath, error);
-    if (error) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath,
-                     error.message().c_str());
+    char error[600];
+    if (!loadRawWaveform(waveformPath, &files->waveformIn, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return false;
     }
-    if (size < static_cast<std::uintmax_t>(BLOCK_BYTES)) {
-        std::fprintf(stderr, "%s: waveform file '%s' is too short: %ju bytes, less than one block of %ld bytes\n",
-                     PROGRAM, waveformPath, size, BLOCK_BYTES);
-        return false;
-    }
-    if (size % BLOCK_BYTES != 0) {
-        std::fprintf(stderr,
-                     "%s: waveform file '%s' has %ju bytes, not a whole number of %ld-byte blocks "
-                     "(%ju bytes over)\n",
-                     PROGRAM, waveformPath, size, BLOCK_BYTES, size % BLOCK_BYTES);
-        return false;
-    }
-    files->waveformIn = std::fopen(waveformPath, "rb");
-    if (files->waveformIn == nullptr) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': %s\n", PROGRAM, waveformPath, std::strerror(errno));
-        return false;
-    }
-    files->blocksLeft = static_cast<long>(size / BLOCK_BYTES);
     return true;
 }
 
@@ -230,8 +183,7 @@ static bool openWaveformIn(Files* files, const char* waveformPath) {
 // itself, which opening would empty before it is read.
 static bool openWaveformOut(Files* files, const char* writePath) {
     files->outPath = writePath;
-    std::error_code error;
-    if (files->inPath != nullptr && std::filesystem::equivalent(files->inPath, writePath, error)) {
+    if (files->inPath != nullptr && sameFile(files->inPath, writePath)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the waveform input; choose another file\n", PROGRAM,
                      writePath);
         return false;
@@ -256,30 +208,21 @@ static bool createOutputDir(const char* dir) {
     return true;
 }
 
-// Puts the block of frame `index` (from 0) into the module record: the next
-// block of the file while it lasts, the last one after, or the demo tune's.
-static bool feedWaveform(Files* files, int32_t index) {
-    if (files->waveformIn == nullptr) {
-        demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, module.waveformData);
-        return true;
+// Puts the block of frame `index` (from 0) into `block`: the file's
+// block of that frame while they last, the last one after, or the demo tune's.
+static void feedWaveform(const Files* files, int32_t index) {
+    if (files->inPath == nullptr) {
+        demoTuneWaveform(static_cast<uint32_t>(index) * DEMO_FRAME_SAMPLES, block);
+    } else {
+        rawWaveformBlock(&files->waveformIn.raw, index, block);
     }
-    if (files->blocksLeft == 0) {
-        return true;
-    }
-    if (std::fread(module.waveformData, 1, BLOCK_BYTES, files->waveformIn) != static_cast<size_t>(BLOCK_BYTES)) {
-        std::fprintf(stderr, "%s: cannot read waveform file '%s': it ended early or failed\n", PROGRAM, files->inPath);
-        return false;
-    }
-    files->blocksLeft--;
-    return true;
 }
 
 static bool copyWaveform(Files* files) {
     if (files->waveformOut.stream == nullptr) {
         return true;
     }
-    if (std::fwrite(module.waveformData, 1, BLOCK_BYTES, files->waveformOut.stream) !=
-        static_cast<size_t>(BLOCK_BYTES)) {
+    if (std::fwrite(block, 1, BLOCK_BYTES, files->waveformOut.stream) != static_cast<size_t>(BLOCK_BYTES)) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, files->outPath,
                      std::strerror(errno));
         return false;
@@ -301,18 +244,7 @@ static bool reportWriteError() {
 // Writes the frame to `path` as an RGB PNG of its size, under a temporary
 // name until it is complete.
 static bool writePng() {
-    // Frame pixels are blue, green, red and an unused byte
-    uint8_t* rgb = rgbImage;
-    for (int32_t y = 0; y < frame.height; y++) {
-        const uint8_t* pixel = frame.pixels + static_cast<size_t>(y) * frame.pitch;
-        for (int32_t x = 0; x < frame.width; x++) {
-            rgb[0] = pixel[2];
-            rgb[1] = pixel[1];
-            rgb[2] = pixel[0];
-            rgb += 3;
-            pixel += 4;
-        }
-    }
+    imageToRgb(&frame, rgbImage, RGB_CHANNELS);
     if (!openOutputFile(&frameFile, path)) {
         return reportWriteError();
     }
@@ -355,10 +287,7 @@ static bool writeRaw() {
 // a complete run (`rendered`); false, reported, when it could not be completed.
 static bool closeFiles(Files* files, bool rendered) {
     bool complete = true;
-    if (files->waveformIn != nullptr) {
-        std::fclose(files->waveformIn);
-        files->waveformIn = nullptr;
-    }
+    releaseRawWaveform(&files->waveformIn);
     if (files->waveformOut.stream != nullptr && !rendered) {
         discardOutputFile(&files->waveformOut);
     }
@@ -374,14 +303,11 @@ static bool closeFiles(Files* files, bool rendered) {
 static bool renderFrames(const Options& options, Files* files) {
     for (int32_t index = 0; index < options.frameCount; index++) {
         int32_t number = index + 1;
-        if (!feedWaveform(files, index) || !copyWaveform(files)) {
+        feedWaveform(files, index);
+        if (!copyWaveform(files)) {
             return false;
         }
-        if (options.width == 0) {
-            composeFrame(plugInFrame, &module);
-        } else {
-            composeFrameAt(&frame, &module);
-        }
+        composeImage(&frame, block, 2);
         framePath(options.outputDir, number, "png");
         if (!writePng()) {
             return false;
@@ -402,16 +328,23 @@ static bool renderFrames(const Options& options, Files* files) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseArguments(argc, argv, &options)) {
-        return EXIT_BAD_ARGUMENTS;
+    char error[320];
+    OptionsStatus status = parseArguments(argc, argv, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {PROGRAM, "render_frames --help", printUsage,
+                                            "render_frames " RAYSPHERE_VERSION};
+        return answerCommandLine(status, &answers, error);
     }
-    if (options.help || options.version) {
-        if (options.help) {
-            printUsage(stdout);
-        } else {
-            std::printf("%s %s\n", PROGRAM, RAYSPHERE_VERSION);
-        }
+    if (options.listScenes) {
+        writeSceneList(stdout);
         return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    // The scene, refused with its place before anything is written
+    char sceneError[MAX_ERROR_TEXT];
+    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
+        return EXIT_BAD_ARGUMENTS;
     }
 
     // Open the inputs and outputs before any frame is rendered
@@ -440,12 +373,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
         started = false;
     }
-    selectTracer(fastestTracer());
+    selectTracer(options.tracer < 0 ? fastestTracer() : static_cast<TracerKind>(options.tracer));
 
-    // What the plug-in's Init does before the first frame; the player fills nCh
-    setSampleGrid();
-    buildScene(&textureStore);
-    module.nCh = 2;
+    // What the plug-in's Init does before the first frame
+    startCore();
 
     bool rendered = started && renderFrames(options, &files);
     stopTracerPool();
@@ -461,8 +392,8 @@ int main(int argc, char** argv) {
     std::printf("wrote %d frames to %s (frame_0001.png .. frame_%04d.png%s)\n", static_cast<int>(options.frameCount),
                 options.outputDir, static_cast<int>(options.frameCount), options.writeRaw ? ", and .raw" : "");
     if (options.writeWaveformPath != nullptr) {
-        std::printf("wrote %d waveform blocks of %ld bytes to %s\n", static_cast<int>(options.frameCount), BLOCK_BYTES,
-                    options.writeWaveformPath);
+        std::printf("wrote %d waveform blocks of %d bytes to %s\n", static_cast<int>(options.frameCount),
+                    static_cast<int>(BLOCK_BYTES), options.writeWaveformPath);
     }
     return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

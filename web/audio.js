@@ -1,107 +1,101 @@
-// The sound: one AudioContext, the tap every source passes through, and the
-// player's block cut from the tapped samples at the moment being heard.
+// The sound side of the visualiser: the tap the connected nodes pass
+// through, and the player's block cut from the tapped samples at the moment
+// being heard (or the newest, for a capture nobody hears).
 
 export const BLOCK_FRAMES = 576;
 const HISTORY_FRAMES = 1 << 16; // about 1.4 s of tapped samples
 const HISTORY_MASK = HISTORY_FRAMES - 1;
 
-// A float sample as the 16-bit sample it came from: the browser's decoders
+// A float sample as the 16-bit sample it came from: the browsers' decoders
 // scale a 16-bit sample s by 1/32767 above zero and by 1/32768 below.
-function toPcm16(value) {
+export function toPcm16(value) {
     const sample = Math.round(value > 0 ? value * 32767 : value * 32768);
     return sample > 32767 ? 32767 : sample < -32768 ? -32768 : sample;
 }
 
-export function createAudio() {
+export function createTap() {
     return {
         context: null,
-        tap: null,
+        node: null,          // the AudioWorkletNode, once made
+        made: null,          // its making, under way or done
         history: new Int16Array(HISTORY_FRAMES * 2), // interleaved stereo, indexed by frame
         newest: -1,          // the last frame tapped, -1 before any
-        source: null,        // the node now playing or capturing
-        stream: null,        // a capture's MediaStream, its tracks stopped on change
-        followsOutput: true, // the source is heard: the block follows the output's latency
+        inputs: [],          // the nodes connected
+        followsOutput: true, // the block follows the output's latency (false: the newest samples)
     };
 }
 
-// Opens the sound output and the tap; must follow a click.
-export async function startAudio(audio) {
-    audio.context = new AudioContext({ latencyHint: "interactive" });
-    await audio.context.audioWorklet.addModule("tap_worklet.js");
-    audio.tap = new AudioWorkletNode(audio.context, "raysphere-tap", {
-        numberOfInputs: 1,
-        numberOfOutputs: 1,
-        outputChannelCount: [2],
-        channelCount: 2,
-        channelCountMode: "explicit",
-        channelInterpretation: "speakers", // a mono source fills both channels
-    });
-    audio.tap.port.onmessage = (event) => storeRun(audio, event.data);
-    audio.tap.connect(audio.context.destination); // pulls the tap; it plays silence
-    await audio.context.resume();
+// Makes the tap in `context` (once): a worklet that copies what passes and
+// outputs silence, pulled by the context's destination.
+export function makeTap(tap, context) {
+    if (tap.made) {
+        return tap.made;
+    }
+    tap.context = context;
+    tap.made = (async () => {
+        await context.audioWorklet.addModule(new URL("./tap_worklet.js", import.meta.url).href);
+        tap.node = new AudioWorkletNode(context, "raysphere-tap", {
+            numberOfInputs: 1,
+            numberOfOutputs: 1,
+            outputChannelCount: [2],
+            channelCount: 2,
+            channelCountMode: "explicit",
+            channelInterpretation: "speakers", // a mono source fills both channels
+        });
+        tap.node.port.onmessage = (event) => storeRun(tap, event.data);
+        tap.node.connect(context.destination); // pulls the tap; it plays silence
+    })();
+    return tap.made;
 }
 
-function storeRun(audio, run) {
-    const history = audio.history;
+function storeRun(tap, run) {
+    const history = tap.history;
     for (let i = 0; i < run.left.length; i++) {
         const at = ((run.firstFrame + i) & HISTORY_MASK) * 2;
         history[at] = toPcm16(run.left[i]);
         history[at + 1] = toPcm16(run.right[i]);
     }
-    audio.newest = Math.max(audio.newest, run.firstFrame + run.left.length - 1);
+    tap.newest = Math.max(tap.newest, run.firstFrame + run.left.length - 1);
 }
 
-// Stops what plays or captures; the blocks are silent until the next source.
-export function stopSource(audio) {
-    if (audio.source) {
-        audio.source.onended = null;
-        if (audio.source.stop) {
-            audio.source.stop();
-        }
-        audio.source.disconnect();
-        audio.source = null;
+// Takes `node` through the tap as well as wherever it goes already.
+export async function tapNode(tap, node, capture) {
+    tap.inputs.push(node);
+    tap.followsOutput = !capture;
+    await makeTap(tap, node.context);
+    if (tap.inputs.includes(node)) {
+        node.connect(tap.node);
     }
-    if (audio.stream) {
-        audio.stream.getTracks().forEach((track) => track.stop());
-        audio.stream = null;
-    }
-    audio.history.fill(0);
 }
 
-// Plays a decoded buffer to the output through the tap; `onEnded` when it
-// has played out.
-export function playBuffer(audio, buffer, loop, onEnded) {
-    stopSource(audio);
-    const source = audio.context.createBufferSource();
-    source.buffer = buffer;
-    source.loop = loop;
-    source.connect(audio.context.destination);
-    source.connect(audio.tap);
-    source.onended = () => {
-        if (audio.source === source) {
-            onEnded();
+// Lets go of every connected node; the blocks are silent from here.
+export function untapAll(tap) {
+    for (const node of tap.inputs) {
+        if (tap.node) {
+            try {
+                node.disconnect(tap.node);
+            } catch (error) {
+                // already disconnected by its owner
+            }
         }
-    };
-    source.start();
-    audio.source = source;
-    audio.followsOutput = true;
+    }
+    tap.inputs = [];
+    tap.history.fill(0);
+    tap.newest = -1;
 }
 
-// Takes a captured stream (microphone or tab) through the tap only: it is
-// not played back.
-export function captureStream(audio, stream) {
-    stopSource(audio);
-    const source = audio.context.createMediaStreamSource(stream);
-    source.connect(audio.tap);
-    audio.source = source;
-    audio.stream = stream;
-    audio.followsOutput = false;
+export function closeTap(tap) {
+    untapAll(tap);
+    if (tap.node) {
+        tap.node.port.onmessage = null;
+        tap.node.disconnect();
+        tap.node = null;
+    }
 }
 
 // The context frame being heard now: the output's timestamp moved on to now,
 // or the context's time less the output's latencies.
-export function heardFrame(audio) {
-    const context = audio.context;
+function heardFrame(context) {
     let seconds;
     if (context.getOutputTimestamp) {
         const stamp = context.getOutputTimestamp();
@@ -115,17 +109,17 @@ export function heardFrame(audio) {
 // Writes the 576 interleaved stereo samples the player would hand over now
 // into `pcm`: from the frame being heard for a played source, the newest for
 // a capture; silence where nothing was tapped.
-export function fillBlock(audio, pcm) {
-    if (!audio.context || audio.newest < 0) {
+export function fillBlock(tap, pcm) {
+    if (!tap.context || tap.newest < 0) {
         pcm.fill(0);
         return;
     }
-    const newestStart = audio.newest + 1 - BLOCK_FRAMES;
-    let first = audio.followsOutput ? Math.min(heardFrame(audio), newestStart) : newestStart;
-    first = Math.max(first, audio.newest + 1 - HISTORY_FRAMES);
+    const newestStart = tap.newest + 1 - BLOCK_FRAMES;
+    let first = tap.followsOutput ? Math.min(heardFrame(tap.context), newestStart) : newestStart;
+    first = Math.max(first, tap.newest + 1 - HISTORY_FRAMES);
     for (let i = 0; i < BLOCK_FRAMES; i++) {
         const at = ((first + i) & HISTORY_MASK) * 2;
-        pcm[i * 2] = first + i < 0 ? 0 : audio.history[at];
-        pcm[i * 2 + 1] = first + i < 0 ? 0 : audio.history[at + 1];
+        pcm[i * 2] = first + i < 0 ? 0 : tap.history[at];
+        pcm[i * 2 + 1] = first + i < 0 ? 0 : tap.history[at + 1];
     }
 }

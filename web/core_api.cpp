@@ -1,4 +1,4 @@
-// The core as the web page's trace worker calls it: one module record, the
+// The core as the web page's trace worker calls it: one waveform block, the
 // plug-in's 320 x 200 frame or a sharp frame of any size, the title box over
 // it, and the result as RGBA bytes for a canvas.
 #include <emscripten/emscripten.h>
@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include "app/traced_size.h"
 #include "audio/waveform_block.h"
-#include "frame/compose.h"
+#include "compose/compose.h"
+#include "frame/image_rgb.h"
 #include "overlays/title_box.h"
-#include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr int32_t TITLE_BYTES = 1024;
 
 struct WebCore {
-    winampVisModule module;        // what the player would hand the plug-in
+    WaveformBlock block;           // the waveform of the next frame
     uint8_t frame[FRAME_BYTES];    // the render surface; its bottom rows persist
     FrameImage image;              // the frame traced last: the render surface or the sharp image
     uint8_t* sharpPixels;          // the sharp image's memory, made anew when its size changes
@@ -60,16 +61,7 @@ uint8_t* toRgba(const FrameImage* image) {
             return nullptr;
         }
     }
-    uint8_t* out = web.rgba;
-    for (int32_t y = 0; y < image->height; y++) {
-        const uint8_t* in = image->pixels + (size_t)y * image->pitch;
-        for (int32_t x = 0; x < image->width; x++, in += 4, out += 4) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = 255;
-        }
-    }
+    imageToRgb(image, web.rgba, RGBA_CHANNELS);
     return web.rgba;
 }
 
@@ -80,10 +72,8 @@ extern "C" {
 // What the plug-in's Init does before the first frame, and the tracer
 // threads; returns the threads tracing a sharp frame.
 EMSCRIPTEN_KEEPALIVE int32_t webStart(int32_t threads) {
-    setSampleGrid();
-    buildScene(&textureStore);
+    startCore();
     selectTracer(fastestTracer());
-    web.module.nCh = 2;
     web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
     if (threads > 1 && !web.poolStarted) {
         web.poolStarted = startTracerPool(threads);
@@ -98,13 +88,12 @@ EMSCRIPTEN_KEEPALIVE int16_t* webPcm() {
 
 // Where a ready-made block of 2 x 576 bytes goes (the test hook's waveforms).
 EMSCRIPTEN_KEEPALIVE uint8_t* webBlock() {
-    return &web.module.waveformData[0][0];
+    return &web.block[0][0];
 }
 
-// The samples written at webPcm as the player's block.
-EMSCRIPTEN_KEEPALIVE void webBlockFromPcm(int32_t channels) {
-    blockFromPcm16(web.pcm, 2, BLOCK_FRAMES, web.module.waveformData);
-    web.module.nCh = channels;
+// The samples written at webPcm as the next frame's block.
+EMSCRIPTEN_KEEPALIVE void webBlockFromPcm() {
+    blockFromPcm16(web.pcm, 2, BLOCK_FRAMES, web.block);
 }
 
 // The title a request shows: the source's, changed as the playlist moves.
@@ -118,30 +107,38 @@ EMSCRIPTEN_KEEPALIVE void webRequestTitle() {
     requestTitleBox(&web.titleRequest);
 }
 
-// One frame from the block in the module record: the plug-in's at 320 x 200,
-// else every pixel traced at `width` x `height`. Returns its RGBA bytes, or
-// null when memory runs out.
+// One frame from the block: the plug-in's at 320 x 200, else every pixel
+// traced at `width` x `height`. Returns its RGBA bytes, or null when memory
+// runs out.
 EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t channels) {
-    web.module.nCh = channels;
-    int32_t scale = 1;
     if (width == FRAME_WIDTH && height == FRAME_HEIGHT) {
         web.image = FrameImage{web.frame, FRAME_WIDTH, FRAME_HEIGHT, FRAME_ROW_BYTES};
-        composeFrame(web.frame, &web.module);
     } else {
         if (width < MIN_IMAGE_SIDE || height < MIN_IMAGE_SIDE || width > MAX_IMAGE_SIDE || height > MAX_IMAGE_SIDE ||
             !sizeSharpImage(width, height)) {
             return nullptr;
         }
-        composeFrameAt(&web.image, &web.module);
-        int32_t widthScale = width / FRAME_WIDTH;
-        int32_t heightScale = height / FRAME_HEIGHT;
-        scale = widthScale < heightScale ? widthScale : heightScale;
-        scale = scale > 1 ? scale : 1;
     }
+    composeImage(&web.image, web.block, channels);
     if (stepTitleBox(&web.titleRequest)) {
-        drawTitleBox(&web.image, web.title, scale);
+        drawTitleBox(&web.image, web.title, titleScale(width, height));
     }
     return toRgba(&web.image);
+}
+
+// The sharp mode's size for a canvas of `width` x `height` at `level`, as
+// width * 65536 + height (the levels of raysphere's --size window).
+EMSCRIPTEN_KEEPALIVE int32_t webLevelSize(int32_t width, int32_t height, int32_t level) {
+    int32_t levelWidth = 0;
+    int32_t levelHeight = 0;
+    levelSize(width, height, level, &levelWidth, &levelHeight);
+    return levelWidth * 65536 + levelHeight;
+}
+
+// The level for the next sharp frames, after one at `level` took `frameMs`.
+EMSCRIPTEN_KEEPALIVE int32_t webNextLevel(int32_t width, int32_t height, int32_t level, double frameMs,
+                                          double budgetMs) {
+    return nextTracedLevel(width, height, level, frameMs, budgetMs);
 }
 
 // The centre sphere's radius in the frame made last.

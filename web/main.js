@@ -1,98 +1,128 @@
-// The page: starts the tracer in its worker, the sound on a click, and shows
-// one frame of the visualisation every 60th of a second, from the demo tune,
-// the user's files, an input device or a tab's sound.
-import { fillBlock, BLOCK_FRAMES } from "./audio.js";
-import { element, page, params, say } from "./page_state.js";
-import { fitCanvas, frameSize, setSharp, showFrame } from "./screen.js";
-import { captureMicrophone, captureTab, ensureAudio, nextFile, playDemo, playFile, takeFiles } from "./sources.js";
-import { chooseThreads, createTracer, hasWasmSimd, traceFrame } from "./trace_client.js";
+// The page: the visualiser (raysphere.js) on a canvas filling the window,
+// moving from the first moment with the demo tune's picture in silence; the
+// sound on a click; the demo tune, the user's files, an input device or a
+// tab's sound; controls for mouse, keys and touch.
+import { createRaysphere, hasWasmSimd } from "./raysphere.js";
+import { element, nowPlaying, page, params, say } from "./page_state.js";
+import { captureMicrophone, captureTab, playDemo, playEntry, playlistIndexOf, playPause, seek, setVolume,
+         showPlaylist, showTransport, stepFile, stop, takeFiles } from "./sources.js";
 
-const FRAME_PERIOD_MS = 1000 / 60; // one animation step per frame, as the plug-in's player paces it
-const EARLY_MS = 2;                // a display frame this close to the due time takes the step
-const FRAME_LOG_LENGTH = 600;      // live frames the test hook can look back on
-
-// One live frame: the block heard now, the title if SPACE asked for it.
-async function liveFrame() {
-    const pcm = new Int16Array(BLOCK_FRAMES * 2);
-    fillBlock(page.audio, pcm);
-    const input = { pcm: pcm, requestTitle: page.titlePending };
-    page.titlePending = false;
-    if (page.title !== page.titleSent) {
-        input.title = page.title; // a change shows from the next frame, as the plug-in asks every frame
-        page.titleSent = page.title;
-    }
-    const [width, height] = frameSize();
-    const message = await traceFrame(page.tracer, input, width, height);
-    page.frameLog.push({ block: message.block, radius: message.radius });
-    if (page.frameLog.length > FRAME_LOG_LENGTH) {
-        page.frameLog.shift();
-    }
-    showFrame(message);
-}
-
-// Each display frame: a new frame when one is due; a late one moves the
-// schedule on rather than hurrying the next, so the motion keeps 60 steps a
-// second on any refresh rate and never more.
-function tick(now) {
-    requestAnimationFrame(tick);
-    fitCanvas();
-    if (!page.live || page.tracer.busy || now < page.due - EARLY_MS) {
-        return;
-    }
-    page.due = now - page.due > FRAME_PERIOD_MS ? now + FRAME_PERIOD_MS : page.due + FRAME_PERIOD_MS;
-    liveFrame().catch((error) => say(`tracing failed: ${error.message}`, true));
-}
+const BAR_IDLE_MS = 4000; // the controls fade after this long untouched, once the sound has started
+const touch = window.matchMedia("(pointer: coarse)").matches;
 
 function toggleFullscreen() {
     if (document.fullscreenElement) {
         document.exitFullscreen().catch(() => {});
-    } else {
+    } else if (document.documentElement.requestFullscreen) {
         document.documentElement.requestFullscreen().catch((error) => say(`No full screen: ${error.message}`, true));
+    } else {
+        say("This browser offers no full screen to pages.", true);
     }
+}
+
+function toggleFps() {
+    page.showFps = !page.showFps;
+    element("fps").hidden = !page.showFps;
+    element("frame-rate").setAttribute("aria-pressed", String(page.showFps));
+}
+
+function showTitle() {
+    if (page.source === "preview") {
+        say("Nothing plays yet: the title shows once a source plays.");
+    }
+    page.vis.showTitle();
+}
+
+// A routine of the page run on a user's action, its failure said.
+function run(routine) {
+    Promise.resolve().then(routine).catch((error) => say(error.message, true));
 }
 
 function handleKey(event) {
-    if (event.ctrlKey || event.altKey || event.metaKey || event.target.tagName === "SELECT") {
+    wakeBar();
+    const tag = event.target.tagName;
+    if (event.ctrlKey || event.altKey || event.metaKey || tag === "SELECT" || tag === "INPUT") {
         return;
     }
     const key = event.key.toLowerCase();
-    if (key === " ") {
+    if (key === " " && (tag !== "BUTTON" && tag !== "LI")) {
         // Held down, each repeat restarts the ten frames, as in the plug-in.
         event.preventDefault();
-        page.titlePending = page.live;
+        showTitle();
     } else if (key === "f" && !event.repeat) {
         toggleFullscreen();
     } else if (key === "i" && !event.repeat) {
-        page.showFps = !page.showFps;
-        element("fps").hidden = !page.showFps;
+        toggleFps();
     } else if (key === "n" || key === "p") {
-        nextFile(key === "n" ? 1 : -1);
+        run(() => stepFile(key === "n" ? 1 : -1));
     } else if (key === "s" && !event.repeat) {
-        setSharp(!page.sharp);
+        page.vis.setSharp(!page.vis.sharp);
     }
 }
 
-// The controls fade while the mouse rests.
+// The controls fade while nothing touches them, once the sound has started;
+// faded, they take no clicks (a tap on the picture brings them back).
 function wakeBar() {
     const bar = element("bar");
     bar.classList.remove("idle");
     clearTimeout(page.barTimer);
-    page.barTimer = setTimeout(() => bar.classList.add("idle"), 4000);
+    if (page.source !== "preview") {
+        page.barTimer = setTimeout(() => {
+            if (!bar.contains(document.activeElement) || document.activeElement === document.body) {
+                bar.classList.add("idle");
+            }
+        }, BAR_IDLE_MS);
+    }
+}
+
+// Whether the faded controls cover the point of `event`.
+function barHolds(event) {
+    const box = element("bar").getBoundingClientRect();
+    return event.clientY >= box.top && event.clientY <= box.bottom && event.clientX >= box.left &&
+           event.clientX <= box.right;
 }
 
 function wireControls() {
     const clicked = (id, routine) => element(id).addEventListener("click", (event) => {
-        event.currentTarget.blur(); // SPACE must not click it again
-        routine().catch((error) => say(error.message, true));
+        if (event.detail > 0 && event.currentTarget.blur) {
+            event.currentTarget.blur(); // clicked with the mouse: SPACE must not click it again
+        }
+        run(routine);
     });
-    clicked("start-button", () => (page.playlist.entries.length > 0 ? ensureAudio().then(() => playFile(1))
-                                                                     : playDemo()));
+    clicked("start", playDemo);
     clicked("source-demo", playDemo);
+    clicked("files-button", () => element("file-input").click());
     clicked("source-microphone", () => captureMicrophone(element("device-select").value || undefined));
-    element("device-select").addEventListener("change", (event) => captureMicrophone(event.target.value));
+    clicked("previous", () => stepFile(-1));
+    clicked("next", () => stepFile(1));
+    clicked("play-pause", playPause);
+    clicked("stop", stop);
+    clicked("show-title", showTitle);
+    clicked("fullscreen", toggleFullscreen);
+    clicked("frame-rate", toggleFps);
+    clicked("playlist-toggle", () => {
+        const list = element("playlist");
+        list.hidden = !list.hidden;
+        element("playlist-toggle").setAttribute("aria-expanded", String(!list.hidden));
+    });
+    const playItem = (event) => {
+        const index = playlistIndexOf(event.target.closest("li"));
+        if (index >= 0) {
+            run(() => playEntry(index, 1));
+        }
+    };
+    element("playlist").addEventListener("click", playItem);
+    element("playlist").addEventListener("keydown", (event) => {
+        if (event.key === "Enter" || event.key === " ") {
+            event.preventDefault();
+            playItem(event);
+        }
+    });
+    element("device-select").addEventListener("change", (event) => run(() => captureMicrophone(event.target.value)));
     element("file-input").addEventListener("change", (event) => {
-        takeFiles(event.target.files).catch((error) => say(error.message, true));
+        const files = Array.from(event.target.files);
         event.target.value = "";
+        run(() => takeFiles(files));
     });
     if (!navigator.mediaDevices || !navigator.mediaDevices.getDisplayMedia) {
         const tab = element("source-tab");
@@ -102,11 +132,42 @@ function wireControls() {
     } else {
         clicked("source-tab", captureTab);
     }
-    element("sharp").checked = page.sharp;
-    element("sharp").addEventListener("change", (event) => setSharp(event.target.checked));
+    const position = element("position");
+    position.addEventListener("input", () => {
+        page.seeking = true;
+    });
+    position.addEventListener("change", () => {
+        page.seeking = false;
+        seek(position.value / 1000);
+    });
+    element("volume").addEventListener("input", (event) => setVolume(event.target.value / 100));
+    element("sharp").checked = page.vis.sharp;
+    element("sharp").addEventListener("change", (event) => page.vis.setSharp(event.target.checked));
+    page.vis.onSharp = (on) => {
+        element("sharp").checked = on;
+    };
     window.addEventListener("keydown", handleKey);
-    page.canvas.addEventListener("dblclick", toggleFullscreen);
+    page.vis.canvas.addEventListener("dblclick", toggleFullscreen);
+    // Before the sound has started, the picture itself starts it.
+    page.vis.canvas.addEventListener("click", () => {
+        if (page.source === "preview") {
+            run(playDemo);
+        }
+    });
     window.addEventListener("mousemove", wakeBar);
+    // A tap on the faded controls wakes them and works none of them.
+    window.addEventListener("pointerdown", (event) => {
+        page.swallowClick = element("bar").classList.contains("idle") && barHolds(event);
+        wakeBar();
+    }, true);
+    window.addEventListener("click", (event) => {
+        if (page.swallowClick) {
+            page.swallowClick = false;
+            event.stopPropagation();
+            event.preventDefault();
+        }
+    }, true);
+    document.addEventListener("focusin", wakeBar);
     window.addEventListener("dragover", (event) => {
         event.preventDefault();
         document.body.classList.add("dragging");
@@ -115,87 +176,106 @@ function wireControls() {
     window.addEventListener("drop", (event) => {
         event.preventDefault();
         document.body.classList.remove("dragging");
-        takeFiles(event.dataTransfer.files).catch((error) => say(error.message, true));
+        const files = Array.from(event.dataTransfer.files);
+        run(() => takeFiles(files));
     });
+    document.addEventListener("fullscreenchange", () => {
+        element("fullscreen").textContent = document.fullscreenElement ? "Leave full screen" : "Full screen";
+    });
+    element("help").textContent = touch
+        ? "Tap the picture to show the controls; double-tap for full screen. Drop or choose sound files to play them."
+        : "SPACE title \u00b7 F or double-click full screen \u00b7 I frame rate \u00b7 N/P next/previous file \u00b7 " +
+              "S sharp \u00b7 drop sound files anywhere";
     wakeBar();
 }
 
-// For the tests in a browser: frames from given blocks, and a look inside.
-function installTestHook(ready) {
-    window.raysphere = {
-        ready: ready,
-        // Frames from `blocks` (2 x 576 bytes each), from the scene's first
-        // step on, at 320 x 200 or in the sharp mode; the last one shows.
-        async renderBlocks(blocks, sharp) {
-            page.live = false;
-            setSharp(sharp);
-            fitCanvas();
-            const [width, height] = frameSize();
-            const radii = [];
-            for (let at = 0; at < blocks.length; at += 1152) {
-                const message = await traceFrame(page.tracer, { block: blocks.slice(at, at + 1152) }, width, height);
-                radii.push(message.radius);
-                showFrame(message);
-            }
-            return { width: width, height: height, radii: radii };
-        },
-        trace: (input, width, height) => traceFrame(page.tracer, input, width, height),
-        // Holds the live frames (the last one stays shown); the sound goes on.
-        pause() {
-            page.live = false;
-            return page.audio.context ? page.audio.context.sampleRate : 0;
-        },
-        resume() {
-            page.live = true;
-            page.due = performance.now();
-        },
-        frameLog: () => page.frameLog,
-        status: () => ({ source: page.source, title: page.title, live: page.live, shown: page.shown, fps: page.fps,
-                         threads: page.tracer.threads, isolated: self.crossOriginIsolated,
-                         fullscreen: document.fullscreenElement !== null, message: element("message").textContent,
-                         nowPlaying: element("now-playing").textContent,
-                         playlist: page.playlist.entries.map((e) => ({ name: e.file.name, title: e.title,
-                                                                         failed: e.failed || "" })),
-                         index: page.playlist.index }),
-    };
+// The frame rate line, from the visualiser's figures.
+function showFrameFigures(message) {
+    for (const listener of page.frameListeners) {
+        listener(message);
+    }
+    if (!page.showFps) {
+        return;
+    }
+    const stats = page.vis.stats;
+    const threads = page.vis.threads; // the plug-in's frame is traced on one
+    const on = message.width === 320 && message.height === 200 ? "" : ` on ${threads} thread${threads > 1 ? "s" : ""}`;
+    const canvas = page.vis.canvas;
+    const enlarged = message.plugin || (message.width === canvas.width && message.height === canvas.height)
+        ? "" : ` enlarged to ${canvas.width} x ${canvas.height}`;
+    element("fps").textContent = `${stats.fps.toFixed(1)} fps of 60, ${message.width} x ${message.height}${enlarged}, ` +
+                                 `${message.ms.toFixed(1)} ms a frame${on}`;
 }
 
-async function boot() {
-    fitCanvas();
+// The service worker keeps the site for offline visits. A new version, once
+// installed, takes over at once while nothing plays (the page reloads into
+// it); else it waits for the next visit.
+function keepOffline() {
+    if (!("serviceWorker" in navigator) || !window.isSecureContext) {
+        return;
+    }
+    let reloading = false;
+    navigator.serviceWorker.addEventListener("controllerchange", () => {
+        if (page.updating && !reloading) {
+            reloading = true;
+            location.reload();
+        }
+    });
+    navigator.serviceWorker.register("service_worker.js").then((registration) => {
+        const offer = (fresh) => {
+            if (!fresh || !navigator.serviceWorker.controller) {
+                return; // the first visit: nothing to replace
+            }
+            if (page.source === "preview") {
+                page.updating = true;
+                fresh.postMessage("take-over");
+            } else {
+                say("A new version of the page is ready: it opens on the next visit.");
+            }
+        };
+        offer(registration.waiting);
+        registration.addEventListener("updatefound", () => {
+            const fresh = registration.installing;
+            fresh.addEventListener("statechange", () => {
+                if (fresh.state === "installed") {
+                    offer(fresh);
+                }
+            });
+        });
+    }, (error) => console.warn(`raysphere: no offline copy (${error.message})`));
+}
+
+function boot() {
+    const requested = parseInt(params.get("threads") || "0", 10);
+    page.vis = createRaysphere(element("screen"), {
+        threads: requested > 0 ? requested : 0,
+        sharp: params.has("sharp"),
+        adapt: params.get("sharp") !== "full", // ?sharp=full: every pixel always, however slow
+        onFrame: showFrameFigures,
+        onError: (text) => say(`The tracer: ${text}.`, true),
+    });
+    wireControls();
+    keepOffline();
+    showTransport();
+    showPlaylist();
     if (!hasWasmSimd()) {
         element("start-note").textContent =
             "This browser cannot run the tracer: it needs WebAssembly with 128-bit SIMD (Chrome or Edge 91, " +
             "Firefox 89, Safari 16.4 or later).";
-        window.raysphere = { ready: Promise.reject(new Error("no WebAssembly SIMD")) };
         return;
     }
-    const threads = chooseThreads(parseInt(params.get("threads") || "0", 10));
-    page.tracer = createTracer(threads);
-    // Threads that cannot start leave one thread, which any page can load.
-    const started = page.tracer.ready.catch((error) => {
-        if (threads === 1) {
-            throw error;
-        }
-        page.tracer.worker.terminate();
-        page.tracer = createTracer(1);
-        say(`Tracing on one thread: the threads did not start (${error.message}).`, true);
-        return page.tracer.ready;
-    });
-    const ready = started.then((started) => {
-        page.tracer.onError = (text) => say(`The tracer failed: ${text}`, true);
+    page.vis.ready.then((started) => {
         element("threads-note").textContent = started.threads > 1
             ? `traced on ${started.threads} threads`
             : "traced on one thread (threads need the page served cross-origin isolated)";
-        element("start-note").textContent = "Sound starts with the click. Or choose files, a microphone or a tab below.";
+        element("start-note").textContent = touch
+            ? "The picture follows the demo tune in silence. Tap for sound, or choose files, a microphone or a tab below."
+            : "The picture follows the demo tune in silence. Click for sound, or choose files, a microphone or a tab below.";
         element("start-button").disabled = false;
-        return started;
-    });
-    ready.catch((error) => {
+    }, (error) => {
         element("start-note").textContent = `The tracer could not start: ${error.message}`;
     });
-    installTestHook(ready);
-    wireControls();
-    requestAnimationFrame(tick);
+    nowPlaying("The demo tune's picture, silent");
 }
 
 boot();

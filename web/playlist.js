@@ -16,12 +16,8 @@ export function currentEntry(list) {
     return list.entries[list.index];
 }
 
-// Moves one entry on (+1) or back (-1); false, moving nothing, past either end.
-export function stepPlaylist(list, direction) {
+// The index one entry on (+1) or back (-1); -1 past either end.
+export function stepIndex(list, direction) {
     const next = list.index + direction;
-    if (next < 0 || next >= list.entries.length) {
-        return false;
-    }
-    list.index = next;
-    return true;
+    return next < 0 || next >= list.entries.length ? -1 : next;
 }

@@ -7,6 +7,7 @@ import functools
 import http.server
 import os
 import sys
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_SITE = os.path.join(HERE, "..", "build", "web", "site")
@@ -15,7 +16,8 @@ DEFAULT_SITE = os.path.join(HERE, "..", "build", "web", "site")
 class SiteHandler(http.server.SimpleHTTPRequestHandler):
     isolated = True
     extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                          **{".js": "text/javascript", ".wasm": "application/wasm", ".mjs": "text/javascript"})
+                          **{".js": "text/javascript", ".wasm": "application/wasm", ".mjs": "text/javascript",
+                             ".webmanifest": "application/manifest+json"})
 
     def end_headers(self):
         if self.isolated:
@@ -23,6 +25,27 @@ class SiteHandler(http.server.SimpleHTTPRequestHandler):
             self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         self.send_header("Cache-Control", "no-cache")
         super().end_headers()
+
+    def bad_path(self):
+        """Whether the request's path is no file name at all: a NUL or
+        other control character, or bytes that are not UTF-8."""
+        path = self.path.split("?", 1)[0].split("#", 1)[0]
+        try:
+            name = urllib.parse.unquote(path, errors="strict")
+        except UnicodeDecodeError:
+            return True
+        return any(ord(c) < 32 or ord(c) == 127 for c in name)
+
+    def send_head(self):
+        if self.bad_path():
+            self.send_error(400, "Bad request path")
+            return None
+        try:
+            return super().send_head()
+        except (ValueError, OSError):
+            # what the file system refuses to look up is the request's fault
+            self.send_error(400, "Bad request path")
+            return None
 
     def log_message(self, format, *args):
         if self.server.verbose:

@@ -196,3 +196,40 @@ export function titleOfFile(bytes, name) {
     }
     return tags.title || titleFromName(name);
 }
+
+const HEAD_BYTES = 1 << 20;      // read from a file's start for its tags
+const MOST_TAG_BYTES = 16 << 20; // an ID3v2 tag (pictures and all) read at most
+
+// The title of a File or Blob, reading only the parts that hold tags: the
+// start (all of an ID3v2 tag), and a WAV's LIST chunk wherever it lies.
+export async function titleOfBlob(file, name) {
+    const read = async (start, end) => new Uint8Array(await file.slice(start, end).arrayBuffer());
+    try {
+        let head = await read(0, HEAD_BYTES);
+        const magic = ascii(head, 0, 4);
+        if (magic.startsWith("ID3") && head.length >= 10) {
+            const size = ((head[6] & 0x7f) << 21) | ((head[7] & 0x7f) << 14) | ((head[8] & 0x7f) << 7) | (head[9] & 0x7f);
+            if (size + 10 > head.length) {
+                head = await read(0, Math.min(size + 10, MOST_TAG_BYTES));
+            }
+        } else if (magic === "RIFF" && ascii(head, 8, 4) === "WAVE") {
+            // The chunks' headers, walked through the file; the LIST chunk read whole.
+            let at = 12;
+            while (at + 8 <= file.size) {
+                const header = await read(at, at + 12);
+                const length = new DataView(header.buffer).getUint32(4, true);
+                if (ascii(header, 0, 4) === "LIST" && ascii(header, 8, 4) === "INFO") {
+                    const list = await read(at, Math.min(at + 8 + length, at + MOST_TAG_BYTES));
+                    const joined = new Uint8Array(12 + list.length);
+                    joined.set(head.subarray(0, 12));
+                    joined.set(list, 12);
+                    return titleOfFile(joined, name);
+                }
+                at += 8 + length + (length & 1);
+            }
+        }
+        return titleOfFile(head, name);
+    } catch (error) {
+        return titleFromName(name);
+    }
+}

@@ -38,4 +38,9 @@ class TapProcessor extends AudioWorkletProcessor {
     }
 }
 
-registerProcessor("raysphere-tap", TapProcessor);
+// Several visualisers on one context share the one registration.
+try {
+    registerProcessor("raysphere-tap", TapProcessor);
+} catch (error) {
+    // registered already
+}

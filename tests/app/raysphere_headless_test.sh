@@ -19,7 +19,7 @@ for size in 640x400 960x600; do
     same_picture "$work/shot-$size.png" "$work/frames/frame_0040.png"
     cmp -s "$work/blocks.raw" "$work/fed.raw" || fail "the blocks fed are not the file's"
 done
-ls "$work" | grep -q '\.tmp$' && fail "a temporary screenshot was left behind"
+ls "$work" | grep -q '\.part$' && fail "a temporary screenshot was left behind"
 
 # --size: every pixel traced, the renderer's --size frame, on two threads or one
 "$render_frames" 3 "$work/sized" --size 480x270 --waveform "$work/blocks.raw" >/dev/null
@@ -28,6 +28,27 @@ ls "$work" | grep -q '\.tmp$' && fail "a temporary screenshot was left behind"
 convert "$work/sized.png" -sample 480x270\! "$work/sized-back.png"
 [ "$(compare -metric AE "$work/sized-back.png" "$work/sized/frame_0003.png" null: 2>&1)" = "0" ] ||
     fail "the --size frame differs from the renderer's"
+
+# --- Scenes: a built-in scene is the renderer's picture for the same blocks
+# and not classic's; --cycle goes round them; a bad scene file is refused
+# with its place before anything starts
+"$render_frames" 40 "$work/glass" --scene glass --waveform "$work/blocks.raw" >/dev/null
+"$raysphere" --headless --scene glass --waveform "$work/blocks.raw" --frames 40 --screenshot "$work/glass.png"
+same_picture "$work/glass.png" "$work/glass/frame_0040.png"
+[ "$(compare -metric AE "$work/glass/frame_0040.png" "$work/frames/frame_0040.png" null: 2>&1)" != "0" ] ||
+    fail "the glass scene looks like classic"
+"$raysphere" --list-scenes >"$work/scenes.txt"
+[ "$(head -c 8 "$work/scenes.txt")" = "classic " ] || fail "--list-scenes does not start with classic"
+"$raysphere" --headless --waveform "$work/blocks.raw" --frames 25 --fps 10 --cycle 1 --verbose >"$work/cycle.out"
+[ "$(grep -c '^raysphere: scene ' "$work/cycle.out")" -eq 2 ] || fail "--cycle 1 did not change scenes twice: $(cat "$work/cycle.out")"
+grep -q "scene $(sed -n 2p "$work/scenes.txt" | cut -d' ' -f1)" "$work/cycle.out" || fail "--cycle did not go to the second scene"
+printf 'name = "broken"\n[camera]\neye = [0, 1, 2]\ntarget = "up"\n' >"$work/broken.toml"
+status=0
+"$raysphere" --headless --frames 3 --scene "$work/broken.toml" --screenshot "$work/broken.png" 2>"$work/broken.err" || status=$?
+[ "$status" -eq 2 ] || fail "a bad scene file exited with $status"
+grep -qF "$work/broken.toml:4: target must be an array of three numbers" "$work/broken.err" ||
+    fail "the bad scene file's place: $(cat "$work/broken.err")"
+[ -e "$work/broken.png" ] && fail "a screenshot was written with a bad scene file"
 
 # --- Files: the unplayable are named and skipped, the rest play, then the program ends
 sox -n -r 48000 -b 24 -c 2 "$work/good.wav" synth 1 sine 440

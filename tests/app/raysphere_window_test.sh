@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # raysphere's window and keys on a private X server with a window manager,
 # driven by xdotool: SPACE shows the title black on white in the middle, I the
-# frame rate, N and P change the file, F, Alt+Enter and a double-click toggle
-# full screen, ESC quits with exit status 0.
+# frame rate, PageDown and [ change the scene, N and P the file, F, Alt+Enter
+# and a double-click toggle full screen, ESC quits with exit status 0.
 set -euo pipefail
 raysphere="$1" work="$3"
 . "$(dirname "$0")/app_lib.sh"
@@ -38,22 +38,23 @@ pixel() {
     convert "$1" -format "%[fx:int(255*u.p{$2,$3}.r)],%[fx:int(255*u.p{$2,$3}.g)],%[fx:int(255*u.p{$2,$3}.b)]" info:
 }
 
-# SPACE: "alpha" is 5 x 8 = 40 pixels wide, 13 high: the box spans x 140..179
-# and y 93..105 of the frame, black ink on white and nothing else.
+# SPACE: the scene's name and the title, "classic - alpha", is 15 x 8 = 120
+# pixels wide, 13 high: the box spans x 100..219 and y 93..105 of the frame,
+# black ink on white and nothing else.
 press space
 sleep 0.5
 frame_of_window "$work/title.png"
-colours=$(convert "$work/title.png" -crop 40x13+140+93 +repage -unique-colors -depth 8 txt:- | tail -n +2 |
+colours=$(convert "$work/title.png" -crop 120x13+100+93 +repage -unique-colors -depth 8 txt:- | tail -n +2 |
     grep -oE '#[0-9A-F]{6}' | sort | tr '\n' ' ')
 [ "$colours" = "#000000 #FFFFFF " ] || fail "the title box has colours $colours"
-ink=$(convert "$work/title.png" -crop 40x13+140+93 +repage -fill white +opaque black -format '%[fx:int(w*h*(1-mean))]' info:)
-[ "$ink" -gt 60 ] || fail "the title box has only $ink black pixels"
-[ "$(pixel "$work/title.png" 139 99)" != "255,255,255" ] || [ "$(pixel "$work/title.png" 180 99)" != "255,255,255" ] ||
+ink=$(convert "$work/title.png" -crop 120x13+100+93 +repage -fill white +opaque black -format '%[fx:int(w*h*(1-mean))]' info:)
+[ "$ink" -gt 180 ] || fail "the title box has only $ink black pixels"
+[ "$(pixel "$work/title.png" 99 99)" != "255,255,255" ] || [ "$(pixel "$work/title.png" 220 99)" != "255,255,255" ] ||
     fail "the title box is wider than its text"
 # Ten frames later the title is gone.
 sleep 3.5
 frame_of_window "$work/after.png"
-[ "$(pixel "$work/after.png" 141 94)" != "255,255,255" ] || [ "$(pixel "$work/after.png" 178 104)" != "255,255,255" ] ||
+[ "$(pixel "$work/after.png" 101 94)" != "255,255,255" ] || [ "$(pixel "$work/after.png" 218 104)" != "255,255,255" ] ||
     fail "the title stayed"
 
 # I: the frame rate in the rows below the picture
@@ -63,6 +64,15 @@ frame_of_window "$work/info.png"
 lit=$(convert "$work/info.png" -crop 120x13+0+184 +repage -threshold 50% -format '%[fx:int(w*h*mean)]' info:)
 [ "$lit" -gt 30 ] || fail "no frame rate shown ($lit pixels lit)"
 press i
+
+# PageDown and [: the next scene and back
+press Next
+sleep 0.6
+press bracketleft
+sleep 0.6
+grep -qx "raysphere: scene glass" "$work/run.out" || fail "PageDown did not show the next scene: $(cat "$work/run.out")"
+[ "$(grep -c "^raysphere: scene " "$work/run.out")" -eq 2 ] && [ "$(grep "^raysphere: scene " "$work/run.out" | tail -1)" = "raysphere: scene classic" ] ||
+    fail "[ did not go back to classic: $(cat "$work/run.out")"
 
 # N and P: the next file and back
 press n

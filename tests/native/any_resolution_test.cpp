@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/scope.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
@@ -29,13 +29,12 @@ void makeImage(Image* out, int32_t width, int32_t height, int32_t pitch) {
 class AnyResolutionTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setSampleGrid();
-        buildScene(&textureStore);
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        startCore();
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
         for (int32_t c = 0; c < 2; c++) {
             for (int32_t i = 0; i < 576; i++) {
-                module.waveformData[c][i] = static_cast<uint8_t>(i * (c == 0 ? 29 : 71));
+                block[c][i] = static_cast<uint8_t>(i * (c == 0 ? 29 : 71));
             }
         }
         savedMotion = motion;
@@ -51,7 +50,8 @@ class AnyResolutionTest : public ::testing::Test {
         scene = savedScene;
     }
 
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
     SceneMotion savedMotion;
     Scene savedScene;
     TracerKind savedTracer;
@@ -72,10 +72,10 @@ TEST_F(AnyResolutionTest, GridSizedImageHoldsThePluginsSamples) {
             motion.angle += 7.3f * f;
             Scene before = scene;
             SceneMotion beforeMotion = motion;
-            composeFrameAt(&image.image, &module);
+            composeFrameAt(&image.image, block, channels);
             scene = before;
             motion = beforeMotion;
-            animateScene(&module);
+            animateScene(block);
             renderView(frame.data(), &motion.camera, &motion.light);
             for (int32_t i = 0; i < 91; i++) {
                 for (int32_t j = 0; j < 161; j++) {
@@ -109,7 +109,7 @@ TEST_F(AnyResolutionTest, ThreadCountChangesNoByte) {
         makeImage(&image, 203, 117, 203 * 4);
         std::vector<uint8_t> frames;
         for (int32_t f = 0; f < 3; f++) {
-            composeFrameAt(&image.image, &module);
+            composeFrameAt(&image.image, block, channels);
             frames.insert(frames.end(), image.bytes.begin(), image.bytes.end());
         }
         if (first.empty()) {
@@ -126,15 +126,15 @@ TEST_F(AnyResolutionTest, ScopeScalesWithTheImage) {
     Image image;
     makeImage(&image, 320, 200, 1280);
     std::memset(image.bytes.data(), 0x33, image.bytes.size());
-    drawScope(frame.data(), &module);
-    drawScopeAt(&image.image, &module);
+    drawScope(frame.data(), block, channels);
+    drawScopeAt(&image.image, block, channels);
     EXPECT_TRUE(frame == image.bytes);
 
     // At 1280 x 800 a silent channel is a band four rows thick in rows
     // 256..259 from column 8 to column 1251, and nothing else is marked.
-    std::memset(module.waveformData, 0, sizeof(module.waveformData));
+    std::memset(block, 0, sizeof(block));
     makeImage(&image, 1280, 800, 1280 * 4 + 64);
-    drawScopeAt(&image.image, &module);
+    drawScopeAt(&image.image, block, channels);
     int32_t marks = 0;
     for (int32_t y = 0; y < 800; y++) {
         for (int32_t x = 0; x < 1280; x++) {

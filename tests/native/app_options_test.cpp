@@ -78,7 +78,8 @@ TEST(AppOptions, EachOptionSetsItsField) {
     EXPECT_TRUE(options.listSources);
     EXPECT_EQ(parse({"a.wav", "--help"}, &options, &error), APP_OPTIONS_HELP);
     EXPECT_EQ(parse({"--fps", "30", "--version", "a.wav"}, &options, &error), APP_OPTIONS_VERSION);
-    EXPECT_EQ(parse({"--", "--version"}, &options, &error), APP_OPTIONS_RUN); // a file of that name
+    EXPECT_EQ(parse({"--", "--version"}, &options, &error), APP_OPTIONS_RUN);       // a file of that name
+    EXPECT_EQ(parse({"--fps", "0", "--help"}, &options, &error), APP_OPTIONS_HELP); // help wins over a mistake
     EXPECT_NE(std::string(APP_USAGE).find("--version"), std::string::npos);
     // --threads 0 is one a core, as in --video; --force lets outputs replace files of another kind
     ASSERT_EQ(parse({"--threads", "0", "--size", "64x64", "--force"}, &options, &error), APP_OPTIONS_RUN) << error;
@@ -117,6 +118,9 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         {{"--capture", "a.wav"}, "choose one of FILE..., --capture and --waveform"},
         {{"--waveform", "b.raw", "--capture"}, "choose one of FILE..., --capture and --waveform"},
         {{"--loud"}, "unknown option --loud"},
+        {{"--fps", "+60"}, "--fps needs a whole number from 1 to 1000, not '+60'"},
+        {{"--fps", " 60"}, "--fps needs a whole number from 1 to 1000, not ' 60'"},
+        {{"--window", "640x+400"}, "--window needs a size such as 640x400, not '640x+400'"},
     };
     for (const Case& c : cases) {
         AppOptions options;
@@ -124,4 +128,25 @@ TEST(AppOptions, RefusesWhatCannotWork) {
         EXPECT_EQ(parse(c.args, &options, &error), APP_OPTIONS_ERROR) << c.error;
         EXPECT_EQ(error, c.error);
     }
+}
+
+TEST(AppOptions, Scenes) {
+    AppOptions options;
+    std::string error;
+    ASSERT_EQ(parse({}, &options, &error), APP_OPTIONS_RUN);
+    EXPECT_EQ(options.scene, nullptr);
+    EXPECT_EQ(options.cycleSeconds, 0);
+    ASSERT_EQ(parse({"--scene", "glass", "--cycle", "30", "--list-scenes"}, &options, &error), APP_OPTIONS_RUN)
+        << error;
+    EXPECT_STREQ(options.scene, "glass");
+    EXPECT_EQ(options.cycleSeconds, 30);
+    EXPECT_TRUE(options.listScenes);
+    EXPECT_EQ(parse({"--scene"}, &options, &error), APP_OPTIONS_ERROR);
+    EXPECT_NE(error.find("--scene needs"), std::string::npos) << error;
+    for (const char* bad : {"0", "86401", "x", "-1"}) {
+        EXPECT_EQ(parse({"--cycle", bad}, &options, &error), APP_OPTIONS_ERROR) << bad;
+        EXPECT_NE(error.find("--cycle needs"), std::string::npos) << error;
+    }
+    EXPECT_NE(std::string(APP_USAGE).find("--list-scenes"), std::string::npos);
+    EXPECT_NE(std::string(APP_USAGE).find("PageDown"), std::string::npos);
 }

@@ -43,7 +43,7 @@ TEST(WavWaveform, HighByteOfEachSampleInItsChannel) {
     EXPECT_EQ(waveform[0][3], 0x00);
     EXPECT_EQ(waveform[1][3], 0xFE); // -0x0101 is 0xFEFF
     // Past the end of the audio: silence, in both channels.
-    for (int i = 4; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+    for (int i = 4; i < BLOCK_SAMPLES; i++) {
         ASSERT_EQ(waveform[0][i], 0) << i;
         ASSERT_EQ(waveform[1][i], 0) << i;
     }
@@ -65,7 +65,7 @@ TEST(WavWaveform, StartsAtTheGivenFrame) {
     EXPECT_EQ(waveform[0][400], 0); // frame 1000 is past the end
     EXPECT_EQ(waveform[1][575], 0);
     ASSERT_TRUE(blockAtFrame(&source, 5000, waveform));
-    for (int i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+    for (int i = 0; i < BLOCK_SAMPLES; i++) {
         ASSERT_EQ(waveform[0][i], 0);
     }
 }
@@ -112,7 +112,7 @@ TEST(DemoTuneSource, StereoEndlessAndLooping) {
     WaveformBlock waveform;
     ASSERT_TRUE(blockAtFrame(&source, 2 * 44100, waveform));
     for (int c = 0; c < 2; c++) {
-        for (int i = 0; i < VIS_SAMPLES_PER_CHANNEL; i += 25) {
+        for (int i = 0; i < BLOCK_SAMPLES; i += 25) {
             uint16_t sample = (uint16_t)demoTuneSample(c, 2 * 44100 + i);
             ASSERT_EQ(waveform[c][i], sample >> 8) << c << " " << i;
         }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "overlays/scope.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
@@ -14,6 +14,18 @@
 namespace {
 
 constexpr int32_t ROW = 1280;
+
+// Known frames from load, made once and looked at (render_frames --raw
+// makes the swing frames from a file of those blocks): the first two with the
+// swing waveform (fillSwing) on a zeroed frame, and the first without a
+// scope on a silent block.
+constexpr uint64_t SWING_FRAME_1 = 16764734256442235605ull;
+constexpr uint64_t SWING_FRAME_2 = 2024839150491276498ull;
+constexpr int32_t SWING_FRAMES_DIFFERING = 18509; // pixels of rows 0..180 whose colours differ between the two
+constexpr int32_t SWING_MARKS = 10336;            // the scope's marks of the swing waveform, both channels
+constexpr uint64_t SILENT_FRAME_1 = 16997182550390950416ull;
+constexpr int32_t SILENT_SKY_PIXELS = 320; // sky-coloured pixels of its row 0
+constexpr int32_t SILENT_COLOURS = 1037;   // colours of its rows 0..180
 
 // A byte pattern that differs from pixel to pixel; its fourth byte is never 0.
 void fillPattern(std::vector<uint8_t>& frame, uint8_t seed) {
@@ -28,17 +40,38 @@ bool isMark(const std::vector<uint8_t>& frame, int32_t x, int32_t y) {
     return p[0] == 1 && p[1] == 0 && p[2] == 0 && p[3] == 0;
 }
 
+// A checksum of the frame's bytes (64-bit FNV-1a), for frames known to the byte.
+uint64_t checksum(const std::vector<uint8_t>& frame) {
+    uint64_t hash = 14695981039346656037ull;
+    for (uint8_t byte : frame) {
+        hash = (hash ^ byte) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Pixels of rows 0..180 whose colour bytes differ between two frames.
+int32_t differingPixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int32_t differing = 0;
+    for (int32_t i = 0; i < TRACED_ROWS * ROW; i += 4) {
+        differing += std::memcmp(&a[i], &b[i], 3) != 0 ? 1 : 0;
+    }
+    return differing;
+}
+
 class ComposeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // What Init does before the first frame
-        setSampleGrid();
-        buildScene(&textureStore);
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        startCore();
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
         frame.assign(256000, 0);
         other.assign(256000, 0);
     }
+
+    // The motion as the plug-in's load leaves it, for frames known to the byte
+    // whichever tests ran before.
+    void fromLoad() { motion.angle = 0.0f; }
 
     // The moving state, to replay a frame from the same point.
     void save() {
@@ -54,12 +87,13 @@ class ComposeTest : public ::testing::Test {
     void fillSwing() {
         for (int32_t c = 0; c < 2; c++) {
             for (int32_t i = 0; i < 576; i++) {
-                module.waveformData[c][i] = static_cast<uint8_t>((i * (c == 0 ? 37 : 53)) & 0xFF);
+                block[c][i] = static_cast<uint8_t>((i * (c == 0 ? 37 : 53)) & 0xFF);
             }
         }
     }
 
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
     std::vector<uint8_t> frame;
     std::vector<uint8_t> other;
     SceneMotion savedMotion;
@@ -73,19 +107,19 @@ TEST_F(ComposeTest, RunsTheStagesInOrder) {
     fillPattern(frame, 3);
     fillPattern(other, 3);
     save();
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     restore();
-    animateScene(&module);
+    animateScene(block);
     renderView(other.data(), &motion.camera, &motion.light);
     upsampleFrame(other.data());
-    drawScope(other.data(), &module);
+    drawScope(other.data(), block, channels);
     EXPECT_TRUE(frame == other);
 }
 
 TEST_F(ComposeTest, ScopeIsDrawnOverTheTracedPicture) {
     // A silent waveform: both channels mark row 64 from column 2 to 312, sampled
     // and interpolated pixels alike; columns 0, 1 and 313 keep the picture.
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     for (int32_t x = 2; x <= 312; x++) {
         ASSERT_TRUE(isMark(frame, x, 64)) << "column " << x;
     }
@@ -103,15 +137,15 @@ TEST_F(ComposeTest, CentreSphereFollowsTheFirstWaveformByte) {
         float radius;
     } cases[] = {{0x00, 30.0f}, {0x02, 36.3110f}, {0xFF, 37.2947f}};
     for (const auto& c : cases) {
-        module.waveformData[0][0] = c.byte;
-        composeFrame(frame.data(), &module);
+        block[0][0] = c.byte;
+        composeFrame(frame.data(), block, channels);
         EXPECT_NEAR(scene.spheres[0].radius, c.radius, 1e-3f) << "byte " << int(c.byte);
     }
 }
 
 TEST_F(ComposeTest, EachCallMovesTheSceneOneStep) {
     float before = motion.angle;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     EXPECT_FLOAT_EQ(motion.angle, before + 0.01f);
 }
 
@@ -122,7 +156,7 @@ TEST_F(ComposeTest, NothingOfThePreviousFrameSurvivesInTracedRows) {
     // (whose fourth bytes stay), in all four.
     fillSwing();
     fillPattern(frame, 1);
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     std::vector<bool> touched(320 * 181);
     for (int32_t y = 0; y < 181; y++) {
         for (int32_t x = 0; x < 320; x++) {
@@ -134,12 +168,12 @@ TEST_F(ComposeTest, NothingOfThePreviousFrameSurvivesInTracedRows) {
         }
     }
 
-    std::memset(module.waveformData, 0x40, sizeof(module.waveformData)); // a level line in row 96
+    std::memset(block, 0x40, sizeof(block)); // a level line in row 96
     save();
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     restore();
     fillPattern(other, 1);
-    composeFrame(other.data(), &module);
+    composeFrame(other.data(), block, channels);
 
     int32_t differing = 0;
     for (int32_t y = 0; y < 181; y++) {
@@ -159,7 +193,7 @@ TEST_F(ComposeTest, RowsBelowTheTracedPictureKeepTheirBytes) {
     fillPattern(frame, 9);
     std::vector<uint8_t> before = frame;
     for (int32_t call = 0; call < 2; call++) {
-        composeFrame(frame.data(), &module);
+        composeFrame(frame.data(), block, channels);
     }
     // Pixel (0, 181) takes the last sample of row 180 in its colour bytes only
     EXPECT_EQ(frame[181 * ROW + 3], before[181 * ROW + 3]);
@@ -172,26 +206,30 @@ TEST_F(ComposeTest, RowsBelowTheTracedPictureKeepTheirBytes) {
 
 TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
     // No channel drawn: every fourth byte of the frame keeps the pattern.
-    module.nCh = 0;
+    channels = 0;
     fillPattern(frame, 5);
     std::vector<uint8_t> before = frame;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
     int32_t changed = 0;
     for (int32_t i = 3; i < 256000; i += 4) {
         changed += frame[i] != before[i] ? 1 : 0;
     }
     EXPECT_EQ(changed, 0);
 
-    // Two channels drawn: a fourth byte changes only where a mark is.
-    module.nCh = 2;
+    // Two channels drawn: a fourth byte changes only where a mark is, and
+    // the marks are the scope's own, as it draws them on a blank frame.
+    channels = 2;
     fillSwing();
     fillPattern(frame, 6);
     before = frame;
-    composeFrame(frame.data(), &module);
+    composeFrame(frame.data(), block, channels);
+    std::vector<uint8_t> scopeOnly(256000, 0xFF);
+    drawScope(scopeOnly.data(), block, channels);
     int32_t marks = 0;
     for (int32_t y = 0; y < 200; y++) {
         for (int32_t x = 0; x < 320; x++) {
             int32_t i = y * ROW + x * 4 + 3;
+            ASSERT_EQ(isMark(frame, x, y), isMark(scopeOnly, x, y)) << "pixel (" << x << ", " << y << ")";
             if (isMark(frame, x, y)) {
                 marks++;
             } else {
@@ -199,35 +237,37 @@ TEST_F(ComposeTest, FourthByteIsNeverWrittenByTheTracer) {
             }
         }
     }
-    EXPECT_GT(marks, 2 * 311);
+    EXPECT_EQ(marks, SWING_MARKS);
 }
 
 TEST_F(ComposeTest, SameWaveformTwiceGivesDifferentFrames) {
+    // The first two frames from load: the camera moves by some three units a
+    // step, so edges and highlights move across many pixels. Both are the
+    // known frames to the byte.
+    fromLoad();
     fillSwing();
-    composeFrame(frame.data(), &module);
-    composeFrame(other.data(), &module);
-    int32_t differingPixels = 0;
-    for (int32_t i = 0; i < 181 * ROW; i += 4) {
-        differingPixels += std::memcmp(&frame[i], &other[i], 3) != 0 ? 1 : 0;
-    }
-    // The camera moves by some three units per step; edges and highlights
-    // move across many pixels.
-    EXPECT_GT(differingPixels, 100);
+    composeFrame(frame.data(), block, channels);
+    composeFrame(other.data(), block, channels);
+    EXPECT_EQ(differingPixels(frame, other), SWING_FRAMES_DIFFERING);
+    EXPECT_EQ(checksum(frame), SWING_FRAME_1);
+    EXPECT_EQ(checksum(other), SWING_FRAME_2);
 }
 
 TEST_F(ComposeTest, TopRowIsSkyAndThePictureIsNotBlank) {
     // In the first frames the camera looks slightly down from some 50 units
     // up, and row 0 (the top, since the camera is rolled by pi) sees only
     // sky: red 128, green 128, blue 255, stored blue first. Below it the
-    // frame holds many colours.
-    module.nCh = 0;
-    composeFrame(frame.data(), &module);
+    // frame holds many colours. The frame is the known first frame.
+    fromLoad();
+    channels = 0;
+    composeFrame(frame.data(), block, channels);
+    EXPECT_EQ(checksum(frame), SILENT_FRAME_1);
     int32_t sky = 0;
     for (int32_t x = 0; x < 320; x++) {
         const uint8_t* p = frame.data() + x * 4;
         sky += p[0] == 255 && p[1] == 128 && p[2] == 128 ? 1 : 0;
     }
-    EXPECT_GT(sky, 160);
+    EXPECT_EQ(sky, SILENT_SKY_PIXELS);
     std::vector<bool> seen(1 << 24);
     int32_t colours = 0;
     for (int32_t i = 0; i < 181 * ROW; i += 4) {
@@ -235,7 +275,7 @@ TEST_F(ComposeTest, TopRowIsSkyAndThePictureIsNotBlank) {
         colours += seen[colour] ? 0 : 1;
         seen[colour] = true;
     }
-    EXPECT_GT(colours, 100);
+    EXPECT_EQ(colours, SILENT_COLOURS);
 }
 
 } // namespace

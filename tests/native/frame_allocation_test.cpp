@@ -9,11 +9,13 @@
 #include <new>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/builtin_scenes.h"
+#include "scenes/stage.h"
 
 static std::atomic<int64_t> allocations{0};
 
@@ -71,10 +73,9 @@ namespace {
 
 TEST(FrameAllocation, NoneAfterStartUp) {
     // Start-up: scene, pool, the images' memory
-    setSampleGrid();
-    buildScene(&textureStore);
-    winampVisModule module = {};
-    module.nCh = 2;
+    startCore();
+    WaveformBlock block = {};
+    const int32_t channels = 2;
     std::vector<uint8_t> frame(FRAME_BYTES);
     const int32_t sizes[][2] = {{2, 2}, {161, 91}, {333, 200}, {1920, 1080}};
     std::vector<std::vector<uint8_t>> images;
@@ -91,19 +92,29 @@ TEST(FrameAllocation, NoneAfterStartUp) {
             }
             int64_t before = allocations.load();
             for (int32_t f = 0; f < 2; f++) {
-                module.waveformData[0][0] = static_cast<uint8_t>(f * 77);
-                composeFrame(frame.data(), &module);
+                block[0][0] = static_cast<uint8_t>(f * 77);
+                composeFrame(frame.data(), block, channels);
                 for (size_t i = 0; i < images.size(); i++) {
                     // The reference at full HD is slow in this build: the small sizes suffice for it
                     if (kind == TRACER_REFERENCE && sizes[i][0] > 400) {
                         continue;
                     }
                     FrameImage image = {images[i].data(), sizes[i][0], sizes[i][1], sizes[i][0] * 4};
-                    composeFrameAt(&image, &module);
+                    composeFrameAt(&image, block, channels);
                 }
             }
             EXPECT_EQ(allocations.load() - before, 0) << tracerNames[kind] << ", " << threads << " threads";
         }
+    }
+    // Every built-in scene moves and traces without allocating either
+    for (int32_t scene = 0; scene < builtinSceneCount; scene++) {
+        stepStage(1); // past the last comes classic again
+        int64_t before = allocations.load();
+        for (int32_t f = 0; f < 2; f++) {
+            block[0][0] = static_cast<uint8_t>(f * 77);
+            composeFrame(frame.data(), block, channels);
+        }
+        EXPECT_EQ(allocations.load() - before, 0) << stageSceneName();
     }
     stopTracerPool();
     activeTracer = saved;

@@ -1,25 +1,27 @@
 // The packet tracers against the reference: the same bytes over many frames
 // of several waveforms, far into the motion and across the angle's wrap, at
-// sizes whose packets straddle the last column; and one frame's bytes held
-// to a recorded hash, so a build that changes any pixel is caught.
+// sizes whose packets straddle the last column; with culling on and off, on
+// views that stress its bounds; and one frame's bytes held to a recorded
+// hash, so a build that changes any pixel is caught.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
 #include "raytracer/tracer.h"
+#include "raytracer/tracer_pool.h"
 
 namespace {
 
 enum Waveform { SILENCE, RANDOM_BYTES, SWEEP, SQUARE, WAVEFORM_COUNT };
 const char* const waveformNames[WAVEFORM_COUNT] = {"silence", "random bytes", "sweep", "square"};
 
-void fillWaveform(winampVisModule* module, Waveform kind, uint32_t frame) {
+void fillWaveform(WaveformBlock block, Waveform kind, uint32_t frame) {
     uint32_t seed = 12345u + frame * 7919u;
     for (int32_t c = 0; c < 2; c++) {
         for (int32_t i = 0; i < 576; i++) {
@@ -40,7 +42,7 @@ void fillWaveform(winampVisModule* module, Waveform kind, uint32_t frame) {
             default:
                 break;
             }
-            module->waveformData[c][i] = byte;
+            block[c][i] = byte;
         }
     }
 }
@@ -71,10 +73,9 @@ uint64_t fnv1a(const uint8_t* bytes, size_t size) {
 class PacketTracerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setSampleGrid();
-        buildScene(&textureStore);
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        startCore();
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
         savedTracer = activeTracer;
         for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
             if (tracerAvailable(static_cast<TracerKind>(kind))) {
@@ -96,7 +97,7 @@ class PacketTracerTest : public ::testing::Test {
             std::vector<uint8_t> frame(FRAME_BYTES, 0x5A);
             selectTracer(kind);
             ASSERT_EQ(frameRowsRoutine(), rowsTable[kind]) << "the packet tracer does not know the scene";
-            composeFrame(frame.data(), &module);
+            composeFrame(frame.data(), block, channels);
             if (kind == TRACER_REFERENCE) {
                 reference = frame;
             } else {
@@ -105,7 +106,8 @@ class PacketTracerTest : public ::testing::Test {
         }
     }
 
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
     TracerKind savedTracer;
     std::vector<TracerKind> kinds;
 };
@@ -122,7 +124,7 @@ TEST_F(PacketTracerTest, SameFramesAsTheReference) {
         for (int32_t w = 0; w < WAVEFORM_COUNT; w++) {
             motion.angle = angle;
             for (int32_t f = 0; f < 6; f++) {
-                fillWaveform(&module, static_cast<Waveform>(w), static_cast<uint32_t>(start + f));
+                fillWaveform(block, static_cast<Waveform>(w), static_cast<uint32_t>(start + f));
                 expectSameFrame(waveformNames[w]);
             }
         }
@@ -142,7 +144,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
     int32_t farFloor = 0;
     for (const auto& size : sizes) {
         motion.angle = angleAfter(1000 + size[0]);
-        fillWaveform(&module, SWEEP, static_cast<uint32_t>(size[0]));
+        fillWaveform(block, SWEEP, static_cast<uint32_t>(size[0]));
         SceneMotion motionBefore = motion;
         std::vector<uint8_t> reference;
         for (TracerKind kind : kinds) {
@@ -150,7 +152,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
             std::vector<uint8_t> bytes(static_cast<size_t>(size[0]) * size[1] * 4 + 16, 0xC3);
             FrameImage image = {bytes.data(), size[0], size[1], size[0] * 4};
             selectTracer(kind);
-            composeFrameAt(&image, &module);
+            composeFrameAt(&image, block, channels);
             if (kind == TRACER_REFERENCE) {
                 reference = bytes;
             } else {
@@ -200,8 +202,8 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
     // the light passes well clear of: the light inside a sphere, on one,
     // just above one, far away and under the floor must not change a pixel.
     motion.angle = angleAfter(500);
-    fillWaveform(&module, SWEEP, 500);
-    animateScene(&module);
+    fillWaveform(block, SWEEP, 500);
+    animateScene(block);
     const SphereData& centre = scene.spheres[0];
     const SphereData& side = scene.spheres[1];
     const Vector3 lights[] = {centre.center,
@@ -228,6 +230,135 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
     }
 }
 
+// The unit direction of pixel (x, y) of a w x h image, aimed as traceImage
+// aims it, within rounding.
+Vector3 pixelDirection(const Camera& camera, int32_t w, int32_t h, float x, float y) {
+    Vector3 V = camera.target - camera.eye;
+    normalize(V);
+    Vector3 up0 = {std::sin(camera.roll), -std::cos(camera.roll), 0.0f};
+    Vector3 R;
+    cross(R, up0, V);
+    normalize(R);
+    Vector3 U;
+    cross(U, R, V);
+    normalize(U);
+    float columnStep = camera.zoom / static_cast<float>(w - 1);
+    Vector3 d = V + ((x - (w - 1) * 0.5f) * columnStep) * R + ((y - (h - 1) * 0.5f) * columnStep / 0.9f) * U;
+    return normalize(d);
+}
+
+// A unit vector across `d`.
+Vector3 across(const Vector3& d) {
+    Vector3 side;
+    cross(side, d, Vector3{0.0f, 1.0f, 0.0f});
+    return normalize(side);
+}
+
+TEST_F(PacketTracerTest, CullingKeepsEveryByte) {
+    // Views chosen to stress the culling's bounds, each traced by the
+    // reference and by every packet tracer with culling on and off: the
+    // same bytes, and culling skips sphere tests on them.
+    motion.angle = angleAfter(700);
+    fillWaveform(block, SWEEP, 700);
+    animateScene(block);
+    const Scene animated = scene;
+    const Light light = motion.light;
+    struct View {
+        const char* what;
+        Camera camera;
+        int32_t width, height, threads;
+        Scene scene;
+    };
+    std::vector<View> views;
+    auto add = [&](const char* what, Vector3 eye, Vector3 target, int32_t w, int32_t h) {
+        views.push_back({what, {eye, target, 2.5f, 3.1415927f}, w, h, 1, scene});
+    };
+    const Vector3 eye = {150.0f, 50.0f, 40.0f};
+    // Spheres at every edge of the screen: the view swept across them
+    for (int32_t i = 0; i < 24; i++) {
+        float a = 0.15f * static_cast<float>(i);
+        add("sphere at the edge", eye,
+            {150.0f - 200.0f * std::cos(a), 50.0f - 60.0f * std::sin(2.0f * a), 40.0f - 200.0f * std::sin(a)}, 64, 36);
+    }
+    // Grazing rays: a sphere placed so that one pixel's ray, or its
+    // reflection off the floor, just touches it (pixels low in the view,
+    // whose rays meet the floor)
+    const float pixels[][2] = {{0.0f, 35.0f}, {63.0f, 35.0f}, {20.0f, 30.0f}, {41.0f, 34.0f}, {9.0f, 28.0f}};
+    for (const auto& pixel : pixels) {
+        Camera camera = {eye, animated.spheres[0].center, 2.5f, 3.1415927f};
+        Vector3 d = pixelDirection(camera, 64, 36, pixel[0], pixel[1]);
+        // Beside the ray or above it, where it is the only ray of its
+        // packet to touch; just inside and just outside
+        Vector3 sides[2] = {across(d), Vector3{}};
+        cross(sides[1], d, sides[0]);
+        for (int32_t mirrored = 0; mirrored < 2; mirrored++) {
+            for (const Vector3& side : sides) {
+                for (float scale : {0.9999f, 1.0001f}) {
+                    scene = animated;
+                    SphereData& sphere = scene.spheres[2];
+                    float distance = mirrored ? (eye.y + scene.floor.offset) / -d.y + 40.0f : 90.0f;
+                    sphere.center = eye + distance * d + (sphere.radius * scale) * side;
+                    if (mirrored) {
+                        sphere.center.y = -2.0f * scene.floor.offset - sphere.center.y;
+                    }
+                    add(mirrored ? "grazing reflection" : "grazing ray", camera.eye, camera.target, 64, 36);
+                }
+            }
+        }
+    }
+    // Spheres touching each other, and the camera near a sphere, just
+    // outside it and inside it, looking at it, along it and away
+    scene = animated;
+    SphereData* spheres = scene.spheres;
+    spheres[1].center = spheres[0].center + (spheres[0].radius + spheres[1].radius) * Vector3{0.6f, 0.0f, 0.8f};
+    spheres[2].center = spheres[1].center + (spheres[1].radius + spheres[2].radius) * Vector3{0.0f, 1.0f, 0.0f};
+    add("spheres touching", eye, spheres[1].center, 64, 36);
+    const float nearness[] = {1.001f, 1.05f, 0.5f};
+    for (float scale : nearness) {
+        Vector3 out = {0.0f, 0.6f, 0.8f};
+        Vector3 near = spheres[0].center + (spheres[0].radius * scale) * out;
+        add("camera near a sphere", near, spheres[0].center, 64, 36);
+        add("camera near a sphere", near, near + Vector3{1.0f, 0.0f, 0.0f}, 64, 36);
+        add("camera near a sphere", near, near + out, 64, 36);
+    }
+    // Long runs of the row sums, and bands on two threads
+    scene = animated;
+    add("long rows", eye, animated.spheres[0].center, 8192, 2);
+    add("long rows", {-40.0f, 30.0f, 170.0f}, animated.spheres[3].center, 5000, 3);
+    add("two threads", eye, animated.spheres[0].center, 200, 120);
+    views.back().threads = 2;
+
+    SphereTestCounts skipped = {};
+    for (const View& view : views) {
+        scene = view.scene;
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            for (int32_t cull = 0; cull < (kind == TRACER_REFERENCE ? 1 : 2); cull++) {
+                packetCulling = cull == 1;
+                startTracerPool(view.threads);
+                std::vector<uint8_t> bytes(static_cast<size_t>(view.width) * view.height * 4, 0x77);
+                FrameImage image = {bytes.data(), view.width, view.height, view.width * 4};
+                selectTracer(kind);
+                takeSphereTestCounts();
+                traceImage(&image, &view.camera, &light);
+                SphereTestCounts counts = takeSphereTestCounts();
+                stopTracerPool();
+                if (kind == TRACER_REFERENCE) {
+                    reference = bytes;
+                    continue;
+                }
+                ASSERT_TRUE(bytes == reference) << tracerNames[kind] << ", culling " << cull << ", " << view.what;
+                for (int32_t ray = 0; ray < RAY_KIND_COUNT && cull == 1; ray++) {
+                    skipped.skipped[ray] += counts.skipped[ray];
+                }
+            }
+        }
+    }
+    packetCulling = true;
+    EXPECT_GT(skipped.skipped[RAY_PRIMARY], 0u);
+    EXPECT_GT(skipped.skipped[RAY_REFLECTED], 0u);
+}
+
 TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
     // A 64-bit native build on a processor with AVX-512F offers the 16-lane
     // tracer, chooses it as the fastest, and traces the reference's bytes
@@ -247,7 +378,7 @@ TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
     const int32_t sizes[][2] = {{24, 9}, {8, 3}, {520, 6}, {1, 40}};
     for (const auto& size : sizes) {
         motion.angle = angleAfter(2000 + size[0]);
-        fillWaveform(&module, RANDOM_BYTES, static_cast<uint32_t>(size[1]));
+        fillWaveform(block, RANDOM_BYTES, static_cast<uint32_t>(size[1]));
         SceneMotion motionBefore = motion;
         std::vector<uint8_t> images[2];
         const TracerKind compared[2] = {TRACER_REFERENCE, TRACER_AVX512};
@@ -256,7 +387,7 @@ TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
             images[i].assign(static_cast<size_t>(size[0]) * size[1] * 4 + 64, 0x3C);
             FrameImage image = {images[i].data(), size[0], size[1], size[0] * 4};
             selectTracer(compared[i]);
-            composeFrameAt(&image, &module);
+            composeFrameAt(&image, block, channels);
         }
         EXPECT_TRUE(images[0] == images[1]) << size[0] << " x " << size[1];
     }
@@ -273,8 +404,8 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
         buildScene(&textureStore);
         std::vector<uint8_t> frame(FRAME_BYTES, 0);
         for (uint32_t f = 0; f < 3; f++) {
-            fillWaveform(&module, SQUARE, f);
-            composeFrame(frame.data(), &module);
+            fillWaveform(block, SQUARE, f);
+            composeFrame(frame.data(), block, channels);
         }
         EXPECT_EQ(fnv1a(frame.data(), frame.size()), FRAME_HASH) << tracerNames[kind];
 
@@ -283,8 +414,8 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
         std::vector<uint8_t> bytes(400 * 225 * 4, 0);
         FrameImage image = {bytes.data(), 400, 225, 1600};
         for (uint32_t f = 0; f < 3; f++) {
-            fillWaveform(&module, SQUARE, f);
-            composeFrameAt(&image, &module);
+            fillWaveform(block, SQUARE, f);
+            composeFrameAt(&image, block, channels);
         }
         EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), IMAGE_HASH) << tracerNames[kind];
     }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
-#include "player/file_bytes.h"
+#include "audio/file_bytes.h"
 #include "player/run_log.h"
 
 namespace {

@@ -128,6 +128,34 @@ for n in 0001 0002; do
     cmp -s sized1/frame_$n.raw sized3/frame_$n.raw || fail "frame $n differs between 1 and 3 threads"
 done
 
+# ---- Scenes and tracers: the list, a built-in scene and a scene file, a bad
+# file refused with its place before anything is written, and the reference
+# tracer's bytes from every other for classic and for a scene of tubes and glass
+"$renderer" --list-scenes >scenes.txt 2>err.txt || fail "--list-scenes failed: $(cat err.txt)"
+[ "$(head -c 8 scenes.txt)" = "classic " ] || fail "--list-scenes does not start with classic: $(head -1 scenes.txt)"
+[ "$(wc -l <scenes.txt)" -ge 7 ] || fail "--list-scenes lists fewer than 7 scenes"
+printf 'name = "bad"\n[camera]\neye = [0, 1, 2]\ntarget = [0, 0, 0]\nzoom = -1\n' >bad.toml
+run 1 badscene --scene bad.toml
+[ "$status" -eq 2 ] || fail "a bad scene file exited with $status"
+grep -qF "bad.toml:5: zoom must lie between" err.txt || fail "no FILE:LINE for the bad scene: $(cat err.txt)"
+[ -e badscene ] && fail "a bad scene file still made the output folder"
+run 1 noscene --scene no-such-scene
+[ "$status" -eq 2 ] || fail "an unknown scene exited with $status"
+for scene in classic spectrum glass; do
+    for tracer in reference sse2 avx2 avx512; do
+        run 2 "$scene-$tracer" --scene "$scene" --tracer "$tracer" --raw
+        if [ "$status" -eq 2 ] && grep -qF "has no tracer" err.txt; then
+            continue # not on this processor
+        fi
+        [ "$status" -eq 0 ] || fail "--scene $scene --tracer $tracer exited with $status: $(cat err.txt)"
+        cmp -s "$scene-reference/frame_0002.raw" "$scene-$tracer/frame_0002.raw" ||
+            fail "$scene: --tracer $tracer differs from the reference"
+    done
+done
+run 2 default --raw
+cmp -s classic-reference/frame_0002.raw default/frame_0002.raw || fail "--scene classic is not the default picture"
+cmp -s classic-reference/frame_0002.raw spectrum-reference/frame_0002.raw && fail "spectrum looks like classic"
+
 # ---- Output that cannot be written whole: a failure, never a truncated file
 # Standard output on a full device
 "$renderer" 2 tofull >/dev/full 2>err.txt
@@ -151,7 +179,7 @@ grep -qF "cannot write 'limited/frame_0001.raw': File too large" err.txt ||
     fail "no message about the raw frame: $(cat err.txt)"
 [ -e limited/frame_0001.raw ] && fail "a truncated frame_0001.raw was left ($(file_size limited/frame_0001.raw) bytes)"
 [ -e limited.bin ] && fail "the copy of the blocks was left after a failed run"
-leftovers=$(find . -name '*.tmp*' | head -3)
+leftovers=$(find . -name '*.part' | head -3)
 [ -z "$leftovers" ] || fail "temporary files were left: $leftovers"
 cmp -s limited/frame_0001.png images/frame_0001.png || fail "the PNG written before the failure is not complete"
 [ -e limited/frame_0002.png ] && fail "frames went on after a failed write"

@@ -14,7 +14,7 @@ namespace {
 constexpr double PI = 3.14159265358979323846;
 
 TextureStore sceneStore; // a store of our own, to see that buildScene uses its argument
-winampVisModule module;  // the player's record; only the waveform is read
+WaveformBlock block;     // the frame's waveform; only its first byte moves the scene
 
 void expectVector(const Vector3& actual, Vec expected, double tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
@@ -76,8 +76,8 @@ void expectPose(double a, double tolerance) {
 }
 
 void animateWithByte(uint8_t byte) {
-    module.waveformData[0][0] = byte;
-    animateScene(&module);
+    block[0][0] = byte;
+    animateScene(block);
 }
 
 } // namespace
@@ -202,9 +202,9 @@ TEST(Motion, PositionsFollowTheAngle) {
 
 TEST(Motion, CentreRadiusFollowsFirstByteOfChannelZero) {
     // Other bytes must not matter: fill them with something else.
-    for (int channel = 0; channel < VIS_CHANNEL_SLOTS; ++channel) {
-        for (int i = 0; i < VIS_SAMPLES_PER_CHANNEL; ++i) {
-            module.waveformData[channel][i] = 200;
+    for (int channel = 0; channel < BLOCK_CHANNELS; ++channel) {
+        for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+            block[channel][i] = 200;
         }
     }
     struct Case {

@@ -97,22 +97,23 @@ class ScopeTest : public ::testing::Test {
     void SetUp() override {
         frame.assign(256000, 0);
         fillBackground(frame.data());
-        std::memset(&module, 0, sizeof(module));
-        module.nCh = 2;
+        std::memset(block, 0, sizeof(block));
+        channels = 2;
     }
 
-    void fillChannel(int32_t channel, uint8_t value) { std::memset(module.waveformData[channel], value, 576); }
+    void fillChannel(int32_t channel, uint8_t value) { std::memset(block[channel], value, 576); }
 
     std::vector<uint8_t> frame;
-    winampVisModule module;
+    WaveformBlock block;
+    int32_t channels;
 };
 
 // ---- Level lines and the sample-to-row rule
 
 TEST_F(ScopeTest, SilentChannelDrawsLevelLineInRow64) {
-    module.nCh = 1;
+    channels = 1;
     fillChannel(0, 0x00);
-    drawScope(frame.data(), &module);
+    drawScope(frame.data(), block, channels);
     PointSet expected;
     addRun(expected, 64, 2, 312);
     ASSERT_EQ(expected.size(), 311u);
@@ -120,16 +121,16 @@ TEST_F(ScopeTest, SilentChannelDrawsLevelLineInRow64) {
 }
 
 TEST_F(ScopeTest, ExtremeSamplesDrawInRows0And127) {
-    module.nCh = 1;
+    channels = 1;
     fillChannel(0, 0x80); // -128
-    drawScope(frame.data(), &module);
+    drawScope(frame.data(), block, channels);
     PointSet top;
     addRun(top, 0, 2, 312);
     expectExactly(frame.data(), top);
 
     fillBackground(frame.data());
     fillChannel(0, 0x7F); // +127
-    drawScope(frame.data(), &module);
+    drawScope(frame.data(), block, channels);
     PointSet bottom;
     addRun(bottom, 127, 2, 312);
     expectExactly(frame.data(), bottom);
@@ -143,9 +144,9 @@ TEST_F(ScopeTest, SampleRowsRoundDown) {
     } cases[] = {{0x01, 64}, {0xFF, 63}, {0x03, 65}, {0xFD, 62}, {0x81, 0}, {0x7E, 127}, {0x40, 96}, {0xC0, 32}};
     for (const auto& c : cases) {
         fillBackground(frame.data());
-        module.nCh = 1;
+        channels = 1;
         fillChannel(0, c.byte);
-        drawScope(frame.data(), &module);
+        drawScope(frame.data(), block, channels);
         PointSet expected;
         addRun(expected, c.row, 2, 312);
         SCOPED_TRACE(testing::Message() << "byte 0x" << std::hex << int(c.byte));
@@ -156,10 +157,10 @@ TEST_F(ScopeTest, SampleRowsRoundDown) {
 TEST_F(ScopeTest, SampleIGoesToColumn2iPlus2) {
     // Sample 40 alone at the top, all others in row 64: the last mark of the
     // rising segment 40 is (82, 0); the falling segment 41 ends at (84, 64).
-    module.nCh = 1;
+    channels = 1;
     fillChannel(0, 0x00);
-    module.waveformData[0][40] = 0x80;
-    drawScope(frame.data(), &module);
+    block[0][40] = 0x80;
+    drawScope(frame.data(), block, channels);
     EXPECT_TRUE(isMark(frame.data(), 82, 0));
     EXPECT_FALSE(isMark(frame.data(), 80, 0));
     EXPECT_FALSE(isMark(frame.data(), 84, 0));
@@ -198,10 +199,10 @@ TEST_F(ScopeTest, SegmentTable) {
     for (const SegmentCase& c : cases) {
         SCOPED_TRACE(c.name);
         fillBackground(frame.data());
-        module.nCh = 1;
+        channels = 1;
         fillChannel(0, c.next);
-        module.waveformData[0][0] = 0x00;
-        drawScope(frame.data(), &module);
+        block[0][0] = 0x00;
+        drawScope(frame.data(), block, channels);
         PointSet expected(c.segment.begin(), c.segment.end());
         expected.insert(Point(2, 64));
         addRun(expected, c.nextRow, 5, 312);
@@ -212,10 +213,10 @@ TEST_F(ScopeTest, SegmentTable) {
 TEST_F(ScopeTest, FullHeightJumpDown) {
     // Row 0 to row 127 between samples 0 and 1: rows 1..63 in column 3
     // (63 = 127 >> 1), rows 64..127 in column 4, then a level line.
-    module.nCh = 1;
+    channels = 1;
     fillChannel(0, 0x7F);
-    module.waveformData[0][0] = 0x80;
-    drawScope(frame.data(), &module);
+    block[0][0] = 0x80;
+    drawScope(frame.data(), block, channels);
     PointSet expected;
     expected.insert(Point(2, 0));
     for (int32_t y = 1; y <= 63; y++) {
@@ -231,10 +232,10 @@ TEST_F(ScopeTest, FullHeightJumpDown) {
 TEST_F(ScopeTest, FullHeightJumpUpInLastSegment) {
     // Row 127 to row 0 between samples 154 and 155 (segment 155, x = 310):
     // rows 126..64 in column 311 (63 = 127 >> 1), rows 63..0 in column 312.
-    module.nCh = 1;
+    channels = 1;
     fillChannel(0, 0x7F);
-    module.waveformData[0][155] = 0x80;
-    drawScope(frame.data(), &module);
+    block[0][155] = 0x80;
+    drawScope(frame.data(), block, channels);
     PointSet expected;
     addRun(expected, 127, 2, 310);
     for (int32_t y = 126; y >= 64; y--) {
@@ -256,41 +257,40 @@ TEST_F(ScopeTest, ChannelCountSelectsChannels) {
     PointSet both = channel0;
     addRun(both, 0, 2, 312);
 
-    module.nCh = 1;
-    drawScope(frame.data(), &module);
+    channels = 1;
+    drawScope(frame.data(), block, channels);
     expectExactly(frame.data(), channel0);
 
     fillBackground(frame.data());
-    module.nCh = 2;
-    drawScope(frame.data(), &module);
+    channels = 2;
+    drawScope(frame.data(), block, channels);
     expectExactly(frame.data(), both);
 
     for (int32_t count : {0, -1, -2147483647 - 1}) {
         SCOPED_TRACE(count);
         fillBackground(frame.data());
-        module.nCh = count;
-        drawScope(frame.data(), &module);
+        channels = count;
+        drawScope(frame.data(), block, channels);
         expectExactly(frame.data(), PointSet());
     }
 }
 
 TEST_F(ScopeTest, CountAboveTwoDrawsOnlyTheTwoChannelsHeld) {
-    // On the heap so that a read past the record's end is caught by the
+    // On the heap so that a read past the block's end is caught by the
     // address sanitizer.
-    winampVisModule* heapModule = new winampVisModule();
-    std::memset(heapModule->waveformData[0], 0x00, 576);
-    std::memset(heapModule->waveformData[1], 0x80, 576);
+    uint8_t(*heapBlock)[BLOCK_SAMPLES] = new uint8_t[BLOCK_CHANNELS][BLOCK_SAMPLES];
+    std::memset(heapBlock[0], 0x00, 576);
+    std::memset(heapBlock[1], 0x80, 576);
     PointSet both;
     addRun(both, 64, 2, 312);
     addRun(both, 0, 2, 312);
     for (int32_t count : {3, 4, 576, 2147483647}) {
         SCOPED_TRACE(count);
         fillBackground(frame.data());
-        heapModule->nCh = count;
-        drawScope(frame.data(), heapModule);
+        drawScope(frame.data(), heapBlock, count);
         expectExactly(frame.data(), both);
     }
-    delete heapModule;
+    delete[] heapBlock;
 }
 
 // ---- What the trace leaves alone
@@ -298,31 +298,31 @@ TEST_F(ScopeTest, CountAboveTwoDrawsOnlyTheTwoChannelsHeld) {
 TEST_F(ScopeTest, SamplesFrom156OnAreNeverRead) {
     fillChannel(0, 0x10);
     fillChannel(1, 0xE0);
-    drawScope(frame.data(), &module);
+    drawScope(frame.data(), block, channels);
     std::vector<uint8_t> first = frame;
 
     std::mt19937 random(156);
     for (int32_t c = 0; c < 2; c++) {
         for (int32_t i = 156; i < 576; i++) {
-            module.waveformData[c][i] = static_cast<uint8_t>(random());
+            block[c][i] = static_cast<uint8_t>(random());
         }
     }
     fillBackground(frame.data());
-    drawScope(frame.data(), &module);
+    drawScope(frame.data(), block, channels);
     EXPECT_TRUE(frame == first);
 }
 
-TEST_F(ScopeTest, ModuleRecordIsNotChanged) {
+TEST_F(ScopeTest, BlockIsNotChanged) {
     std::mt19937 random(7);
     for (int32_t c = 0; c < 2; c++) {
         for (int32_t i = 0; i < 576; i++) {
-            module.waveformData[c][i] = static_cast<uint8_t>(random());
+            block[c][i] = static_cast<uint8_t>(random());
         }
     }
-    winampVisModule before;
-    std::memcpy(&before, &module, sizeof(module));
-    drawScope(frame.data(), &module);
-    EXPECT_EQ(std::memcmp(&before, &module, sizeof(module)), 0);
+    WaveformBlock before;
+    std::memcpy(before, block, sizeof(block));
+    drawScope(frame.data(), block, channels);
+    EXPECT_EQ(std::memcmp(before, block, sizeof(block)), 0);
 }
 
 // ---- Seeded properties over random waveforms
@@ -350,14 +350,14 @@ TEST_F(ScopeTest, RandomWaveformsStayInTheBandAndConnect) {
                 } else {
                     level = (level + static_cast<int32_t>(random() % 9) - 4 + 256) % 256;
                 }
-                module.waveformData[c][i] = static_cast<uint8_t>(level);
+                block[c][i] = static_cast<uint8_t>(level);
             }
         }
         for (int32_t c = 0; c < 2; c++) {
             SCOPED_TRACE(testing::Message() << "round " << round << ", channel " << c);
             fillBackground(frame.data());
-            module.nCh = c + 1;
-            drawScope(frame.data(), &module);
+            channels = c + 1;
+            drawScope(frame.data(), block, channels);
             PointSet all = marksOf(frame.data());
 
             // Everything else keeps the background, all marks inside the band
@@ -378,7 +378,7 @@ TEST_F(ScopeTest, RandomWaveformsStayInTheBandAndConnect) {
 
             // Each sample lies at (2i + 2, row); each segment covers the rows
             // between its ends; the mark count is 1 + sum of max(2, |d|).
-            std::vector<int32_t> rows = rowsOf(module.waveformData[0]);
+            std::vector<int32_t> rows = rowsOf(block[0]);
             size_t expectedCount = 1;
             ASSERT_TRUE(isMark(frame.data(), 2, rows[0]));
             for (int32_t i = 1; i < 156; i++) {

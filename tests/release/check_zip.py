@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the Windows zip of a release: exactly the expected members, the
-32-bit plug-in and host at the top and the 64-bit pair under 64-bit/, each a
+"""Checks the Windows zip of a release: exactly the expected members,
+raysphere.exe (64-bit), the 32-bit plug-in and host at the top and the
+64-bit pair under 64-bit/, each a
 PE file for its machine with the version resource of the release, the
 plug-in's one export and system imports, and the texts with Windows line
 endings.
@@ -21,6 +22,7 @@ from check_dll import CheckFailed, require  # noqa: E402
 
 # Member: machine for programs and libraries, None for texts.
 MEMBERS = {
+    "raysphere.exe": "x86-64",
     "vis_raysphere.dll": "i386",
     "vis_player.exe": "i386",
     "64-bit/vis_raysphere.dll": "x86-64",
@@ -30,7 +32,7 @@ MEMBERS = {
     "NOTICES.txt": None,
 }
 IMAGE_FILE_DLL = 0x2000
-README_TOPICS = ("Plugins", "vis_player.exe", "wine", "64-bit", "--desktop")
+README_TOPICS = ("raysphere.exe", "--capture", "Plugins", "vis_player.exe", "wine", "64-bit", "--desktop")
 
 
 def check_text(name, data, version):
@@ -70,7 +72,9 @@ def check_program(name, data, machine, version, objdump):
         check_dll.check_links(linked)
     else:
         require(linked["export_count"] == 0, "%s exports %d names" % (name, linked["export_count"]))
-        foreign = [n for n in linked["imports"] if n.lower() not in check_dll.SYSTEM_LIBRARIES | {"winmm.dll", "advapi32.dll"}]
+        # The programs also use COM (the audio devices) and the shell's tags.
+        programs = {"winmm.dll", "advapi32.dll", "ole32.dll", "shell32.dll"}
+        foreign = [n for n in linked["imports"] if n.lower() not in check_dll.SYSTEM_LIBRARIES | programs]
         require(not foreign, "%s imports libraries Windows does not ship: %s" % (name, ", ".join(foreign)))
     return "%-26s %-6s %8d bytes, version %s, exports %s, imports %s" % (
         name, machine, len(data), found["file"], ", ".join(linked["exports"]) or "none", ", ".join(linked["imports"]))

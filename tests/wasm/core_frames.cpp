@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/compose.h"
+#include "compose/compose.h"
 #include "raytracer/sampling.h"
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
@@ -21,54 +21,54 @@
 #include "tests/wasm/math_calls.h"
 #include "audio/demo_tune.h"
 
-typedef void (*WaveformRoutine)(int32_t frame, winampVisModule* module);
+typedef void (*WaveformRoutine)(int32_t frame, WaveformBlock block);
 
 // A signed sample as the player's byte.
 static uint8_t sampleByte(int32_t value) {
     return static_cast<uint8_t>(static_cast<int8_t>(value));
 }
 
-static void silence(int32_t, winampVisModule* module) {
-    std::memset(module->waveformData, 0, sizeof(module->waveformData));
+static void silence(int32_t, WaveformBlock block) {
+    std::memset(block, 0, sizeof(WaveformBlock));
 }
 
 // Noise from a hash of the frame, channel and sample.
-static void noise(int32_t frame, winampVisModule* module) {
-    for (int32_t ch = 0; ch < VIS_CHANNEL_SLOTS; ch++) {
-        for (int32_t i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+static void noise(int32_t frame, WaveformBlock block) {
+    for (int32_t ch = 0; ch < BLOCK_CHANNELS; ch++) {
+        for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
             uint32_t h = static_cast<uint32_t>(frame) * 2654435761u ^ static_cast<uint32_t>(ch * 1000003 + i);
             h ^= h >> 15;
             h *= 2246822519u;
             h ^= h >> 13;
-            module->waveformData[ch][i] = static_cast<uint8_t>(h >> 24);
+            block[ch][i] = static_cast<uint8_t>(h >> 24);
         }
     }
 }
 
 // A triangle wave whose period sweeps from 8 to 207 samples, frame by frame.
-static void sweep(int32_t frame, winampVisModule* module) {
+static void sweep(int32_t frame, WaveformBlock block) {
     int32_t period = 8 + frame % 200;
-    for (int32_t ch = 0; ch < VIS_CHANNEL_SLOTS; ch++) {
-        for (int32_t i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+    for (int32_t ch = 0; ch < BLOCK_CHANNELS; ch++) {
+        for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
             int32_t phase = (i + ch * period / 4) % period;
             int32_t rise = phase < period / 2 ? phase : period - phase;
-            module->waveformData[ch][i] = sampleByte(rise * 255 / period - 64);
+            block[ch][i] = sampleByte(rise * 255 / period - 64);
         }
     }
 }
 
 // A square wave of 64 samples moving along, the channels opposite.
-static void square(int32_t frame, winampVisModule* module) {
-    for (int32_t ch = 0; ch < VIS_CHANNEL_SLOTS; ch++) {
-        for (int32_t i = 0; i < VIS_SAMPLES_PER_CHANNEL; i++) {
+static void square(int32_t frame, WaveformBlock block) {
+    for (int32_t ch = 0; ch < BLOCK_CHANNELS; ch++) {
+        for (int32_t i = 0; i < BLOCK_SAMPLES; i++) {
             bool high = ((i + frame * 3) / 32) % 2 == ch;
-            module->waveformData[ch][i] = sampleByte(high ? 100 : -100);
+            block[ch][i] = sampleByte(high ? 100 : -100);
         }
     }
 }
 
-static void demo(int32_t frame, winampVisModule* module) {
-    demoTuneWaveform(static_cast<uint32_t>(frame - 1) * DEMO_FRAME_SAMPLES, module->waveformData);
+static void demo(int32_t frame, WaveformBlock block) {
+    demoTuneWaveform(static_cast<uint32_t>(frame - 1) * DEMO_FRAME_SAMPLES, block);
 }
 
 static const char* const waveformNames[] = {"silence", "noise", "sweep", "square", "demo"};
@@ -87,10 +87,10 @@ static int usage(const char* problem) {
 // The first frame whose angle is below the one before.
 static int32_t firstWrapFrame() {
     SceneMotion saved = motion;
-    winampVisModule module = {};
+    WaveformBlock block = {};
     int32_t frame = 1;
     for (float last = motion.angle;; frame++) {
-        animateScene(&module);
+        animateScene(block);
         if (motion.angle < last) {
             break;
         }
@@ -206,9 +206,11 @@ int main(int argc, char** argv) {
     selectTracer(tracer);
 
     // What the plug-in's Init does, then every frame up to the last chosen
-    setSampleGrid();
-    buildScene(&textureStore);
-    static uint8_t plugInFrame[FRAME_BYTES];
+    startCore();
+    if (width == 0) {
+        width = FRAME_WIDTH;
+        height = FRAME_HEIGHT;
+    }
     std::vector<uint8_t> imageBytes(static_cast<size_t>(width) * height * 4);
     FrameImage image = {imageBytes.data(), width, height, width * 4};
     FILE* out = std::fopen(outPath, "wb");
@@ -216,26 +218,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "core_frames: cannot write %s\n", outPath);
         return 1;
     }
-    static winampVisModule module = {};
-    module.nCh = 2;
+    static WaveformBlock block = {};
     bool written = true;
     size_t next = 0;
     for (int32_t f = 1; f <= frames.back(); f++) {
-        waveform(f, &module);
+        waveform(f, block);
         if (f != frames[next]) {
-            animateScene(&module);
+            animateScene(block);
             continue;
         }
         next++;
         mathCalls.active = true;
         mathCalls.calls = mathCalls.differing = 0;
-        if (width == 0) {
-            composeFrame(plugInFrame, &module);
-            written = written && std::fwrite(plugInFrame, 1, FRAME_BYTES, out) == FRAME_BYTES;
-        } else {
-            composeFrameAt(&image, &module);
-            written = written && std::fwrite(imageBytes.data(), 1, imageBytes.size(), out) == imageBytes.size();
-        }
+        composeImage(&image, block, 2);
+        written = written && std::fwrite(imageBytes.data(), 1, imageBytes.size(), out) == imageBytes.size();
         mathCalls.active = false;
         std::printf("frame %d calls %d differing %d\n", static_cast<int>(f), static_cast<int>(mathCalls.calls),
                     static_cast<int>(mathCalls.differing));

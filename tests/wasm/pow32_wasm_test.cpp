@@ -1,42 +1,13 @@
 // x^32 in the WebAssembly build's packets against its own C library's
-// powf(x, 32) (musl's), over every float in (0, 2]: every value a specular
-// cosine can take. Both instantiations the build has are held to it: the
-// WebAssembly SIMD one and SSE2's through emscripten's headers.
-#include <cmath>
-#include <cstdint>
+// powf(x, 32) (musl's) on the floats in (0, 2]: every value a specular cosine
+// can take. By default a sample and every input near a rounding boundary;
+// every float with RAYSPHERE_FULL_TESTS=1 in node's environment. Both
+// instantiations the build has are held to it: the WebAssembly SIMD one and
+// SSE2's through emscripten's headers.
 #include <cstdio>
-#include <cstring>
 
 #include "raytracer/packet_tracer.h"
-#include "raytracer/pow32.h"
-
-typedef void (*Pow32Routine)(const float* x, float* out);
-
-// How many of the floats from the smallest subnormal up to 2 the routine
-// rounds otherwise than powf, and the first of them.
-static int64_t countDifferences(Pow32Routine routine, float* firstDifferent) {
-    uint32_t last;
-    float two = 2.0f;
-    std::memcpy(&last, &two, sizeof(last));
-    int64_t differences = 0;
-    float x[4];
-    float out[4];
-    for (uint32_t bits = 1; bits <= last; bits += 4) {
-        for (uint32_t lane = 0; lane < 4; lane++) {
-            uint32_t laneBits = bits + lane <= last ? bits + lane : last;
-            std::memcpy(&x[lane], &laneBits, sizeof(float));
-        }
-        routine(x, out);
-        for (int32_t lane = 0; lane < 4; lane++) {
-            float expected = std::pow(x[lane], 32.0f);
-            if (std::memcmp(&expected, &out[lane], sizeof(float)) != 0) {
-                *firstDifferent = differences == 0 ? x[lane] : *firstDifferent;
-                differences++;
-            }
-        }
-    }
-    return differences;
-}
+#include "tests/native/pow32_inputs.h"
 
 int main() {
     struct {
@@ -44,7 +15,21 @@ int main() {
         Pow32Routine routine;
         bool available;
     } routines[] = {{"wasm128", pow32Wasm128, wasm128Available()}, {"sse2", pow32Sse2, sse2Available()}};
+    bool every = pow32FullRunAsked() != 0;
+    Pow32Inputs inputs = {{}, 0, 0};
     int failures = 0;
+    if (every) {
+        std::printf("every float in (0, 2]\n");
+    } else {
+        inputs = pow32DefaultInputs();
+        std::printf("%u sampled, %u within 2^-36 of a middle, %u at the margin's edge\n", POW32_SAMPLE_INPUTS,
+                    inputs.nearMiddle, inputs.atEdge);
+        if (inputs.nearMiddle != POW32_NEAR_MIDDLE_COUNT || inputs.atEdge != POW32_AT_EDGE_COUNT) {
+            std::printf("FAILED: not the %u and %u inputs near a middle every build finds\n", POW32_NEAR_MIDDLE_COUNT,
+                        POW32_AT_EDGE_COUNT);
+            failures++;
+        }
+    }
     for (const auto& r : routines) {
         if (!r.available) {
             std::printf("FAILED: the %s instantiation is missing from this build\n", r.name);
@@ -52,8 +37,8 @@ int main() {
             continue;
         }
         float first = 0.0f;
-        int64_t differences = countDifferences(r.routine, &first);
-        std::printf("%s: %lld of the floats in (0, 2] differ from powf", r.name, static_cast<long long>(differences));
+        int64_t differences = pow32Differences(r.routine, 4, every, inputs.bits, &first);
+        std::printf("%s: %lld of the inputs differ from powf", r.name, static_cast<long long>(differences));
         if (differences != 0) {
             std::printf(", the first at %.9g", static_cast<double>(first));
             failures++;

@@ -73,14 +73,14 @@ TEST_F(AboutDialog, ConfigReadsTheHandlesAtTheTimeOfTheCall) {
 TEST_F(AboutDialog, ConfigWhileRunningChangesNoDisplayOrTitleState) {
     FakeDisplay world;
     world.adopt();
-    titleRequested = 1;
-    titleFrameCount = 4;
+    songTitleRequest.requested = 1;
+    songTitleRequest.frameCount = 4;
     DisplayState before = display;
     winampVisModule module = playerModule();
     Config(&module);
     EXPECT_EQ(0, memcmp(&before, &display, sizeof(display)));
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(4, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(4, songTitleRequest.frameCount);
     EXPECT_EQ(1u, fake.log.size());
 }
 

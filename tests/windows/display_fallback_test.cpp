@@ -86,7 +86,7 @@ class ScaledMode : public PluginTest {
 };
 
 TEST_F(ScaledMode, TakesTheSmallest32BitModeThatHoldsTwiceTheFrameAndBlackensTheChain) {
-    EXPECT_EQ(0, setUpDisplay(&module));
+    EXPECT_EQ(0, setUpDisplay(&module, displayWindowProc));
     std::vector<std::string> expected = {
         SET_320_X_200,    ENUM_MODES,       "directDraw.SetDisplayMode(640, 480, 32)", CREATE_CHAIN, ATTACHED,
         CREATE_OFFSCREEN, CREATE_OFFSCREEN,
@@ -109,7 +109,7 @@ TEST_F(ScaledMode, TakesTheSmallest32BitModeThatHoldsTwiceTheFrameAndBlackensThe
 }
 
 TEST_F(ScaledMode, FrameIsScaledByTwoAndCentredBetweenBlackBars) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     composePattern();
     size_t first = fake.log.size();
     presentFrame();
@@ -167,7 +167,7 @@ TEST_P(ScaledModeChoice, SetsTheSmallestAcceptedModeAndCentresTheScaledFrame) {
     world.directDraw.displayModeScript.repeat(E_NOTIMPL, 1 + choice.refusedCandidates, DD_OK);
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     std::vector<std::string> modes = callsStartingWith("directDraw.SetDisplayMode");
     ASSERT_EQ(2 + choice.refusedCandidates, modes.size());
     EXPECT_EQ(std::string("directDraw.SetDisplayMode(") + choice.setMode + ", 32)", modes.back());
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(ScaledMode, ScaledModeChoice, ::testing::ValuesIn(MODE_
                          [](const ::testing::TestParamInfo<ModeChoice>& info) { return info.param.name; });
 
 TEST_F(ScaledMode, LostBackBufferIsRestoredAndMadeBlackAgainWithoutAFlip) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     composePattern();
     presentFrame();
     world.back.lockScript.queued = {DDERR_SURFACELOST};
@@ -206,7 +206,7 @@ TEST_F(ScaledMode, LostBackBufferIsRestoredAndMadeBlackAgainWithoutAFlip) {
 }
 
 TEST_F(ScaledMode, LostFlipIsRestoredAndCleared) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     world.primary.flipScript.queued = {DDERR_SURFACELOST};
     world.primary.flipScript.next = 0;
     size_t first = fake.log.size();
@@ -216,7 +216,7 @@ TEST_F(ScaledMode, LostFlipIsRestoredAndCleared) {
 }
 
 TEST_F(ScaledMode, FailedRestoreLeavesTheChainAlone) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     world.render.restoreScript.otherwise = DDERR_OUTOFMEMORY;
     size_t first = fake.log.size();
     EXPECT_EQ(DDERR_OUTOFMEMORY, restoreSurfaces());
@@ -225,7 +225,7 @@ TEST_F(ScaledMode, FailedRestoreLeavesTheChainAlone) {
 }
 
 TEST_F(ScaledMode, BusyBackBufferStillFlipsAndOtherRefusalsCostTheFlip) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     world.back.lockScript.queued = {DDERR_WASSTILLDRAWING, DDERR_GENERIC};
     world.back.lockScript.next = 0;
     size_t first = fake.log.size();
@@ -239,7 +239,7 @@ TEST_F(ScaledMode, BusyBackBufferStillFlipsAndOtherRefusalsCostTheFlip) {
 }
 
 TEST_F(ScaledMode, QuitGivesTheModeBackAndReleasesEverything) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     size_t first = fake.log.size();
     shutdownDisplay(&module);
     std::vector<std::string> expected = {
@@ -292,7 +292,7 @@ std::vector<std::string> windowedSetUp() {
 }
 
 TEST_F(WindowedMode, MakesTheWindowBorderlessOverTheMonitorWithAClippedPrimary) {
-    EXPECT_EQ(0, setUpDisplay(&module));
+    EXPECT_EQ(0, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(windowedSetUp(), logFromTheRefusedMode());
     EXPECT_TRUE(noUnexpectedCalls());
     EXPECT_EQ(PRESENT_WINDOWED, display.layout.kind);
@@ -345,7 +345,7 @@ TEST_P(WindowedFrame, IsStretchedIntoTheLargestCentredRectangleOnBlack) {
     const Monitor& monitor = GetParam();
     fake.screenWidth = monitor.width;
     fake.screenHeight = monitor.height;
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     size_t first = fake.log.size();
     presentFrame();
     EXPECT_EQ(monitor.presented, logFrom(first));
@@ -356,7 +356,7 @@ INSTANTIATE_TEST_SUITE_P(WindowedMode, WindowedFrame, ::testing::ValuesIn(MONITO
                          [](const ::testing::TestParamInfo<Monitor>& info) { return info.param.name; });
 
 TEST_F(WindowedMode, LostPrimaryIsRestoredAndTheNextFrameShown) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     world.primary.bltScript.queued = {DD_OK, DD_OK, DDERR_SURFACELOST, DDERR_SURFACELOST};
     size_t first = fake.log.size();
     presentFrame(); // the picture's blit finds the surface lost
@@ -371,7 +371,7 @@ TEST_F(WindowedMode, LostPrimaryIsRestoredAndTheNextFrameShown) {
 }
 
 TEST_F(WindowedMode, QuitReleasesTheClipperWithTheSurfaces) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     size_t first = fake.log.size();
     shutdownDisplay(&module);
     std::vector<std::string> lines = logFrom(first);
@@ -431,7 +431,7 @@ class FailedScaledStep : public PluginTest, public ::testing::WithParamInterface
 };
 
 TEST_P(FailedScaledStep, ReleasesWhatItMadeAndGoesOnToTheWindow) {
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(PRESENT_WINDOWED, display.layout.kind);
     EXPECT_TRUE(callsStartingWith("MessageBoxA").empty());
     EXPECT_EQ(1u, world.primary.references);
@@ -465,7 +465,7 @@ TEST_P(FailedScaledStep, ReleasesWhatItMadeAndGoesOnToTheWindow) {
 TEST_P(FailedScaledStep, WithTheWindowRefusedTooReportsTheRefusedModeOnceAndReleasesAll) {
     world.directDraw.cooperativeScript.queued = {DD_OK};
     world.directDraw.cooperativeScript.otherwise = DDERR_GENERIC;
-    EXPECT_EQ((int32_t)DDERR_UNSUPPORTEDMODE, setUpDisplay(&module));
+    EXPECT_EQ((int32_t)DDERR_UNSUPPORTEDMODE, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(std::vector<std::string>{MODE_REFUSED_BOX}, callsStartingWith("MessageBoxA"));
     EXPECT_EQ(0u, world.directDraw.references);
     EXPECT_EQ(0u, world.primary.references);
@@ -507,7 +507,7 @@ class FailedWindowedStep : public WindowedMode, public ::testing::WithParamInter
 
 TEST_P(FailedWindowedStep, ReportsTheRefusedModeOnceReleasesAllAndReturnsItsCode) {
     GetParam().arm(&world);
-    EXPECT_EQ((int32_t)E_NOTIMPL, setUpDisplay(&module));
+    EXPECT_EQ((int32_t)E_NOTIMPL, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(std::vector<std::string>{MODE_REFUSED_BOX}, callsStartingWith("MessageBoxA"));
     EXPECT_EQ(0u, world.directDraw.references);
     EXPECT_EQ(0u, world.primary.references);

@@ -57,7 +57,7 @@ TEST_F(DisplaySetUp, MakesEveryCallInOrderAndReturnsZero) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    EXPECT_EQ(0, setUpDisplay(&module));
+    EXPECT_EQ(0, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(successfulSetUp(), fake.log);
     EXPECT_TRUE(noUnexpectedCalls());
 }
@@ -66,7 +66,7 @@ TEST_F(DisplaySetUp, KeepsOneReferenceToEachObject) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(DISPLAY_WINDOW, display.displayWindow);
     EXPECT_EQ(&world.directDraw, display.directDraw);
     EXPECT_EQ(&world.primary, display.primarySurface);
@@ -84,7 +84,7 @@ TEST_F(DisplaySetUp, DescribesThePrimaryWithTwoBackBuffers) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     DDSURFACEDESC expected;
     memset(&expected, 0, sizeof(expected));
     expected.dwSize = sizeof(DDSURFACEDESC);
@@ -98,7 +98,7 @@ TEST_F(DisplaySetUp, DescribesBothOffscreenSurfacesWithOneRecord) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     DDSURFACEDESC expected;
     memset(&expected, 0, sizeof(expected));
     expected.dwSize = sizeof(DDSURFACEDESC);
@@ -115,7 +115,7 @@ TEST_F(DisplaySetUp, DescribesBothOffscreenSurfacesWithOneRecord) {
 TEST_F(DisplaySetUp, RefusedWindowClassIsReportedToThePlayerWindow) {
     fake.refuseRegister = true;
     winampVisModule module = playerModule();
-    EXPECT_EQ(1, setUpDisplay(&module));
+    EXPECT_EQ(1, setUpDisplay(&module, displayWindowProc));
     std::vector<std::string> expected = {
         successfulSetUp()[0],
         "MessageBoxA(owner=0x1010, text=PLUGIN: Error registering the window class, caption=Error occured:, type=0x0)",
@@ -127,7 +127,7 @@ TEST_F(DisplaySetUp, RefusedWindowClassIsReportedToThePlayerWindow) {
 TEST_F(DisplaySetUp, RefusedWindowIsReportedAndTheClassGivenBack) {
     fake.windowToCreate = NULL;
     winampVisModule module = playerModule();
-    EXPECT_EQ(1, setUpDisplay(&module));
+    EXPECT_EQ(1, setUpDisplay(&module, displayWindowProc));
     std::vector<std::string> expected = {
         successfulSetUp()[0],
         successfulSetUp()[1],
@@ -142,12 +142,12 @@ TEST_F(DisplaySetUp, RefusedWindowIsReportedAndTheClassGivenBack) {
 TEST_F(DisplaySetUp, SucceedsAfterARefusedWindow) {
     fake.windowToCreate = NULL;
     winampVisModule module = playerModule();
-    ASSERT_EQ(1, setUpDisplay(&module));
+    ASSERT_EQ(1, setUpDisplay(&module, displayWindowProc));
     FakeDisplay world;
     world.offerToPlatform();
     fake.windowToCreate = DISPLAY_WINDOW;
     size_t first = fake.log.size();
-    EXPECT_EQ(0, setUpDisplay(&module));
+    EXPECT_EQ(0, setUpDisplay(&module, displayWindowProc));
     EXPECT_EQ(successfulSetUp(), logFrom(first));
 }
 
@@ -225,7 +225,7 @@ TEST_P(FailedDirectDrawStep, ShutsDownReportsAndReturnsTheStepsCode) {
     step.arm(&world, step.code);
     winampVisModule module = playerModule();
 
-    EXPECT_EQ((int32_t)step.code, setUpDisplay(&module));
+    EXPECT_EQ((int32_t)step.code, setUpDisplay(&module, displayWindowProc));
 
     std::vector<std::string> made = successfulSetUp();
     made.resize(step.callsBefore);
@@ -242,7 +242,7 @@ TEST_P(FailedDirectDrawStep, ReleasesWhatWasMadeOnceAndForgetsIt) {
     world.offerToPlatform();
     step.arm(&world, step.code);
     winampVisModule module = playerModule();
-    setUpDisplay(&module);
+    setUpDisplay(&module, displayWindowProc);
 
     EXPECT_EQ(0u, world.directDraw.references);
     EXPECT_EQ(0u, world.primary.references);
@@ -268,7 +268,7 @@ TEST_P(FailedDirectDrawStep, PlayerWindowIsMinimisedRestoredAndMaximised) {
     world.offerToPlatform();
     step.arm(&world, step.code);
     winampVisModule module = playerModule();
-    setUpDisplay(&module);
+    setUpDisplay(&module, displayWindowProc);
     std::vector<std::string> expected = {successfulSetUp()[4], RESTORED, MAXIMISED};
     EXPECT_EQ(expected, callsStartingWith("SendNotifyMessageA"));
 }
@@ -281,7 +281,7 @@ TEST_F(DisplaySetUp, FirstOffscreenFailureShowsAnyCodeInSignedDecimal) {
     world.offerToPlatform();
     world.directDraw.createSurfaceScript.queued = {DD_OK, DDERR_OUTOFMEMORY}; // 0x8007000E
     winampVisModule module = playerModule();
-    EXPECT_EQ((int32_t)0x8007000E, setUpDisplay(&module));
+    EXPECT_EQ((int32_t)0x8007000E, setUpDisplay(&module, displayWindowProc));
     std::vector<std::string> boxes = callsStartingWith("MessageBoxA");
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("MessageBoxA(owner=0x2020, text=CreateSurface of first offscreen buffer FAILED with -2147024882.\n, "
@@ -294,7 +294,7 @@ TEST_F(DisplaySetUp, SpareFailureReleasesTheRenderSurfaceButNotTheBackBuffer) {
     world.offerToPlatform();
     world.directDraw.createSurfaceScript.queued = {DD_OK, DD_OK, DDERR_OUTOFMEMORY};
     winampVisModule module = playerModule();
-    setUpDisplay(&module);
+    setUpDisplay(&module, displayWindowProc);
     EXPECT_EQ(1, world.render.releaseCalls);
     EXPECT_EQ(1, world.primary.releaseCalls);
     EXPECT_EQ(0, world.back.releaseCalls);
@@ -315,7 +315,7 @@ TEST_F(DisplaySetUp, ShutdownReleasesSurfacesThenGivesTheModeBack) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     size_t first = fake.log.size();
     shutdownDisplay(&module);
     std::vector<std::string> expected = releasing({"render.Release()", "spare.Release()", "primary.Release()"});
@@ -341,7 +341,7 @@ TEST_F(DisplaySetUp, SecondShutdownReleasesNothingAgain) {
     FakeDisplay world;
     world.offerToPlatform();
     winampVisModule module = playerModule();
-    ASSERT_EQ(0, setUpDisplay(&module));
+    ASSERT_EQ(0, setUpDisplay(&module, displayWindowProc));
     shutdownDisplay(&module);
     size_t first = fake.log.size();
     shutdownDisplay(&module);

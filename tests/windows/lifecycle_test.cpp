@@ -80,14 +80,14 @@ class Lifecycle : public PluginTest {
 TEST_F(Lifecycle, InitBuildsTheSceneClearsTheRequestAndTakesTheDisplay) {
     memset(&sampleGrid, 0, sizeof(sampleGrid));
     memset(&scene, 0, sizeof(scene));
-    titleRequested = 1;
-    titleFrameCount = 5;
+    songTitleRequest.requested = 1;
+    songTitleRequest.frameCount = 5;
     EXPECT_EQ(0, Init(&module));
     EXPECT_EQ(161, sampleGrid.columns);
     EXPECT_EQ(91, sampleGrid.rows);
     EXPECT_EQ(6, scene.objectCount);
-    EXPECT_EQ(0, titleRequested);
-    EXPECT_EQ(5, titleFrameCount); // left as it was
+    EXPECT_EQ(0, songTitleRequest.requested);
+    EXPECT_EQ(5, songTitleRequest.frameCount); // left as it was
     ASSERT_FALSE(fake.log.empty());
     EXPECT_EQ(0u, fake.log[0].find("RegisterClassA(class=sphere raytracer,"));
     EXPECT_EQ("ShowWindow(window=0x2020, command=1)", fake.log.back());
@@ -97,12 +97,12 @@ TEST_F(Lifecycle, InitBuildsTheSceneClearsTheRequestAndTakesTheDisplay) {
 TEST_F(Lifecycle, FailedInitStillLeavesTheSceneBuilt) {
     memset(&sampleGrid, 0, sizeof(sampleGrid));
     memset(&scene, 0, sizeof(scene));
-    titleRequested = 1;
+    songTitleRequest.requested = 1;
     fake.refuseRegister = true;
     EXPECT_EQ(1, Init(&module));
     EXPECT_EQ(161, sampleGrid.columns);
     EXPECT_EQ(6, scene.objectCount);
-    EXPECT_EQ(0, titleRequested);
+    EXPECT_EQ(0, songTitleRequest.requested);
 }
 
 TEST_F(Lifecycle, InitPassesOnTheFailingCallsOwnCode) {
@@ -138,7 +138,7 @@ TEST_F(Lifecycle, RenderComposesUnlocksPrintsTheTitleAndPresents) {
     };
     EXPECT_EQ(expected, logFrom(first));
     EXPECT_NE(angle, motion.angle);
-    EXPECT_EQ(1, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.frameCount);
 }
 
 TEST_F(Lifecycle, RenderDrawsTheTracedRowsIntoTheSurface) {
@@ -178,7 +178,7 @@ TEST_F(Lifecycle, RenderWhoseLockFailsReturnsOneAndChangesNothing) {
     ASSERT_EQ(0, Init(&module));
     world.render.lockScript.otherwise = DDERR_SURFACELOST;
     requestTitle();
-    titleFrameCount = 3;
+    songTitleRequest.frameCount = 3;
     float angle = motion.angle;
     size_t first = fake.log.size();
 
@@ -186,8 +186,8 @@ TEST_F(Lifecycle, RenderWhoseLockFailsReturnsOneAndChangesNothing) {
 
     EXPECT_EQ(std::vector<std::string>{"render.Lock(rect=null, flags=0x1, event=0x0)"}, logFrom(first));
     EXPECT_EQ(angle, motion.angle);
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(3, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(3, songTitleRequest.frameCount);
     for (size_t i = 0; i < 200u * 1280u; i++) {
         ASSERT_EQ(0x5A, world.render.pixels()[i]) << "byte " << i;
     }
@@ -201,14 +201,14 @@ TEST_F(Lifecycle, RenderReturnsZeroWhenPresentingFails) {
 }
 
 TEST_F(Lifecycle, RenderBeforeInitReturnsOneAndTouchesNothing) {
-    titleRequested = 1;
-    titleFrameCount = 2;
+    songTitleRequest.requested = 1;
+    songTitleRequest.frameCount = 2;
     float angle = motion.angle;
     EXPECT_EQ(1, Render(&module));
     EXPECT_TRUE(fake.log.empty());
     EXPECT_EQ(angle, motion.angle);
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(2, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(2, songTitleRequest.frameCount);
 }
 
 TEST_F(Lifecycle, RenderAfterAFailedInitReturnsOne) {

@@ -7,6 +7,7 @@
 #endif
 #include <gtest/gtest.h>
 #include "display/display.h"
+#include "host/window_proc.h"
 #include "overlays/title.h"
 #include "tests/windows/fake_directdraw.h"
 #include "tests/windows/fake_platform.h"
@@ -16,8 +17,8 @@ class PluginTest : public ::testing::Test {
     void SetUp() override {
         useFakePlatform();
         display = DisplayState();
-        titleRequested = 0;
-        titleFrameCount = 0;
+        songTitleRequest.requested = 0;
+        songTitleRequest.frameCount = 0;
     }
     void TearDown() override {
         display = DisplayState();

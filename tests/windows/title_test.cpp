@@ -33,7 +33,7 @@ size_t printedLines() {
 TEST_F(TitleOverlay, NothingHappensWithoutARequest) {
     drawTitle(&module);
     EXPECT_TRUE(fake.log.empty());
-    EXPECT_EQ(0, titleFrameCount);
+    EXPECT_EQ(0, songTitleRequest.frameCount);
 }
 
 TEST_F(TitleOverlay, OneRequestPrintsTheTitleInTheMiddleOfTheFrame) {
@@ -49,25 +49,25 @@ TEST_F(TitleOverlay, OneRequestPrintsTheTitleInTheMiddleOfTheFrame) {
         "render.ReleaseDC(dc=0x5050)",
     };
     EXPECT_EQ(expected, fake.log);
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(1, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(1, songTitleRequest.frameCount);
 }
 
 TEST_F(TitleOverlay, RequestLastsTenFrames) {
     requestTitle();
     for (int frame = 0; frame < 10; frame++) {
-        EXPECT_EQ(1, titleRequested) << "before frame " << frame;
+        EXPECT_EQ(1, songTitleRequest.requested) << "before frame " << frame;
         drawTitle(&module);
     }
     EXPECT_EQ(10u, printedLines());
-    EXPECT_EQ(0, titleRequested);
-    EXPECT_EQ(10, titleFrameCount);
+    EXPECT_EQ(0, songTitleRequest.requested);
+    EXPECT_EQ(10, songTitleRequest.frameCount);
 
     // The eleventh frame prints nothing and asks nothing; the count stays.
     size_t before = fake.log.size();
     drawTitle(&module);
     EXPECT_EQ(before, fake.log.size());
-    EXPECT_EQ(10, titleFrameCount);
+    EXPECT_EQ(10, songTitleRequest.frameCount);
 }
 
 TEST_F(TitleOverlay, RepeatedRequestRestartsTheTenFrames) {
@@ -80,7 +80,7 @@ TEST_F(TitleOverlay, RepeatedRequestRestartsTheTenFrames) {
         drawTitle(&module);
     }
     EXPECT_EQ(16u, printedLines()); // 6 before the second press, 10 after it
-    EXPECT_EQ(0, titleRequested);
+    EXPECT_EQ(0, songTitleRequest.requested);
 }
 
 TEST_F(TitleOverlay, PositionIsAskedForOnEveryFrame) {
@@ -105,8 +105,8 @@ TEST_F(TitleOverlay, NoTitleMeansNothingPrintedButTheFramesCount) {
     }
     EXPECT_EQ(20u, callsStartingWith("SendMessageA").size());
     EXPECT_EQ(20u, fake.log.size()); // no device context asked for
-    EXPECT_EQ(0, titleRequested);
-    EXPECT_EQ(10, titleFrameCount);
+    EXPECT_EQ(0, songTitleRequest.requested);
+    EXPECT_EQ(10, songTitleRequest.frameCount);
 }
 
 TEST_F(TitleOverlay, SmallAnswersAreNoTitle) {
@@ -120,7 +120,7 @@ TEST_F(TitleOverlay, SmallAnswersAreNoTitle) {
         requestTitle();
         drawTitle(&module);
         EXPECT_EQ(2u, fake.log.size());
-        EXPECT_EQ(1, titleFrameCount);
+        EXPECT_EQ(1, songTitleRequest.frameCount);
     }
 }
 
@@ -134,11 +134,11 @@ TEST_F(TitleOverlay, RefusedDeviceContextPrintsNothingButCounts) {
         "render.GetDC()",
     };
     EXPECT_EQ(expected, fake.log);
-    EXPECT_EQ(1, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.frameCount);
     for (int frame = 1; frame < 10; frame++) {
         drawTitle(&module);
     }
-    EXPECT_EQ(0, titleRequested);
+    EXPECT_EQ(0, songTitleRequest.requested);
     EXPECT_EQ(0u, printedLines());
     EXPECT_EQ(10u, callsStartingWith("render.GetDC()").size()); // tried anew each frame, never retried
 }

@@ -13,10 +13,10 @@ LRESULT send(UINT message, WPARAM wParam, LPARAM lParam = 0) {
 }
 
 TEST_F(WindowProcedure, SpaceKeyDownRequestsTheTitleAfresh) {
-    titleFrameCount = 7;
+    songTitleRequest.frameCount = 7;
     EXPECT_EQ(0, send(WM_KEYDOWN, VK_SPACE));
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(0, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(0, songTitleRequest.frameCount);
     EXPECT_TRUE(fake.log.empty());
 }
 
@@ -24,24 +24,24 @@ TEST_F(WindowProcedure, AutoRepeatedSpaceRestartsTheCountEachTime) {
     // lParam of an auto-repeat: repeat count 1, previous key state bit 30 set.
     const LPARAM repeat = 0x40390001;
     EXPECT_EQ(0, send(WM_KEYDOWN, VK_SPACE, 0x00390001));
-    titleFrameCount = 3;
+    songTitleRequest.frameCount = 3;
     EXPECT_EQ(0, send(WM_KEYDOWN, VK_SPACE, repeat));
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(0, titleFrameCount);
-    titleFrameCount = 9;
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(0, songTitleRequest.frameCount);
+    songTitleRequest.frameCount = 9;
     EXPECT_EQ(0, send(WM_KEYDOWN, VK_SPACE, repeat));
-    EXPECT_EQ(0, titleFrameCount);
+    EXPECT_EQ(0, songTitleRequest.frameCount);
 }
 
 TEST_F(WindowProcedure, KeyUpsAndOtherKeysLeaveTheTitleAlone) {
-    titleRequested = 1;
-    titleFrameCount = 4;
+    songTitleRequest.requested = 1;
+    songTitleRequest.frameCount = 4;
     EXPECT_EQ(0, send(WM_KEYUP, VK_SPACE));
     EXPECT_EQ(0, send(WM_KEYDOWN, 'A'));
     EXPECT_EQ(0, send(WM_KEYDOWN, VK_RETURN));
     EXPECT_EQ(0, send(WM_KEYUP, 'A'));
-    EXPECT_EQ(1, titleRequested);
-    EXPECT_EQ(4, titleFrameCount);
+    EXPECT_EQ(1, songTitleRequest.requested);
+    EXPECT_EQ(4, songTitleRequest.frameCount);
     EXPECT_TRUE(fake.log.empty());
 }
 
@@ -50,7 +50,7 @@ TEST_F(WindowProcedure, EscapeActsOnReleaseOnly) {
     EXPECT_TRUE(fake.log.empty());
     EXPECT_EQ(0, send(WM_KEYUP, VK_ESCAPE));
     EXPECT_EQ(std::vector<std::string>{"PostQuitMessage(0)"}, fake.log);
-    EXPECT_EQ(0, titleRequested);
+    EXPECT_EQ(0, songTitleRequest.requested);
 }
 
 TEST_F(WindowProcedure, DestroyedWindowPostsQuitAndIsForgotten) {
@@ -83,7 +83,7 @@ TEST_F(WindowProcedure, OtherMessagesGoToTheDefaultProcedure) {
         "DefWindowProcA(window=0x2020, message=0x102, wParam=32, lParam=5)",
     };
     EXPECT_EQ(expected, fake.log);
-    EXPECT_EQ(0, titleRequested);
+    EXPECT_EQ(0, songTitleRequest.requested);
 }
 
 } // namespace

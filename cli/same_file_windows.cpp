@@ -1,9 +1,9 @@
 // Windows only. Whether two names lead to the same file: the volume and the
 // file index identify a file whatever the name that leads to it.
 #ifndef _WIN32
-#error "player/same_file.cpp is Windows-only"
+#error "cli/same_file_windows.cpp is Windows-only"
 #endif
-#include "player/same_file.h"
+#include "cli/same_file.h"
 
 #include <windows.h>
 

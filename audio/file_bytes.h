@@ -8,6 +8,7 @@ struct FileBytes {
     size_t size;    // bytes held
 };
 
-// Reads the whole file; on failure returns false and puts the reason into `error`.
+// Reads the whole file; on failure returns false, puts the reason into
+// `error` and leaves errno as the failing call set it.
 bool loadFileBytes(const char* path, FileBytes* file, char* error, size_t errorSize);
 void releaseFileBytes(FileBytes* file);

@@ -1,5 +1,5 @@
 // Whole files read into memory.
-#include "player/file_bytes.h"
+#include "audio/file_bytes.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +11,9 @@ bool loadFileBytes(const char* path, FileBytes* file, char* error, size_t errorS
     file->size = 0;
     FILE* stream = fopen(path, "rb");
     if (stream == nullptr) {
-        snprintf(error, errorSize, "cannot open %s: %s", path, strerror(errno));
+        int reason = errno;
+        snprintf(error, errorSize, "cannot open %s: %s", path, strerror(reason));
+        errno = reason;
         return false;
     }
 
@@ -23,6 +25,7 @@ bool loadFileBytes(const char* path, FileBytes* file, char* error, size_t errorS
             uint8_t* bigger = (uint8_t*)realloc(file->bytes, grown);
             if (bigger == nullptr) {
                 snprintf(error, errorSize, "cannot read %s: out of memory", path);
+                errno = ENOMEM;
                 break;
             }
             file->bytes = bigger;
@@ -32,15 +35,19 @@ bool loadFileBytes(const char* path, FileBytes* file, char* error, size_t errorS
         file->size += got;
         if (got == 0) {
             if (ferror(stream)) {
-                snprintf(error, errorSize, "cannot read %s: %s", path, strerror(errno));
+                int reason = errno;
+                snprintf(error, errorSize, "cannot read %s: %s", path, strerror(reason));
+                errno = reason;
                 break;
             }
             fclose(stream);
             return true;
         }
     }
+    int reason = errno;
     fclose(stream);
     releaseFileBytes(file);
+    errno = reason;
     return false;
 }
 
