@@ -22,8 +22,9 @@ mkdir -p "$tree/bin" "$tree/lib" "$share/doc/raysphere/libraries"
 cp "$package_tree/usr/bin/raysphere" "$tree/bin/"
 cp -r "$package_tree/usr/share/applications" "$package_tree/usr/share/icons" "$package_tree/usr/share/man" \
     "$package_tree/usr/share/metainfo" "$share/"
-cp "$package_tree/usr/share/doc/raysphere/NOTICES.md" "$package_tree/usr/share/doc/raysphere/copyright" \
-    "$share/doc/raysphere/"
+cp "$package_tree/usr/share/doc/raysphere/copyright" "$share/doc/raysphere/"
+# The package keeps it compressed, as Debian does its documents
+zcat "$package_tree/usr/share/doc/raysphere/NOTICES.md.gz" >"$share/doc/raysphere/NOTICES.md"
 sed "s/@VERSION@/$version/g" "$here/README.txt" >"$tree/README.txt"
 sed "s/@VERSION@/$version/g" "$here/install.sh" >"$tree/install.sh"
 chmod 755 "$tree/install.sh"
