@@ -73,10 +73,14 @@ done
 [ "$(dpkg-deb -f "$deb12" Version)" = "$version-1~deb12" ] || fail "the Debian 12 package's version is not $version-1~deb12"
 [ "$(dpkg-deb -f "$deb13" Version)" = "$version-1~deb13" ] || fail "the Debian 13 package's version is not $version-1~deb13"
 dpkg --compare-versions "$version-1~deb12" lt "$version-1~deb13" || fail "the Debian 12 package is not older than 13's"
-dpkg-deb -f "$deb12" Depends | grep -q 'libsdl2-2.0-0.*libavcodec59' || fail "Depends does not name Debian 12's libraries"
-dpkg-deb -f "$deb13" Depends | grep -q 'libsdl2-2.0-0.*libavcodec61' || fail "Depends does not name Debian 13's libraries"
+for depends in "$deb12 libavcodec59 libswscale6" "$deb13 libavcodec61 libswscale8"; do
+    set -- $depends
+    for library in libsdl2-2.0-0 "$2" "$3"; do
+        dpkg-deb -f "$1" Depends | grep -q "\\b$library\\b" || fail "$(basename "$1")'s Depends does not name $library"
+    done
+done
 for release in deb12 deb13; do
-    deb=deb$release
+    deb=$release
     dpkg-deb -c "${!deb}" | awk '{print $6}' | sort >"files-$release.txt"
 done
 cmp -s files-deb12.txt files-deb13.txt || fail "the two packages hold different files: $(diff files-deb12.txt files-deb13.txt)"
@@ -142,7 +146,7 @@ files_in() {
 # The package of each release: apt-get fetches its dependencies from Debian's
 # archive, the program runs, and purging takes every file away
 for release in deb12 deb13; do
-    deb=deb$release
+    deb=$release
     dir=$chroots/$release-test
     fresh_chroot "$release" "$dir"
     files_in "$dir" >"before-$release.txt"
@@ -158,7 +162,10 @@ for release in deb12 deb13; do
             [ "$path" = "/." ] || [ -d "$dir$path" ] || [ ! -e "$dir$path" ] || fail "$release: $path is left after purging"
         done <"listed-$release.txt"
         files_in "$dir" >"after-$release.txt"
-        left=$(comm -13 "before-$release.txt" "after-$release.txt" | head -20 | tr '\n' ' ')
+        # Files of other packages apt brought up to date on the way are theirs
+        left=$(comm -13 "before-$release.txt" "after-$release.txt" | while read -r path; do
+            chroot_run "$dir" dpkg -S "/$path" >/dev/null 2>&1 || echo "$path"
+        done | head -20 | tr '\n' ' ')
         [ -z "$left" ] || fail "$release: purging left behind: $left"
         [ -z "$(chroot_run "$dir" dpkg-query -W -f='${Status}' raysphere 2>/dev/null)" ] ||
             fail "$release: dpkg still knows raysphere after purging"
@@ -190,17 +197,18 @@ done <"$name/share/doc/raysphere/libraries.txt"
     fail "libraries.txt does not list every library of lib/"
 
 # In each release's fresh chroot with only what a desktop brings of its own
-# (Mesa's libgbm and libdrm): every other library comes from lib/
-system_libraries='^(linux-vdso\.so|/lib64/ld-linux-x86-64\.so|libc\.so|libm\.so|libstdc\+\+\.so|libgcc_s\.so|libgbm\.so|libdrm\.so)'
+# (Mesa's libgbm and libdrm, and what they stand on): every other library
+# comes from lib/
+system_libraries='^(linux-vdso\.so|/lib64/ld-linux-x86-64\.so|libc\.so|libm\.so|libpthread\.so|libdl\.so|librt\.so|libresolv\.so|libstdc\+\+\.so|libgcc_s\.so|libgbm\.so|libdrm\.so|libwayland-server\.so|libexpat\.so)'
 for release in deb12 deb13; do
     dir=$chroots/$release-test
     fresh_chroot "$release" "$dir"
-    chroot_apt "$dir" install --no-install-recommends libgbm1 libdrm2 >"apt-portable-$release.txt" 2>&1 ||
-        fail "cannot install Mesa's libraries in $release: $(tail -3 "apt-portable-$release.txt")"
     for library in libSDL2-2.0.so.0 libavcodec.so.59 libavformat.so.59 libsndfile.so.1 libpulse.so.0 libpng16.so.16 \
         libasound.so.2 libwayland-client.so.0 libxkbcommon.so.0 libX11.so.6 libvorbis.so.0; do
         [ -e "$dir/usr/lib/x86_64-linux-gnu/$library" ] && fail "$release: $library is installed in the chroot"
     done
+    chroot_apt "$dir" install --no-install-recommends libgbm1 libdrm2 >"apt-portable-$release.txt" 2>&1 ||
+        fail "cannot install Mesa's libraries in $release: $(tail -3 "apt-portable-$release.txt")"
     mkdir -p "$dir/home/user/.config"
     echo "the user's own" >"$dir/home/user/.config/settings"
     tar -xzf "$portable" -C "$dir/tmp"
