@@ -127,7 +127,7 @@ if grep -q '"name": "web"' "$source_tree/CMakePresets.json" && [ -f "$source_tre
     (
         cd "$source_tree"
         cmake --preset web >/dev/null
-        cmake --build --preset web
+        cmake --build --preset web --target web_page # the site alone, not the tests
     )
     site=$source_tree/build/web/site
     [ -d "$site" ] || die "the web build made no build/web/site"
