@@ -12,7 +12,7 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     pulseaudio pulseaudio-utils sox ffmpeg lame
     emscripten nodejs chromium
-    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream zip unzip debootstrap patchelf
     pipewire pipewire-pulse wireplumber dbus-daemon dbus-bin
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav debootstrap
 )

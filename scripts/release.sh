@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the release files of the last commit into dist/:
-#   raysphere_VERSION-1_amd64.deb     the Linux program, built the Debian way
+#   raysphere_VERSION-1~deb12_amd64.deb    the Linux program for Debian 12, built the Debian way here
+#   raysphere_VERSION-1~deb13_amd64.deb    the same for Debian 13, built in a Debian 13 chroot
+#   raysphere-VERSION-linux-x86_64.tar.gz  the program with its libraries, for other distributions
 #   raysphere-VERSION-windows.zip      raysphere.exe, the plug-in DLLs and the host, 32- and 64-bit
 #   raysphere-VERSION-web.tar.gz       the web page, once the project has one
 #   SHA256SUMS
 # From a clean copy of the commit (git archive), dated by the commit: two
 # runs give the same bytes. Uncommitted changes are not in the release.
+# The Debian 13 chroot is made on first need under /srv/chroots
+# (packaging/chroot.sh) and kept; this needs root.
 # Before the checksums, the shipped builds' x^32 in packets is checked against
 # each C library's powf on every float up to 2 (a few minutes).
 # Usage: scripts/release.sh [--skip-deps] [--skip-exhaustive]
@@ -56,14 +60,46 @@ rm -rf "$work"
 mkdir -p "$source_tree" "$staging"
 git archive --format=tar HEAD | tar -x -C "$source_tree"
 
-step "Debian package"
+# set_release TREE SUITE: the package version and distribution of one Debian
+# release, e.g. 1.0.0-1~deb12 for bookworm, lower than 1.0.0-1~deb13 as an
+# upgrade from Debian 12 to 13 expects
+set_release() {
+    sed -i "1s/^raysphere ([^)]*) [a-z]*;/raysphere ($debian_version~$2) $(suite_of "$2");/" "$1/debian/changelog"
+}
+
+step "Debian 12 package"
+. "$root/packaging/chroot.sh"
+trap chroot_unmount_all EXIT
+set_release "$source_tree" deb12
 (
     cd "$source_tree"
     DEB_BUILD_OPTIONS="nocheck noddebs parallel=$(nproc)" dpkg-buildpackage -b -us -uc
 )
-deb=raysphere_${debian_version}_amd64.deb
+deb=raysphere_${debian_version}~deb12_amd64.deb
 [ -f "$work/$deb" ] || die "dpkg-buildpackage made no $deb"
 mv "$work/$deb" "$staging/"
+
+step "Debian 13 package, in a Debian 13 chroot"
+build_root=$(build_chroot deb13)
+chroot_build=$build_root/build
+chroot_remove "$chroot_build"
+mkdir -p "$chroot_build/raysphere-$version"
+git archive --format=tar HEAD | tar -x -C "$chroot_build/raysphere-$version"
+set_release "$chroot_build/raysphere-$version" deb13
+chroot_mount "$build_root"
+chroot_run "$build_root" apt-get build-dep -y -qq "/build/raysphere-$version" >"$work/deb13-build-dep.log" 2>&1 ||
+    die "cannot install the build dependencies in $build_root: $(tail -5 "$work/deb13-build-dep.log")"
+chroot_run "$build_root" sh -c "cd /build/raysphere-$version &&
+    DEB_BUILD_OPTIONS='nocheck noddebs parallel=$(nproc)' dpkg-buildpackage -b -us -uc"
+chroot_unmount "$build_root"
+deb=raysphere_${debian_version}~deb13_amd64.deb
+[ -f "$chroot_build/$deb" ] || die "dpkg-buildpackage in $build_root made no $deb"
+mv "$chroot_build/$deb" "$staging/"
+chroot_remove "$chroot_build"
+
+step "Portable build for other distributions"
+"$source_tree/packaging/portable/make_portable.sh" "$source_tree/debian/raysphere" "$version" \
+    "$staging/raysphere-$version-linux-x86_64.tar.gz"
 
 step "Windows zip"
 (
@@ -91,7 +127,7 @@ if grep -q '"name": "web"' "$source_tree/CMakePresets.json" && [ -f "$source_tre
     (
         cd "$source_tree"
         cmake --preset web >/dev/null
-        cmake --build --preset web
+        cmake --build --preset web --target web_page # the site alone, not the tests
     )
     site=$source_tree/build/web/site
     [ -d "$site" ] || die "the web build made no build/web/site"
