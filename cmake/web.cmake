@@ -16,7 +16,7 @@ set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
 set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 
 set(WEB_EXPORTS
-    "['_webStart','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webLevelSize','_webNextLevel','_webDemoTune','_webFree','_malloc','_free']"
+    "['_webStart','_webAdvance','_webScene','_webStepScene','_webSceneName','_webSceneNames','_webPcm','_webBlock','_webBlockFromPcm','_webSetTitle','_webRequestTitle','_webFrame','_webCentreRadius','_webLevelSize','_webNextLevel','_webDemoTune','_webFree','_malloc','_free']"
 )
 set(WEB_LINK_OPTIONS
     -sMODULARIZE=1
@@ -26,7 +26,7 @@ set(WEB_LINK_OPTIONS
     -sINITIAL_MEMORY=67108864
     -sMAXIMUM_MEMORY=1073741824
     -sEXPORTED_FUNCTIONS=${WEB_EXPORTS}
-    "-sEXPORTED_RUNTIME_METHODS=['stringToUTF8','lengthBytesUTF8']"
+    "-sEXPORTED_RUNTIME_METHODS=['stringToUTF8','lengthBytesUTF8','UTF8ToString']"
     -sFILESYSTEM=0)
 
 # Tracer threads: the pool's workers, one fewer than the threads asked for

@@ -4,6 +4,7 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include "app/traced_size.h"
@@ -14,11 +15,14 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/builtin_scenes.h"
+#include "scenes/stage.h"
 #include "audio/demo_tune.h"
 
 namespace {
 
 constexpr int32_t TITLE_BYTES = 1024;
+constexpr int32_t LISTED_SCENES = 64; // the most built-in scenes webSceneNames lists
 
 struct WebCore {
     WaveformBlock block;           // the waveform of the next frame
@@ -121,9 +125,54 @@ EMSCRIPTEN_KEEPALIVE uint8_t* webFrame(int32_t width, int32_t height, int32_t ch
     }
     composeImage(&web.image, web.block, channels);
     if (stepTitleBox(&web.titleRequest)) {
-        drawTitleBox(&web.image, web.title, titleScale(width, height));
+        // The scene's name first, as the live program shows it
+        static char shown[MAX_SCENE_NAME + 3 + TITLE_BYTES];
+        snprintf(shown, sizeof(shown), "%s - %s", stageSceneName(), web.title);
+        drawTitleBox(&web.image, shown, titleScale(width, height));
     }
     return toRgba(&web.image);
+}
+
+// One step of motion from the block without a frame: the page calls it for a
+// step whose frame it cannot trace in time, so that the motion keeps its
+// pace however slow the tracing.
+EMSCRIPTEN_KEEPALIVE void webAdvance(int32_t channels) {
+    animateStage(web.block, channels);
+}
+
+// Puts the built-in scene of that name on stage; 0 for a name no built-in
+// scene has (the page reads no files of its own).
+EMSCRIPTEN_KEEPALIVE int32_t webScene(const char* name) {
+    char error[MAX_ERROR_TEXT];
+    return findBuiltinScene(name) >= 0 && stageScene(name, error, sizeof(error)) ? 1 : 0;
+}
+
+// The built-in scene `step` places after the one on stage (negative: before).
+EMSCRIPTEN_KEEPALIVE void webStepScene(int32_t step) {
+    stepStage(step);
+}
+
+// The name of the scene on stage.
+EMSCRIPTEN_KEEPALIVE const char* webSceneName() {
+    return stageSceneName();
+}
+
+// The built-in scenes' names, "classic" first, one a line.
+EMSCRIPTEN_KEEPALIVE const char* webSceneNames() {
+    static char names[LISTED_SCENES * MAX_SCENE_NAME];
+    static SceneDesign design;
+    char error[MAX_ERROR_TEXT];
+    size_t used = 0;
+    for (int32_t i = 0; i < builtinSceneCount && i < LISTED_SCENES; i++) {
+        if (readBuiltinScene(i, &design, error, sizeof(error))) {
+            size_t length = strlen(design.name);
+            memcpy(names + used, design.name, length);
+            used += length;
+            names[used++] = '\n';
+        }
+    }
+    names[used > 0 ? used - 1 : 0] = '\0';
+    return names;
 }
 
 // The sharp mode's size for a canvas of `width` x `height` at `level`, as

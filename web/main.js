@@ -57,7 +57,18 @@ function handleKey(event) {
         run(() => stepFile(key === "n" ? 1 : -1));
     } else if (key === "s" && !event.repeat) {
         page.vis.setSharp(!page.vis.sharp);
+    } else if (event.key === "PageDown" || event.key === "]" || event.key === "PageUp" || event.key === "[") {
+        event.preventDefault();
+        page.vis.stepScene(event.key === "PageDown" || event.key === "]" ? 1 : -1);
     }
+}
+
+// The scene picker: the built-in scenes, the one on show selected.
+function fillScenes(names) {
+    const picker = element("scene");
+    picker.replaceChildren(...names.map((name) => new Option(name, name)));
+    picker.value = page.vis.scene || names[0];
+    picker.disabled = false;
 }
 
 // The controls fade while nothing touches them, once the sound has started;
@@ -141,6 +152,11 @@ function wireControls() {
         seek(position.value / 1000);
     });
     element("volume").addEventListener("input", (event) => setVolume(event.target.value / 100));
+    element("scene").addEventListener("change", (event) => page.vis.setScene(event.target.value));
+    element("cycle").addEventListener("change", (event) => page.vis.setCycle(Number(event.target.value)));
+    page.vis.onScene = (name) => {
+        element("scene").value = name;
+    };
     element("sharp").checked = page.vis.sharp;
     element("sharp").addEventListener("change", (event) => page.vis.setSharp(event.target.checked));
     page.vis.onSharp = (on) => {
@@ -185,7 +201,7 @@ function wireControls() {
     element("help").textContent = touch
         ? "Tap the picture to show the controls; double-tap for full screen. Drop or choose sound files to play them."
         : "SPACE title \u00b7 F or double-click full screen \u00b7 I frame rate \u00b7 N/P next/previous file \u00b7 " +
-              "S sharp \u00b7 drop sound files anywhere";
+              "S sharp \u00b7 PageDown/PageUp or ]/[ scenes \u00b7 drop sound files anywhere";
     wakeBar();
 }
 
@@ -203,7 +219,7 @@ function showFrameFigures(message) {
     const canvas = page.vis.canvas;
     const enlarged = message.plugin || (message.width === canvas.width && message.height === canvas.height)
         ? "" : ` enlarged to ${canvas.width} x ${canvas.height}`;
-    element("fps").textContent = `${stats.fps.toFixed(1)} fps of 60, ${message.width} x ${message.height}${enlarged}, ` +
+    element("fps").textContent = `${message.scene} ${stats.fps.toFixed(1)} fps of 60, ${message.width} x ${message.height}${enlarged}, ` +
                                  `${message.ms.toFixed(1)} ms a frame${on}`;
 }
 
@@ -251,6 +267,7 @@ function boot() {
         threads: requested > 0 ? requested : 0,
         sharp: params.has("sharp"),
         adapt: params.get("sharp") !== "full", // ?sharp=full: every pixel always, however slow
+        scene: params.get("scene") || undefined, // ?scene=NAME: start with that scene
         onFrame: showFrameFigures,
         onError: (text) => say(`The tracer: ${text}.`, true),
     });
@@ -272,7 +289,8 @@ function boot() {
             ? "The picture follows the demo tune in silence. Tap for sound, or choose files, a microphone or a tab below."
             : "The picture follows the demo tune in silence. Click for sound, or choose files, a microphone or a tab below.";
         element("start-button").disabled = false;
-    }, (error) => {
+        return page.vis.scenes().then(fillScenes);
+    }).catch((error) => {
         element("start-note").textContent = `The tracer could not start: ${error.message}`;
     });
     nowPlaying("The demo tune's picture, silent");

@@ -13,8 +13,11 @@ export interface RaysphereOptions {
      *  60 frames a second, enlarged, climbing back to every pixel when there is room, as raysphere's
      *  `--size window`. false: every pixel, however slow. */
     adapt?: boolean;
-    /** The scene's name. Accepted and ignored for now: there is one scene, the classic one. */
+    /** The built-in scene to start with (default "classic", the plug-in's own); `scenes()` lists them. A
+     *  name no scene has is reported through onError and the classic scene stays. */
     scene?: string;
+    /** Told the scene's name whenever the frames' scene changes. */
+    onScene?: (name: string) => void;
     /** Until a node is first connected, the picture follows the built-in demo tune in silence (default true);
      *  false: it follows silence. */
     demo?: boolean;
@@ -36,10 +39,14 @@ export interface RaysphereFrame {
     radius: number;
     /** Milliseconds the trace took. */
     ms: number;
+    /** The scene the frame was traced in. */
+    scene: string;
 }
 
 export interface RaysphereStats {
     shown: number;
+    /** Steps of motion taken without a frame, because the tracer was still busy with an earlier one. */
+    skipped: number;
     fps: number;
     width: number;
     height: number;
@@ -56,6 +63,17 @@ export interface Raysphere {
     readonly threads: number;
     readonly live: boolean;
     readonly stats: RaysphereStats;
+    /** The scene of the frame shown last ("" before the first). */
+    readonly scene: string;
+    onScene: ((name: string) => void) | null;
+    /** The built-in scenes' names, "classic" first. */
+    scenes(): Promise<string[]>;
+    /** The built-in scene of that name, from the next frame on. */
+    setScene(name: string): void;
+    /** `step` scenes on (negative: back), going round; default 1. */
+    stepScene(step?: number): void;
+    /** The next scene every `seconds` seconds; 0 stops it. */
+    setCycle(seconds: number): void;
     /** Takes the node's sound into the picture. Nothing is routed to the speakers: connect the node to
      *  the destination yourself to hear it. `capture`: a source nobody hears (a microphone), followed at
      *  its newest samples rather than at the output's latency. */

@@ -4,7 +4,8 @@
 // clock of 60 steps a second; the picture is the plug-in's 320 x 200 frame
 // enlarged, or in the sharp mode every pixel of the canvas traced.
 import { BLOCK_FRAMES, closeTap, createTap, fillBlock, tapNode, toPcm16, untapAll } from "./audio.js";
-import { chooseThreads, createTracer, demoTune, hasWasmSimd, stopTracer, traceFrame } from "./trace_client.js";
+import { advanceMotion, chooseThreads, createTracer, demoTune, hasWasmSimd, sceneNames, stopTracer,
+         traceFrame } from "./trace_client.js";
 
 const FRAME_PERIOD_MS = 1000 / 60; // one animation step per frame, as the plug-in's player paces it
 const EARLY_MS = 2;                // a display frame this close to the due time takes the step
@@ -98,16 +99,39 @@ function report(vis, text) {
     }
 }
 
-// One live frame: the block heard now (the demo tune's, silently, until a
-// node is first connected), the title if asked for.
-async function liveFrame(vis) {
+// The scene change asked for since the last step, into a request.
+function takeSceneChange(vis, input, now) {
+    if (vis.cycleMs > 0 && now - vis.cycleStart >= vis.cycleMs) {
+        vis.cycleStart = now;
+        vis.sceneStep++; // the cycle: the next scene's turn
+    }
+    if (vis.sceneWanted !== null) {
+        input.scene = vis.sceneWanted;
+        vis.sceneWanted = null;
+    }
+    if (vis.sceneStep !== 0) {
+        input.sceneStep = vis.sceneStep;
+        vis.sceneStep = 0;
+    }
+    return input;
+}
+
+// The block heard now (the demo tune's, silently, until a node is first
+// connected), with the scene change asked for since the last step.
+function liveInput(vis, now) {
     const pcm = new Int16Array(BLOCK_FRAMES * 2);
     if (vis.demo && !vis.connected) {
         fillDemoBlock(vis, pcm);
     } else {
         fillBlock(vis.tap, pcm);
     }
-    const input = { pcm: pcm, requestTitle: vis.titlePending };
+    return takeSceneChange(vis, { pcm: pcm }, now);
+}
+
+// One live frame of the block heard now, the title if asked for.
+async function liveFrame(vis, now) {
+    const input = liveInput(vis, now);
+    input.requestTitle = vis.titlePending;
     vis.titlePending = false;
     if (vis.title !== vis.titleSent) {
         input.title = vis.title; // a change shows from the next frame, as the plug-in asks every frame
@@ -135,14 +159,27 @@ async function liveFrame(vis) {
         return;
     }
     showFrame(vis, message);
+    takeSceneName(vis, message);
     if (vis.onFrame) {
         vis.onFrame(message);
     }
 }
 
+// The scene a frame was traced in, told when it changes.
+function takeSceneName(vis, message) {
+    if (message.scene !== vis.scene) {
+        vis.scene = message.scene;
+        if (vis.onScene) {
+            vis.onScene(vis.scene);
+        }
+    }
+}
+
 // Each display frame: a new frame when one is due; a late one moves the
 // schedule on rather than hurrying the next, so the motion keeps 60 steps a
-// second on any refresh rate and never more.
+// second on any refresh rate and never more. A step due while the worker
+// still traces moves the scene without a frame: the motion keeps its pace
+// even where no frame size keeps up.
 function tick(vis, now) {
     if (vis.destroyed) {
         return;
@@ -151,11 +188,16 @@ function tick(vis, now) {
     fitCanvas(vis);
     // Sharp frames two at a time: the worker traces one while the other comes back.
     const inFlight = vis.sharp ? 2 : 1;
-    if (!vis.live || !vis.started || vis.tracer.busy >= inFlight || now < vis.due - EARLY_MS) {
+    if (!vis.live || !vis.started || now < vis.due - EARLY_MS) {
         return;
     }
     vis.due = now - vis.due > FRAME_PERIOD_MS ? now + FRAME_PERIOD_MS : vis.due + FRAME_PERIOD_MS;
-    liveFrame(vis);
+    if (vis.tracer.busy >= inFlight) {
+        advanceMotion(vis.tracer, liveInput(vis, now));
+        vis.stats.skipped++;
+        return;
+    }
+    liveFrame(vis, now);
 }
 
 function setSharp(vis, on) {
@@ -169,8 +211,7 @@ function setSharp(vis, on) {
 }
 
 // Creates a visualiser drawing on `canvas` (see raysphere.d.ts for the
-// options and the object returned). `options.scene` is taken and not yet
-// used: there is one scene.
+// options and the object returned).
 export function createRaysphere(canvas, options = {}) {
     const vis = {
         canvas: canvas,
@@ -196,7 +237,13 @@ export function createRaysphere(canvas, options = {}) {
         demoStart: 0,
         fpsStart: 0,
         fpsFrames: 0,
-        stats: { shown: 0, fps: 0, width: 0, height: 0, ms: 0, level: 0 },
+        stats: { shown: 0, skipped: 0, fps: 0, width: 0, height: 0, ms: 0, level: 0 },
+        scene: "",                     // the scene of the last frame
+        sceneWanted: options.scene === undefined ? null : String(options.scene), // staged with the next step
+        sceneStep: 0,                  // scenes to step on with the next step
+        cycleMs: 0,                    // a scene's turn when cycling, 0: no cycling
+        cycleStart: 0,
+        onScene: options.onScene || null,
         onFrame: options.onFrame || null,
         onError: options.onError || null,
         onSharp: null,
@@ -210,6 +257,7 @@ export function createRaysphere(canvas, options = {}) {
     } else {
         const threads = chooseThreads(options.threads || 0);
         vis.tracer = createTracer(threads);
+        vis.tracer.onNotice = (text) => report(vis, text);
         // Threads that cannot start leave one thread, which any page can load.
         ready = vis.tracer.ready.catch((error) => {
             if (threads === 1 || vis.destroyed) {
@@ -217,6 +265,7 @@ export function createRaysphere(canvas, options = {}) {
             }
             stopTracer(vis.tracer);
             vis.tracer = createTracer(1);
+            vis.tracer.onNotice = (text) => report(vis, text);
             report(vis, `tracing on one thread: the threads did not start (${error.message})`);
             return vis.tracer.ready;
         }).then(async (started) => {
@@ -250,6 +299,31 @@ export function createRaysphere(canvas, options = {}) {
         },
         set onSharp(routine) {
             vis.onSharp = routine;
+        },
+        // The scene of the frame shown last.
+        get scene() {
+            return vis.scene;
+        },
+        set onScene(routine) {
+            vis.onScene = routine;
+        },
+        // The built-in scenes' names, "classic" first.
+        scenes() {
+            return ready.then(() => sceneNames(vis.tracer));
+        },
+        // The built-in scene of that name, from the next frame on.
+        setScene(name) {
+            vis.sceneWanted = String(name);
+            vis.sceneStep = 0;
+        },
+        // `step` scenes on (negative: back), going round.
+        stepScene(step = 1) {
+            vis.sceneStep += Math.trunc(step);
+        },
+        // The next scene every `seconds` seconds; 0 stops it.
+        setCycle(seconds) {
+            vis.cycleMs = seconds > 0 ? seconds * 1000 : 0;
+            vis.cycleStart = performance.now();
         },
         connect(node, connectOptions = {}) {
             if (vis.audioContext && node.context !== vis.audioContext) {
@@ -288,10 +362,12 @@ export function createRaysphere(canvas, options = {}) {
             await ready;
             fitCanvas(vis);
             const [width, height] = frameSize(vis);
-            const message = await traceFrame(vis.tracer, { block: bytes.slice() }, width, height);
+            const input = takeSceneChange(vis, { block: bytes.slice() }, performance.now());
+            const message = await traceFrame(vis.tracer, input, width, height);
             showFrame(vis, message);
+            takeSceneName(vis, message);
             return { width: message.width, height: message.height, radius: message.radius, block: message.block,
-                     pixels: new Uint8Array(message.pixels.buffer) };
+                     scene: message.scene, pixels: new Uint8Array(message.pixels.buffer) };
         },
         // A frame from an interleaved stereo block and a size of its own, not shown (for tests and tools).
         trace(input, width, height) {

@@ -44,6 +44,7 @@ export function createTracer(threads) {
         nextId: 1,
         waiting: new Map(), // id -> {resolve, reject}
         broken: null,       // why the worker stopped, once it has
+        onNotice: null,     // what the worker says outside any request
     };
     tracer.ready = new Promise((resolve, reject) => {
         tracer.worker.onmessage = (event) => {
@@ -51,6 +52,12 @@ export function createTracer(threads) {
             if (message.type === "ready") {
                 tracer.threads = message.threads;
                 resolve(message);
+                return;
+            }
+            if (message.type === "notice") {
+                if (tracer.onNotice) {
+                    tracer.onNotice(message.text);
+                }
                 return;
             }
             const waiting = tracer.waiting.get(message.id);
@@ -98,6 +105,19 @@ function request(tracer, message, transfer = []) {
 // reply, rejects with what went wrong.
 export function traceFrame(tracer, input, width, height) {
     return request(tracer, Object.assign({ type: "frame", width: width, height: height }, input));
+}
+
+// One step of motion from `input` without a frame (a frame that would come
+// too late): nothing is answered or waited for.
+export function advanceMotion(tracer, input) {
+    if (!tracer.broken) {
+        tracer.worker.postMessage(Object.assign({ type: "advance" }, input));
+    }
+}
+
+// The built-in scenes' names, "classic" first.
+export function sceneNames(tracer) {
+    return request(tracer, { type: "scenes" }).then((message) => message.names);
 }
 
 // The demo tune's loop as {left, right, rate}.

@@ -49,18 +49,36 @@ function takeBlock(message) {
     }
 }
 
+// A string handed to the core for the length of one call.
+function withString(text, routine) {
+    const bytes = core.lengthBytesUTF8(text) + 1;
+    const pointer = core._malloc(bytes);
+    if (pointer === 0) {
+        return false;
+    }
+    core.stringToUTF8(text, pointer, bytes);
+    const result = routine(pointer);
+    core._free(pointer);
+    return result;
+}
+
+// A scene asked for with a frame: by name, or `sceneStep` scenes on.
+function changeScene(message) {
+    if (message.scene !== undefined && !withString(message.scene, (name) => core._webScene(name))) {
+        postMessage({ type: "notice", text: `there is no scene "${message.scene}"` });
+    }
+    if (message.sceneStep) {
+        core._webStepScene(message.sceneStep);
+    }
+}
+
 // One frame, returned as RGBA bytes the page owns; a frame that cannot be
 // made is answered with an error naming it.
 function frame(message) {
     takeBlock(message);
+    changeScene(message);
     if (message.title !== undefined) {
-        const bytes = core.lengthBytesUTF8(message.title) + 1;
-        const text = core._malloc(bytes);
-        if (text !== 0) {
-            core.stringToUTF8(message.title, text, bytes);
-            core._webSetTitle(text);
-            core._free(text);
-        }
+        withString(message.title, (text) => core._webSetTitle(text));
     }
     if (message.requestTitle) {
         core._webRequestTitle();
@@ -84,7 +102,8 @@ function frame(message) {
     const block = new Uint8Array(core.HEAPU8.buffer, core._webBlock(), 1152).slice();
     frames++;
     postMessage({ type: "frame", id: message.id, width: width, height: height, pixels: pixels, block: block,
-                  plugin: !message.adapt && width === 320 && height === 200, level: message.adapt ? sharpLevel.level : 0, radius: core._webCentreRadius(), ms: ms, frames: frames }, [pixels.buffer]);
+                  plugin: !message.adapt && width === 320 && height === 200, level: message.adapt ? sharpLevel.level : 0, radius: core._webCentreRadius(), ms: ms, frames: frames,
+                  scene: core.UTF8ToString(core._webSceneName()) }, [pixels.buffer]);
 }
 
 // The demo tune's four-second loop as two planes of floats.
@@ -108,6 +127,13 @@ onmessage = (event) => {
             start(message).catch((error) => postMessage({ type: "error", text: String(error) }));
         } else if (message.type === "frame") {
             frame(message);
+        } else if (message.type === "advance") {
+            // A step of motion whose frame is not traced: no answer.
+            takeBlock(message);
+            changeScene(message);
+            core._webAdvance(2);
+        } else if (message.type === "scenes") {
+            postMessage({ type: "scenes", id: message.id, names: core.UTF8ToString(core._webSceneNames()).split("\n") });
         } else if (message.type === "demo") {
             demoTune(message);
         }

@@ -29,6 +29,8 @@ with open(sys.argv[1], "wb") as out:
 PY
 "$render_frames" 8 "$work/native" --waveform "$work/waveform.raw" --raw >/dev/null
 "$render_frames" 8 "$work/native-sharp" --waveform "$work/waveform.raw" --raw --size 400x250 >/dev/null
+"$render_frames" 8 "$work/native-planets" --scene planets --waveform "$work/waveform.raw" --raw >/dev/null
+"$render_frames" 8 "$work/native-planets-sharp" --scene planets --waveform "$work/waveform.raw" --raw --size 400x250 >/dev/null
 sox -n -r 48000 -c 1 -b 16 "$work/tone.wav" synth 20 sine 441 vol 0.5
 sox -n -r 44100 -c 2 -b 16 --comment "ARTIST=Test Artist" --comment "TITLE=Blue Sky" "$work/song.flac" \
     synth 30 sine 330 sine 495 vol 0.7

@@ -22,9 +22,10 @@ window.raysphere = {
     // Frames from `blocks` (2 x 576 bytes each), from the scene's first
     // step on, at 320 x 200 or in the sharp mode, by a visualiser of their
     // own on the page's canvas (the page's holds still); the last one shows.
-    async renderBlocks(blocks, sharp) {
+    async renderBlocks(blocks, sharp, scene) {
         page.vis.pause();
-        const vis = createRaysphere(page.vis.canvas, { live: false, sharp: sharp, threads: page.vis.threads });
+        const vis = createRaysphere(page.vis.canvas, { live: false, sharp: sharp, threads: page.vis.threads,
+                                                       scene: scene });
         const radii = [];
         let frame = null;
         for (let at = 0; at < blocks.length; at += 1152) {
@@ -32,7 +33,7 @@ window.raysphere = {
             radii.push(frame.radius);
         }
         vis.destroy();
-        return { width: frame.width, height: frame.height, radii: radii };
+        return { width: frame.width, height: frame.height, radii: radii, scene: frame.scene };
     },
     trace: (input, width, height) => page.vis.trace(input, width, height),
     // Holds the live frames (the last one stays shown); the sound goes on.
@@ -42,7 +43,8 @@ window.raysphere = {
     },
     resume: () => page.vis.resume(),
     frameLog: () => frameLog,
-    status: () => ({ source: page.source, title: page.title, live: page.vis.live, shown: page.vis.stats.shown,
+    status: () => ({ scene: page.vis.scene, picked: element("scene").value,
+                     scenes: Array.from(element("scene").options, (option) => option.value), source: page.source, title: page.title, live: page.vis.live, shown: page.vis.stats.shown,
                      fps: page.vis.stats.fps, stats: page.vis.stats, sharp: page.vis.sharp, threads: page.vis.threads,
                      isolated: self.crossOriginIsolated, fullscreen: document.fullscreenElement !== null,
                      message: element("toast").hidden ? "" : element("toast").textContent,
