@@ -22,7 +22,26 @@ esac
 scripts/install-deps.sh
 . scripts/wine-env.sh
 
-step() { printf '\n== %s\n' "$*"; }
+# Each stage's wall time, printed as a table at the end
+stage_names=() stage_seconds=() stage_started=$SECONDS
+step() {
+    close_stage
+    stage_names+=("$*")
+    stage_started=$SECONDS
+    printf '\n== %s\n' "$*"
+}
+close_stage() {
+    [ "${#stage_names[@]}" -gt "${#stage_seconds[@]}" ] && stage_seconds+=($((SECONDS - stage_started)))
+    return 0
+}
+stage_table() {
+    close_stage
+    printf '\n== Time per stage\n'
+    for i in "${!stage_names[@]}"; do
+        printf '%4d:%02d  %s\n' $((stage_seconds[i] / 60)) $((stage_seconds[i] % 60)) "${stage_names[i]%%:*}"
+    done
+    printf '%4d:%02d  in all\n' $((SECONDS / 60)) $((SECONDS % 60))
+}
 
 step "Formatting, and the folders' floors"
 scripts/check-format.sh
@@ -37,7 +56,7 @@ step "Renderer and benchmark (optimised)"
 cmake --preset native-release >/dev/null
 cmake --build --preset native-release
 
-step "Releases: built twice and compared, the Debian package installed and purged, the Windows zip"
+step "Releases: built twice and compared, the Debian 12 and 13 packages and the portable build tried in fresh chroots, the Windows zip"
 tests/release/release_test.sh build/native-release/raysphere build/native-release/render_frames build/release-test
 
 step "Web: the core in WebAssembly under node against the native frames, x^32 against powf; the page in Chromium"
@@ -61,3 +80,4 @@ cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
 ctest --preset mingw32
 wine32_usable || wine32_note
+stage_table
