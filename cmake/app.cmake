@@ -1,18 +1,12 @@
 # Linux: raysphere, the visualisation live in a window (SDL2), and its tests.
 find_package(SDL2 REQUIRED)
 
-add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp app/traced_size.cpp)
-target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(app_options PUBLIC cli)
+include(cmake/app_portable.cmake)
 
 # The portable program, and the system behind its seam: SDL2 for the window,
 # the sound output and the clock.
 add_executable(raysphere
-    app/main.cpp
-    app/input.cpp
-    app/picture.cpp
-    app/frame_clock.cpp
-    app/report.cpp
+    ${APP_PORTABLE_SOURCES}
     app/png_file.cpp
     app/sdl/sdl_platform.cpp)
 target_link_libraries(raysphere PRIVATE app_options core audio title_box version SDL2::SDL2 PNG::PNG)

@@ -2,19 +2,13 @@
 # end behind its seam (a GDI window, WASAPI sound, the performance counter);
 # files and capture through the audio layer's Windows kinds. Linked
 # statically: it needs only the DLLs Windows ships.
-add_library(app_options STATIC app/options.cpp app/output_check.cpp app/quit_signals.cpp app/traced_size.cpp)
-target_include_directories(app_options PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(app_options PUBLIC cli)
+include(cmake/app_portable.cmake)
 
 add_library(title_box STATIC overlays/title_box.cpp overlays/title_font.cpp overlays/title_request.cpp)
 target_include_directories(title_box PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
 add_executable(raysphere
-    app/main.cpp
-    app/input.cpp
-    app/picture.cpp
-    app/frame_clock.cpp
-    app/report.cpp
+    ${APP_PORTABLE_SOURCES}
     app/letterbox.cpp
     app/win32/win32_platform.cpp
     app/win32/png_file_win32.cpp

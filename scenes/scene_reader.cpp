@@ -273,23 +273,20 @@ static bool readMoves(Reader* reader, const toml::node& node, uint8_t owner, con
         if (term.driver == DRIVER_COUNT) {
             return fail(reader, lineOf(*by), "unknown driver: 'by' is one of sin, cos, band, beat, loudness, waveform");
         }
-        if (const toml::node* amp = move->get("amp")) {
-            if (!readNumber(reader, *amp, "amp", -MAX_COORDINATE, MAX_COORDINATE, &term.amplitude)) {
-                return false;
-            }
-        }
-        if (const toml::node* rate = move->get("rate")) {
-            if (!readNumber(reader, *rate, "rate", -MAX_RATE, MAX_RATE, &term.rate)) {
-                return false;
-            }
-        }
-        if (const toml::node* phase = move->get("phase")) {
-            if (!readNumber(reader, *phase, "phase", -MAX_RATE, MAX_RATE, &term.phase)) {
-                return false;
-            }
-        }
-        if (const toml::node* bias = move->get("bias")) {
-            if (!readNumber(reader, *bias, "bias", -MAX_COORDINATE, MAX_COORDINATE, &term.bias)) {
+        // The term's optional numbers, each with its range
+        const struct {
+            const char* key;
+            float low, high;
+            float* value;
+        } numbers[] = {
+            {"amp", -MAX_COORDINATE, MAX_COORDINATE, &term.amplitude},
+            {"rate", -MAX_RATE, MAX_RATE, &term.rate},
+            {"phase", -MAX_RATE, MAX_RATE, &term.phase},
+            {"bias", -MAX_COORDINATE, MAX_COORDINATE, &term.bias},
+        };
+        for (const auto& number : numbers) {
+            const toml::node* given = move->get(number.key);
+            if (given != nullptr && !readNumber(reader, *given, number.key, number.low, number.high, number.value)) {
                 return false;
             }
         }
