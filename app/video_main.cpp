@@ -357,50 +357,50 @@ static bool checkMemory(const VideoOptions& options) {
     return true;
 }
 
-int videoMain(int argc, char** argv) {
-    VideoOptions options;
-    char error[640];
-    OptionsStatus status = parseVideoOptions(argc, argv, &options, error, sizeof(error));
-    if (status != OPTIONS_RUN) {
-        const CommandLineAnswers answers = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
-        return answerCommandLine(status, &answers, error);
-    }
+// Refuses, before anything is opened, a request that cannot work: a video
+// or waveform copy over the song, names that may not be written, more
+// memory than there is, a scene that does not read. Says why.
+static bool checkVideoRequest(const VideoOptions& options) {
     if (sameFile(options.outputPath, options.songPath)) {
         std::fprintf(stderr, "%s: the video '%s' would replace the song; choose another name\n", PROGRAM,
                      options.outputPath);
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
     if (options.writeWaveformPath != nullptr && sameFile(options.writeWaveformPath, options.songPath)) {
         std::fprintf(stderr, "%s: --write-waveform '%s' is the song; choose another file\n", PROGRAM,
                      options.writeWaveformPath);
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
 
     // The names: a video container, a file that may be replaced, folders that exist
     static const OutputRule videoRule = {"--video", "a video", nullptr, fileHoldsVideo};
+    char error[640];
     if (!checkVideoName(options.outputPath)) {
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
     if (!checkOutput(options.outputPath, &videoRule, options.force, error, sizeof(error)) ||
         (options.writeWaveformPath != nullptr &&
          !checkOutput(options.writeWaveformPath, &waveformRule, options.force, error, sizeof(error)))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
-
     if (!checkMemory(options)) {
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
     char sceneError[MAX_ERROR_TEXT];
     if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
-        return EXIT_BAD_ARGUMENTS;
+        return false;
     }
+    return true;
+}
 
-    // The song, the buffers, the copy of the blocks, the video file
-    run = VideoRun{};
+// Opens the song, the buffers, the copy of the blocks and the video file,
+// and starts the tracer threads; false with what failed said (endRun closes
+// what was opened).
+static bool openExport(const VideoOptions& options) {
     if (!openSong(options.songPath)) {
-        return endRun(EXIT_FAILURE);
+        return false;
     }
     run.pictureKind = options.width != 0 ? PICTURE_TRACED : PICTURE_SCALED;
     run.scale = options.scale;
@@ -416,24 +416,42 @@ int videoMain(int argc, char** argv) {
     if (run.image == nullptr || run.pcm == nullptr) {
         std::fprintf(stderr, "%s: not enough memory for %dx%d frames\n", PROGRAM, static_cast<int>(run.width),
                      static_cast<int>(run.height));
-        return endRun(EXIT_FAILURE);
+        return false;
     }
     run.waveformPath = options.writeWaveformPath;
     if (run.waveformPath != nullptr && (run.waveformOut = std::fopen(run.waveformPath, "wb")) == nullptr) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
                      std::strerror(errno));
-        return endRun(EXIT_FAILURE);
+        return false;
     }
     VideoSettings settings = {
         options.outputPath, options.videoCodec, options.audioCodec, run.width, run.height,
         options.fps,        options.crf,        options.preset,     rate,      run.sound.channels};
     catchQuitSignals(onInterrupt); // the export ends between two frames
     if (!openVideo(&settings)) {
-        return endRun(EXIT_FAILURE);
+        return false;
     }
     run.encoderOpen = true;
     if (run.pictureKind == PICTURE_TRACED && !startTracerPool(options.threads)) {
         std::fprintf(stderr, "%s: cannot start the tracer threads\n", PROGRAM);
+        return false;
+    }
+    return true;
+}
+
+int videoMain(int argc, char** argv) {
+    VideoOptions options;
+    char error[640];
+    OptionsStatus status = parseVideoOptions(argc, argv, &options, error, sizeof(error));
+    if (status != OPTIONS_RUN) {
+        const CommandLineAnswers answers = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
+        return answerCommandLine(status, &answers, error);
+    }
+    if (!checkVideoRequest(options)) {
+        return EXIT_BAD_ARGUMENTS;
+    }
+    run = VideoRun{};
+    if (!openExport(options)) {
         return endRun(EXIT_FAILURE);
     }
     planTitles(options);
