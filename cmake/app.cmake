@@ -14,6 +14,7 @@ add_executable(raysphere
     app/frame_clock.cpp
     app/report.cpp
     app/png_file.cpp
+    app/song_cover.cpp
     app/sdl/sdl_platform.cpp)
 target_link_libraries(raysphere PRIVATE app_options core audio title_box version SDL2::SDL2 PNG::PNG)
 install(TARGETS raysphere RUNTIME DESTINATION bin)
@@ -55,4 +56,5 @@ add_app_test(raysphere_capture_test)
 add_app_test(raysphere_capture_pipewire_test SCRIPT raysphere_capture_test ARGS pipewire)
 add_app_test(raysphere_window_test)
 add_app_test(raysphere_headless_test)
+add_app_test(raysphere_cover_test)
 add_app_test(raysphere_window_size_test PROGRAM raysphere_slowed)

@@ -16,6 +16,7 @@ add_executable(raysphere
     app/frame_clock.cpp
     app/report.cpp
     app/letterbox.cpp
+    app/song_cover.cpp
     app/win32/win32_platform.cpp
     app/win32/png_file_win32.cpp
     app/win32/no_video.cpp
