@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The cover scene shows the song's cover art: an MP3 with an ID3 picture
-# (JPEG) and a FLAC with a PICTURE block (PNG), live and in a video, give
-# frames in the picture's colours; pictures that cannot be shown (not an
-# image, a huge declared size, a JPEG cut short) are named and the scene's
-# own texture shows instead, as for a song without one.
+# (JPEG), a FLAC with a PICTURE block and an Ogg Vorbis with a picture
+# comment (PNG), live and in a video, give frames in the picture's colours;
+# pictures that cannot be shown (not an image, a huge declared size, a JPEG
+# cut short) are named and the scene's own texture shows instead, as for a
+# song without one.
 set -euo pipefail
 raysphere="$1" work="$3"
 . "$(dirname "$0")/app_lib.sh"
@@ -31,6 +32,14 @@ ffmpeg -v error -y -i tone.wav -i cover.jpg -map 0:a -map 1:v -c:a libmp3lame -c
     -metadata:s:v comment="Cover (front)" song.mp3
 ffmpeg -v error -y -i tone.wav -i cover.png -map 0:a -map 1:v -c:a flac -c:v copy -disposition:v attached_pic song.flac
 ffmpeg -v error -y -i tone.wav -c:a libmp3lame bare.mp3
+# Ogg Vorbis: the picture as a FLAC picture block, in base64, in a comment
+python3 - <<'PY' >picture.b64
+import base64, struct
+data = open("cover.png", "rb").read()
+block = struct.pack(">II", 3, 9) + b"image/png" + struct.pack(">IIIIII", 0, 64, 64, 24, 0, len(data)) + data
+print(base64.b64encode(block).decode())
+PY
+ffmpeg -v error -y -i tone.wav -c:a libvorbis -metadata METADATA_BLOCK_PICTURE="$(cat picture.b64)" song.ogg
 # MP3s with an ID3v2.3 APIC frame holding the given bytes, written here so
 # that no tool checks the picture first.
 with_picture() {
@@ -73,7 +82,7 @@ play() {
 }
 
 # --- Live: the cover of each song; none without
-for song in song.mp3 song.flac handmade.mp3; do
+for song in song.mp3 song.flac song.ogg handmade.mp3; do
     play "$song"
     shows_cover "${song%.*}.png"
     grep -q 'cover art' "${song%.*}.err" && fail "$song: $(cat "${song%.*}.err")"
@@ -96,4 +105,4 @@ done
 "$raysphere" --video cover.mp4 song.flac --scene cover --scale 2 --fps 20 2>video.err || fail "video: $(cat video.err)"
 ffmpeg -v error -y -sseof -0.2 -i cover.mp4 -frames:v 1 video.png
 shows_cover video.png
-echo "cover art shown in song.mp3, song.flac, handmade.mp3 and the video; refused pictures fall back"
+echo "cover art shown from MP3, FLAC and Ogg Vorbis and in the video; refused pictures fall back"
