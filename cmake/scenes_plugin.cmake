@@ -36,3 +36,9 @@ add_test(NAME scenes_dll_check
 add_windows_test(scenes_plugin_test tests/windows/scenes_plugin_test.cpp)
 target_link_libraries(scenes_plugin_test PRIVATE scenes_plugin)
 add_dependencies(scenes_plugin_test vis_raysphere_scenes)
+
+# Every module of the real DLL run by the host under Wine shows its scene:
+# the native renderer's frame of that scene for the same blocks.
+if(COMMAND add_e2e_test)
+    add_e2e_test(e2e_scene_modules vis_raysphere_scenes)
+endif()
