@@ -7,6 +7,7 @@
 #include <cstring>
 #include "app/platform.h"
 #include "app/report.h"
+#include "app/song_cover.h"
 #include "audio/file_title.h"
 
 namespace {
@@ -116,6 +117,10 @@ bool openEntry(AppInput* input, int32_t entry) {
             reportProblem("%s", error);
             return false;
         }
+    }
+    char coverError[AUDIO_MESSAGE_CHARS];
+    if (!showSongCover(entry < 0 ? nullptr : input->options->files[entry], coverError, sizeof coverError)) {
+        reportProblem("%s", coverError);
     }
     reportDetail("playing %s (%d Hz, %s)", input->source.title, (int)input->source.sampleRate,
                  input->source.channels == 1 ? "mono" : "stereo");

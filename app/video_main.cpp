@@ -16,6 +16,7 @@
 
 #include "app/output_check.h"
 #include "app/quit_signals.h"
+#include "app/song_cover.h"
 #include "app/video_encoder.h"
 #include "app/video_options.h"
 #include "compose/compose.h"
@@ -83,6 +84,9 @@ static bool openSong(const char* path) {
         std::fprintf(stderr, "%s: warning: %s; the video holds the part before\n", PROGRAM, error);
     }
     run.blocks.frameCount = run.sound.frameCount;
+    if (!showSongCover(path, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: warning: %s\n", PROGRAM, error);
+    }
     return true;
 }
 

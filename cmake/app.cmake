@@ -8,6 +8,7 @@ include(cmake/app_portable.cmake)
 add_executable(raysphere
     ${APP_PORTABLE_SOURCES}
     app/png_file.cpp
+    app/song_cover.cpp
     app/sdl/sdl_platform.cpp)
 target_link_libraries(raysphere PRIVATE app_options core audio title_box version SDL2::SDL2 PNG::PNG)
 install(TARGETS raysphere RUNTIME DESTINATION bin)
@@ -49,4 +50,5 @@ add_app_test(raysphere_capture_test)
 add_app_test(raysphere_capture_pipewire_test SCRIPT raysphere_capture_test ARGS pipewire)
 add_app_test(raysphere_window_test)
 add_app_test(raysphere_headless_test)
+add_app_test(raysphere_cover_test)
 add_app_test(raysphere_window_size_test PROGRAM raysphere_slowed)

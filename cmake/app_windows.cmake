@@ -10,6 +10,7 @@ target_include_directories(title_box PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 add_executable(raysphere
     ${APP_PORTABLE_SOURCES}
     app/letterbox.cpp
+    app/song_cover.cpp
     app/win32/win32_platform.cpp
     app/win32/png_file_win32.cpp
     app/win32/no_video.cpp

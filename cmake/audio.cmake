@@ -4,12 +4,15 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+# Cover art: TagLib finds the picture, libpng and libjpeg decode it.
+pkg_check_modules(COVER REQUIRED IMPORTED_TARGET taglib libpng libjpeg)
 
 add_library(audio STATIC
     audio/audio_source.cpp
     audio/file_source.cpp
-    audio/capture_source.cpp)
-target_link_libraries(audio PUBLIC audio_block PRIVATE PkgConfig::SNDFILE PkgConfig::PULSE)
+    audio/capture_source.cpp
+    audio/cover_art.cpp)
+target_link_libraries(audio PUBLIC audio_block PRIVATE PkgConfig::SNDFILE PkgConfig::PULSE PkgConfig::COVER)
 
 add_library(title_box STATIC
     overlays/title_box.cpp

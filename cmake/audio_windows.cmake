@@ -7,7 +7,8 @@ add_library(audio STATIC
     audio/win_audio.cpp
     audio/mf_file_source.cpp
     audio/wasapi_capture.cpp
-    audio/wasapi_output.cpp)
+    audio/wasapi_output.cpp
+    audio/cover_art_none.cpp)
 target_link_libraries(audio PUBLIC audio_block ole32 shell32 uuid mfuuid ksuser)
 
 # The audio kinds run for real under Wine with a PulseAudio server of the

@@ -20,6 +20,7 @@ const char* const PLAYER_USAGE = "usage: vis_player [options] PLUGIN.dll [AUDIO.
                                  "                    (1152 bytes per frame; the last block repeats)\n"
                                  "  --delay MS        pause MS milliseconds between frames instead of the\n"
                                  "                    module's delayMs\n"
+                                 "  --module N        run module N of the plug-in's header (default 0, the first)\n"
                                  "  --sound           play the audio through the wave output\n"
                                  "  --log FILE        write the callbacks' results to FILE (not one of the inputs)\n"
                                  "  --desktop WxH     under Wine: run in a virtual desktop of W x H pixels (the\n"
@@ -82,6 +83,7 @@ const OptionRow PLAYER_OPTIONS[] = {
     wideNumberOption("--seconds", offsetof(PlayerOptions, seconds), 1, 1000000),
     wideNumberOption("--hold", offsetof(PlayerOptions, holdSeconds), 1, 1000000),
     wideNumberOption("--delay", offsetof(PlayerOptions, delayMs), 0, 10000),
+    wideNumberOption("--module", offsetof(PlayerOptions, module), 0, 1000),
 };
 
 const OptionWording PLAYER_WORDING = {"%s needs %s", "%s needs %s"};

@@ -14,6 +14,7 @@ struct PlayerOptions {
     int64_t seconds;                              // seconds to run; 0 for no limit
     int64_t holdSeconds;                          // after the last frame, seconds to keep the window up
     int64_t delayMs;                              // pause between frames; -1 for the module's delayMs
+    int64_t module;                               // index of the module to run, from 0
     const char* waveformPath;                     // raw waveform file feeding frame k block k, or null
     const char* logPath;                          // callback log, or null
     int32_t desktopWidth;                         // --desktop: virtual desktop width, 0 when not asked for

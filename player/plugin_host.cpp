@@ -40,7 +40,7 @@ void systemErrorText(DWORD code, const char* path, char* text, size_t textSize) 
 
 } // namespace
 
-bool loadPlugin(PluginHost* plugin, const char* path, char* error, size_t errorSize) {
+bool loadPlugin(PluginHost* plugin, const char* path, int32_t index, char* error, size_t errorSize) {
     memset(plugin, 0, sizeof *plugin);
 
     // The library
@@ -73,16 +73,16 @@ bool loadPlugin(PluginHost* plugin, const char* path, char* error, size_t errorS
         return false;
     }
 
-    // Module 0
-    plugin->module = plugin->header->getModule != nullptr ? plugin->header->getModule(0) : nullptr;
+    // The module asked for
+    plugin->module = plugin->header->getModule != nullptr ? plugin->header->getModule(index) : nullptr;
     if (plugin->module == nullptr) {
-        snprintf(error, errorSize, "%s offers no module 0", path);
+        snprintf(error, errorSize, "%s offers no module %d", path, (int)index);
         unloadPlugin(plugin);
         return false;
     }
     const winampVisModule* module = plugin->module;
     if (module->Config == nullptr || module->Init == nullptr || module->Render == nullptr || module->Quit == nullptr) {
-        snprintf(error, errorSize, "%s: module 0 lacks one of its four callbacks", path);
+        snprintf(error, errorSize, "%s: module %d lacks one of its four callbacks", path, (int)index);
         unloadPlugin(plugin);
         return false;
     }

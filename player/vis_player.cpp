@@ -347,13 +347,13 @@ int main(int argc, char** argv) {
     if (!createPlayerWindow(instance)) {
         return fail(EXIT_FAILED, "cannot create the player window (error %lu)", (unsigned long)GetLastError());
     }
-    if (!loadPlugin(&run.plugin, options.pluginPath, error, sizeof error)) {
+    if (!loadPlugin(&run.plugin, options.pluginPath, (int32_t)options.module, error, sizeof error)) {
         destroyPlayerWindow(instance);
         return fail(EXIT_FAILED, "%s", error);
     }
-    logLine(&player.log, "Loaded %s: header 0x%X \"%s\", module 0 \"%s\"", options.pluginPath,
+    logLine(&player.log, "Loaded %s: header 0x%X \"%s\", module %d \"%s\"", options.pluginPath,
             (unsigned)run.plugin.header->version,
-            run.plugin.header->description != nullptr ? run.plugin.header->description : "",
+            run.plugin.header->description != nullptr ? run.plugin.header->description : "", (int)options.module,
             run.plugin.module->description != nullptr ? run.plugin.module->description : "");
 
     result = runPlugin(run.plugin.module);

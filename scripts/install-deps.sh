@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config clang-format
-    googletest libgtest-dev libbenchmark-dev libpng-dev libtomlplusplus-dev
+    googletest libgtest-dev libbenchmark-dev libpng-dev libjpeg-dev libtag1-dev libtomlplusplus-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine64 wine32:i386 xvfb xdotool x11-apps imagemagick python3 evilwm
     libsdl2-dev libsndfile1-dev libpulse-dev

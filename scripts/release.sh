@@ -106,7 +106,7 @@ step "Windows zip"
     cd "$source_tree"
     for preset in mingw32 mingw64; do
         cmake --preset $preset >/dev/null
-        cmake --build --preset $preset --target vis_raysphere vis_player
+        cmake --build --preset $preset --target vis_raysphere vis_raysphere_scenes vis_player
     done
     cmake --build --preset mingw64 --target raysphere
 )
@@ -115,8 +115,10 @@ sed "s/@VERSION@/$version/g" "$source_tree/data/windows-readme.txt" >"$work/READ
 python3 "$source_tree/scripts/make_zip.py" "$staging/$zip" \
     raysphere.exe="$source_tree/build/mingw64/raysphere.exe" \
     vis_raysphere.dll="$source_tree/build/mingw32/vis_raysphere.dll" \
+    vis_raysphere_scenes.dll="$source_tree/build/mingw32/vis_raysphere_scenes.dll" \
     vis_player.exe="$source_tree/build/mingw32/vis_player.exe" \
     64-bit/vis_raysphere.dll="$source_tree/build/mingw64/vis_raysphere.dll" \
+    64-bit/vis_raysphere_scenes.dll="$source_tree/build/mingw64/vis_raysphere_scenes.dll" \
     64-bit/vis_player.exe="$source_tree/build/mingw64/vis_player.exe" \
     README.txt="$work/README.txt" LICENSE.txt="$source_tree/LICENSE" NOTICES.txt="$source_tree/NOTICES.md" \
     --text README.txt LICENSE.txt NOTICES.txt

@@ -54,10 +54,13 @@ TEST(PlayerOptions, EveryOptionInAnyOrder) {
     EXPECT_STREQ(p.options.logPath, "run.log");
     EXPECT_TRUE(p.options.sound);
 
-    Parsed seconds = parse({"--seconds", "5", "--config", "p.dll"});
+    EXPECT_EQ(p.options.module, 0);
+
+    Parsed seconds = parse({"--seconds", "5", "--config", "p.dll", "--module", "7"});
     ASSERT_EQ(seconds.status, OPTIONS_RUN) << seconds.error;
     EXPECT_EQ(seconds.options.seconds, 5);
     EXPECT_TRUE(seconds.options.config);
+    EXPECT_EQ(seconds.options.module, 7);
 }
 
 TEST(PlayerOptions, HelpWinsAnywhere) {
@@ -70,9 +73,11 @@ TEST(PlayerOptions, HelpWinsAnywhere) {
 
 TEST(PlayerOptions, BadNumbersAreRefused) {
     const std::vector<std::vector<const char*>> bad = {
-        {"p.dll", "--frames", "0"},      {"p.dll", "--frames", "-3"},   {"p.dll", "--frames", "12x"},
-        {"p.dll", "--frames", ""},       {"p.dll", "--frames"},         {"p.dll", "--seconds", "1.5"},
-        {"p.dll", "--delay", "-1"},      {"p.dll", "--delay", "10001"}, {"p.dll", "--frames", "99999999999999999999"},
+        {"p.dll", "--frames", "0"},      {"p.dll", "--frames", "-3"},
+        {"p.dll", "--frames", "12x"},    {"p.dll", "--frames", ""},
+        {"p.dll", "--frames"},           {"p.dll", "--seconds", "1.5"},
+        {"p.dll", "--delay", "-1"},      {"p.dll", "--delay", "10001"},
+        {"p.dll", "--module", "-1"},     {"p.dll", "--frames", "99999999999999999999"},
         {"p.dll", "--frames", "--hold"},
     };
     for (const auto& args : bad) {

@@ -24,8 +24,10 @@ from check_dll import CheckFailed, require  # noqa: E402
 MEMBERS = {
     "raysphere.exe": "x86-64",
     "vis_raysphere.dll": "i386",
+    "vis_raysphere_scenes.dll": "i386",
     "vis_player.exe": "i386",
     "64-bit/vis_raysphere.dll": "x86-64",
+    "64-bit/vis_raysphere_scenes.dll": "x86-64",
     "64-bit/vis_player.exe": "x86-64",
     "README.txt": None,
     "LICENSE.txt": None,
