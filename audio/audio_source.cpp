@@ -1,9 +1,12 @@
 // Reading any audio source through the table of its kind's routines.
 #include "audio/audio_source.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+constexpr int32_t MEASURE_FRAMES = 4096; // read at a time while measuring
 
 // Each system has its own file and capture kinds behind the same rows:
 // libsndfile and PulseAudio on Linux, Media Foundation and WASAPI on Windows.
@@ -89,5 +92,24 @@ bool blockAtFrame(const AudioSource* source, int64_t firstFrame, WaveformBlock b
         return false;
     }
     blockFromPcm16(samples, source->channels, BLOCK_FRAMES, block);
+    return true;
+}
+
+// Read through the kind's own routines, so that every system's files are
+// measured alike.
+bool measureAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
+    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
+    while (readAudio(source, samples, MEASURE_FRAMES) > 0) {
+        // only the count matters
+    }
+    if (source->position == 0) {
+        snprintf(error, errorSize, "cannot play %s: not a sample could be read", path);
+        return false;
+    }
+    source->frameCount = source->position;
+    if (!seekAudio(source, 0)) {
+        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", path);
+        return false;
+    }
     return true;
 }

@@ -48,8 +48,9 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
 // Reads an open file through once to learn how much of it can be read, then
 // goes back to its start: frameCount becomes the frames read. A file that
 // breaks off leaves its notice, as reading does. False, with the reason in
-// `error`, when nothing can be read or the file cannot go back.
-bool measureAudioFile(AudioSource* source, char* error, size_t errorSize);
+// `error` (which names `path`), when nothing can be read or the file cannot
+// go back.
+bool measureAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
 
 // What a PulseAudio source records (PipeWire serves the same interface):
 // `device` names one (see listCaptureDevices), null takes the monitor of the

@@ -20,7 +20,6 @@ constexpr int32_t SCRATCH_SAMPLES = 16384;  // at least 16 frames of the widest 
 constexpr size_t PATH_CHARS = 4096;
 constexpr size_t LOG_CHARS = 16384;
 constexpr int64_t MAX_SENSIBLE_SECONDS = 1000 * 3600; // a longer length in a header is nonsense
-constexpr int32_t MEASURE_FRAMES = 4096;
 
 struct FileState {
     SNDFILE* file;                  // open while the source is
@@ -290,23 +289,5 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     state->lengthImpossible = info.frames > 0 && !sensible;
     titleFromTags(state->file, path, source->title, sizeof source->title);
     source->state = state;
-    return true;
-}
-
-bool measureAudioFile(AudioSource* source, char* error, size_t errorSize) {
-    FileState* state = (FileState*)source->state;
-    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
-    while (readFile(source, samples, MEASURE_FRAMES) > 0) {
-        // only the count matters
-    }
-    if (source->position == 0) {
-        snprintf(error, errorSize, "cannot play %s: not a sample could be read", state->path);
-        return false;
-    }
-    source->frameCount = source->position;
-    if (!seekFile(source, 0)) {
-        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", state->path);
-        return false;
-    }
     return true;
 }
