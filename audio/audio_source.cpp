@@ -1,6 +1,7 @@
 // Reading any audio source through the table of its kind's routines.
 #include "audio/audio_source.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -112,4 +113,37 @@ bool measureAudioFile(AudioSource* source, const char* path, char* error, size_t
         return false;
     }
     return true;
+}
+
+int16_t floatToPcm16(float value) {
+    float scaled = value * 32768.0f;
+    if (!(scaled > -32768.0f)) {
+        return -32768; // NaN too
+    }
+    if (scaled > 32767.0f) {
+        return 32767;
+    }
+    return (int16_t)floorf(scaled);
+}
+
+namespace {
+
+// "m:ss" of a frame count.
+void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
+    int64_t seconds = frames / rate;
+    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
+}
+
+} // namespace
+
+void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
+                      size_t noticeSize) {
+    char at[32];
+    char length[40] = "";
+    formatTime(at, sizeof at, source->position, source->sampleRate);
+    if (promisedFrames > source->position) {
+        memcpy(length, " of ", 5);
+        formatTime(length + 4, sizeof length - 4, promisedFrames, source->sampleRate);
+    }
+    snprintf(notice, noticeSize, "%s ends early, at %s%s (truncated or damaged)", path, at, length);
 }

@@ -130,6 +130,16 @@ bool noAudioNotice(AudioSource* source, char* text, size_t textSize);
 void closeNothing(AudioSource* source);
 bool noReadAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 
+// A float sample in 16 bits, full scale 1 as 32768 (as 16-bit samples turn
+// into floats), clipped, the fraction dropped as 24-bit samples lose their
+// low byte; NaN becomes -32768.
+int16_t floatToPcm16(float value);
+// The notice of a file that breaks off at the source's position: "PATH ends
+// early, at m:ss of m:ss (truncated or damaged)", the length told only where
+// `promisedFrames` is past the position.
+void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
+                      size_t noticeSize);
+
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;
 extern const AudioRoutines audioFileRoutines;

@@ -34,45 +34,16 @@ struct FileState {
     float scratch[SCRATCH_SAMPLES]; // frames of all channels, for float files and wide ones
 };
 
-// "m:ss" of a frame count.
-void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
-    int64_t seconds = frames / rate;
-    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
-}
-
 // Records that the file broke off at the source's position: the source is
 // over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
     // A header that promised more gives no length worth telling.
-    bool lengthKnown = source->frameCount > source->position;
     if (!state->broken) {
-        char at[32];
-        char length[40] = "";
-        formatTime(at, sizeof at, source->position, source->sampleRate);
-        if (lengthKnown) {
-            memcpy(length, " of ", 5);
-            formatTime(length + 4, sizeof length - 4, source->frameCount, source->sampleRate);
-        }
-        snprintf(state->notice, sizeof state->notice, "%s ends early, at %s%s (truncated or damaged)", state->path, at,
-                 length);
+        describeEarlyEnd(source, state->path, source->frameCount, state->notice, sizeof state->notice);
         state->broken = true;
         state->noticePending = true;
     }
     source->frameCount = source->position;
-}
-
-// Full scale of a float sample is 32768, as 16-bit samples turn into floats
-// (libsndfile's own conversion uses 32767 and so changes some high bytes);
-// the fraction is dropped, as 24-bit samples lose their low byte.
-int16_t floatToPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768; // NaN too
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
 }
 
 // Reads float files and files of more than two channels through the scratch

@@ -95,41 +95,15 @@ struct FileState {
     char path[PATH_CHARS];         // for messages
 };
 
-// "m:ss" of a frame count.
-void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
-    int64_t seconds = frames / rate;
-    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
-}
-
 // Records that the file broke off at the source's position: the source is
 // over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
     if (!state->broken) {
-        char at[32];
-        char length[40] = "";
-        formatTime(at, sizeof at, source->position, source->sampleRate);
-        if (state->promisedFrames > source->position) {
-            memcpy(length, " of ", 5);
-            formatTime(length + 4, sizeof length - 4, state->promisedFrames, source->sampleRate);
-        }
-        snprintf(state->notice, sizeof state->notice, "%s ends early, at %s%s (truncated or damaged)", state->path, at,
-                 length);
+        describeEarlyEnd(source, state->path, state->promisedFrames, state->notice, sizeof state->notice);
         state->broken = true;
         state->noticePending = true;
     }
     source->frameCount = source->position;
-}
-
-// Full scale 1 to 16-bit as the Linux reader does: clipped, fraction dropped.
-int16_t toPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768;
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
 }
 
 // One decoded sample in 16 bits: the high bits of integers, floats scaled.
@@ -147,7 +121,7 @@ int16_t sampleAt(const BYTE* frame, int32_t type, int32_t channel) {
     default: {
         float value;
         memcpy(&value, frame + channel * 4, 4);
-        return toPcm16(value);
+        return floatToPcm16(value);
     }
     }
 }

@@ -322,18 +322,6 @@ float sampleAt(const BYTE* frame, int32_t type, int32_t channel) {
     }
 }
 
-// Full scale 1 to 16-bit, as the file reader does: clipped, fraction dropped.
-int16_t toPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768;
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
-}
-
 // Turns `frames` device frames (null: silence) into captured frames,
 // straight lines between the device's frames, into the ring. With the lock held.
 void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
@@ -350,7 +338,7 @@ void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
             int64_t slot = state->written % RING_FRAMES;
             for (int32_t channel = 0; channel < CAPTURE_CHANNELS; channel++) {
                 float value = stream->previous[channel] + (current[channel] - stream->previous[channel]) * weight;
-                state->ring[slot * CAPTURE_CHANNELS + channel] = toPcm16(value);
+                state->ring[slot * CAPTURE_CHANNELS + channel] = floatToPcm16(value);
             }
             state->written++;
             stream->phase += stream->step;
