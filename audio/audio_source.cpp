@@ -147,3 +147,28 @@ void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promi
     }
     snprintf(notice, noticeSize, "%s ends early, at %s%s (truncated or damaged)", path, at, length);
 }
+
+bool takePendingNotice(bool* pending, const char* notice, char* text, size_t textSize) {
+    if (!*pending) {
+        return false;
+    }
+    snprintf(text, textSize, "%s", notice);
+    *pending = false;
+    return true;
+}
+
+int32_t readStereoRing(AudioSource* source, const int16_t* ring, int32_t ringFrames, int64_t written, int16_t* samples,
+                       int32_t frames) {
+    if (written - source->position > ringFrames) {
+        source->position = written - ringFrames;
+    }
+    int64_t available = written - source->position;
+    int32_t count = available < frames ? (int32_t)available : frames;
+    for (int32_t i = 0; i < count; i++) {
+        int64_t slot = (source->position + i) % ringFrames;
+        samples[i * 2] = ring[slot * 2];
+        samples[i * 2 + 1] = ring[slot * 2 + 1];
+    }
+    source->position += count;
+    return count;
+}

@@ -130,6 +130,15 @@ bool noAudioNotice(AudioSource* source, char* text, size_t textSize);
 void closeNothing(AudioSource* source);
 bool noReadAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
 
+// Hands a notice left for the reader over once: true, with it in `text`,
+// when `*pending`, which it clears.
+bool takePendingNotice(bool* pending, const char* notice, char* text, size_t textSize);
+// Up to `frames` stereo frames from the source's position out of a ring of
+// `ringFrames` frames that a capture thread has filled up to `written`; a
+// reader that fell behind skips to what the ring still holds. Returns the
+// frames read. The caller holds the ring's lock.
+int32_t readStereoRing(AudioSource* source, const int16_t* ring, int32_t ringFrames, int64_t written, int16_t* samples,
+                       int32_t frames);
 // A float sample in 16 bits, full scale 1 as 32768 (as 16-bit samples turn
 // into floats), clipped, the fraction dropped as 24-bit samples lose their
 // low byte; NaN becomes -32768.

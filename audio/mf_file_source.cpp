@@ -257,12 +257,7 @@ bool seekFile(AudioSource* source, int64_t frame) {
 
 bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
     FileState* state = (FileState*)source->state;
-    if (!state->noticePending) {
-        return false;
-    }
-    snprintf(text, textSize, "%s", state->notice);
-    state->noticePending = false;
-    return true;
+    return takePendingNotice(&state->noticePending, state->notice, text, textSize);
 }
 
 void releaseFile(FileState* state) {

@@ -26,6 +26,7 @@ namespace {
 
 constexpr int32_t CAPTURE_RATE = 44100;
 constexpr int32_t CAPTURE_CHANNELS = 2;
+static_assert(CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;              // about 1.5 s: far more than a frame's worth
 constexpr REFERENCE_TIME BUFFER_DURATION = 2000000; // 200 ms in 100 ns units
 constexpr DWORD POLL_MILLISECONDS = 5;              // how often packets are taken
@@ -568,18 +569,7 @@ void releaseCapture(CaptureState* state) {
 int32_t readCapture(AudioSource* source, int16_t* samples, int32_t frames) {
     CaptureState* state = (CaptureState*)source->state;
     EnterCriticalSection(&state->lock);
-    // A reader that fell behind the ring skips to what it still holds.
-    if (state->written - source->position > RING_FRAMES) {
-        source->position = state->written - RING_FRAMES;
-    }
-    int64_t available = state->written - source->position;
-    int32_t count = available < frames ? (int32_t)available : frames;
-    for (int32_t i = 0; i < count; i++) {
-        int64_t slot = (source->position + i) % RING_FRAMES;
-        samples[i * CAPTURE_CHANNELS] = state->ring[slot * CAPTURE_CHANNELS];
-        samples[i * CAPTURE_CHANNELS + 1] = state->ring[slot * CAPTURE_CHANNELS + 1];
-    }
-    source->position += count;
+    int32_t count = readStereoRing(source, state->ring, RING_FRAMES, state->written, samples, frames);
     LeaveCriticalSection(&state->lock);
     return count;
 }
@@ -592,11 +582,9 @@ bool seekCapture(AudioSource*, int64_t) {
 bool takeCaptureNotice(AudioSource* source, char* text, size_t textSize) {
     CaptureState* state = (CaptureState*)source->state;
     EnterCriticalSection(&state->lock);
-    bool pending = state->noticePending;
+    bool pending = takePendingNotice(&state->noticePending, state->notice, text, textSize);
     if (pending) {
-        snprintf(text, textSize, "%s", state->notice);
         snprintf(source->title, sizeof source->title, "%s", state->title);
-        state->noticePending = false;
     }
     LeaveCriticalSection(&state->lock);
     return pending;
