@@ -206,12 +206,8 @@ void releaseStream(Stream* stream) {
     if (stream->client != nullptr) {
         stream->client->Stop();
     }
-    if (stream->capture != nullptr) {
-        stream->capture->Release();
-    }
-    if (stream->client != nullptr) {
-        stream->client->Release();
-    }
+    releaseInterface(&stream->capture);
+    releaseInterface(&stream->client);
     memset(stream, 0, sizeof *stream);
 }
 
@@ -476,16 +472,10 @@ DWORD WINAPI runCapture(void* parameter) {
     CaptureState* state = (CaptureState*)parameter;
     // Packets not taken in time are lost: this thread goes before the frames'.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IMMDeviceEnumerator* enumerator = nullptr;
-    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      (void**)&enumerator);
-    if (FAILED(result)) {
-        describeResult(result, state->reason, sizeof state->reason);
-        state->opened = false;
-    } else {
-        state->opened = openWanted(state, enumerator, true, state->reason, sizeof state->reason);
-    }
+    DeviceEnumeration devices;
+    state->opened = startDeviceEnumeration(&devices, COINIT_MULTITHREADED, state->reason, sizeof state->reason) &&
+                    openWanted(state, devices.enumerator, true, state->reason, sizeof state->reason);
+    IMMDeviceEnumerator* enumerator = devices.enumerator;
     snprintf(state->title, sizeof state->title, "%s", state->endpoint.name);
     SetEvent(state->readyEvent);
 
@@ -540,12 +530,7 @@ DWORD WINAPI runCapture(void* parameter) {
     }
 
     releaseStream(&state->stream);
-    if (enumerator != nullptr) {
-        enumerator->Release();
-    }
-    if (SUCCEEDED(comResult)) {
-        CoUninitialize();
-    }
+    endDeviceEnumeration(&devices);
     return 0;
 }
 
@@ -646,27 +631,19 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
 int32_t listCaptureDevices(CaptureDevice* devices, int32_t capacity, char* defaultMonitor, size_t defaultMonitorSize,
                            char* error, size_t errorSize) {
     snprintf(defaultMonitor, defaultMonitorSize, "%s", "");
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IMMDeviceEnumerator* enumerator = nullptr;
-    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      (void**)&enumerator);
-    if (FAILED(result)) {
-        char reason[AUDIO_MESSAGE_CHARS];
-        describeResult(result, reason, sizeof reason);
+    DeviceEnumeration enumeration;
+    char reason[AUDIO_MESSAGE_CHARS];
+    if (!startDeviceEnumeration(&enumeration, COINIT_APARTMENTTHREADED, reason, sizeof reason)) {
         snprintf(error, errorSize, "cannot list the sources: %s", reason);
-        if (SUCCEEDED(comResult)) {
-            CoUninitialize();
-        }
+        endDeviceEnumeration(&enumeration);
         return -1;
     }
+    IMMDeviceEnumerator* enumerator = enumeration.enumerator;
     Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     Endpoint output;
     bool hasDefault = findDefaultOutput(enumerator, &output);
-    enumerator->Release();
-    if (SUCCEEDED(comResult)) {
-        CoUninitialize();
-    }
+    endDeviceEnumeration(&enumeration);
 
     // Named by their friendly names, or by their identifiers where two share one.
     int32_t filled = 0;
