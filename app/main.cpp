@@ -416,6 +416,7 @@ int shutdown(int code) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform.utf8Arguments(&argc, &argv);
     if (videoRequested(argc, argv)) {
         return videoMain(argc, argv); // the song rendered into a video file, no window
     }

@@ -46,6 +46,10 @@ struct AppEvent {
 typedef void (*SoundFill)(void* context, int16_t* samples, int32_t frames);
 
 struct Platform {
+    // The command line in UTF-8, taken again where the C library's is not
+    // (Windows gives it in the ANSI code page); false, the line unchanged,
+    // where it cannot be.
+    bool (*utf8Arguments)(int* argc, char*** argv);
     // Start-up: the display (none needed with --headless); false with the
     // reason in `error`. Safe to stop in any state.
     bool (*start)(const AppOptions* options, char* error, size_t errorSize);

@@ -76,7 +76,8 @@ static volatile sig_atomic_t interrupted = 0; // the signal that asked the expor
 static bool openSong(const char* path) {
     char error[AUDIO_MESSAGE_CHARS];
     if (!openAudioFile(&run.blocks, path, error, sizeof(error)) ||
-        !openAudioFile(&run.sound, path, error, sizeof(error)) || !measureAudioFile(&run.sound, error, sizeof(error))) {
+        !openAudioFile(&run.sound, path, error, sizeof(error)) ||
+        !measureAudioFile(&run.sound, path, error, sizeof(error))) {
         std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return false;
     }

@@ -1,9 +1,13 @@
 // Reading any audio source through the table of its kind's routines.
 #include "audio/audio_source.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+constexpr int32_t MEASURE_FRAMES = 4096; // read at a time while measuring
 
 // Each system has its own file and capture kinds behind the same rows:
 // libsndfile and PulseAudio on Linux, Media Foundation and WASAPI on Windows.
@@ -90,4 +94,81 @@ bool blockAtFrame(const AudioSource* source, int64_t firstFrame, WaveformBlock b
     }
     blockFromPcm16(samples, source->channels, BLOCK_FRAMES, block);
     return true;
+}
+
+// Read through the kind's own routines, so that every system's files are
+// measured alike.
+bool measureAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
+    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
+    while (readAudio(source, samples, MEASURE_FRAMES) > 0) {
+        // only the count matters
+    }
+    if (source->position == 0) {
+        snprintf(error, errorSize, "cannot play %s: not a sample could be read", path);
+        return false;
+    }
+    source->frameCount = source->position;
+    if (!seekAudio(source, 0)) {
+        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", path);
+        return false;
+    }
+    return true;
+}
+
+int16_t floatToPcm16(float value) {
+    float scaled = value * 32768.0f;
+    if (!(scaled > -32768.0f)) {
+        return -32768; // NaN too
+    }
+    if (scaled > 32767.0f) {
+        return 32767;
+    }
+    return (int16_t)floorf(scaled);
+}
+
+namespace {
+
+// "m:ss" of a frame count.
+void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
+    int64_t seconds = frames / rate;
+    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
+}
+
+} // namespace
+
+void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
+                      size_t noticeSize) {
+    char at[32];
+    char length[40] = "";
+    formatTime(at, sizeof at, source->position, source->sampleRate);
+    if (promisedFrames > source->position) {
+        memcpy(length, " of ", 5);
+        formatTime(length + 4, sizeof length - 4, promisedFrames, source->sampleRate);
+    }
+    snprintf(notice, noticeSize, "%s ends early, at %s%s (truncated or damaged)", path, at, length);
+}
+
+bool takePendingNotice(bool* pending, const char* notice, char* text, size_t textSize) {
+    if (!*pending) {
+        return false;
+    }
+    snprintf(text, textSize, "%s", notice);
+    *pending = false;
+    return true;
+}
+
+int32_t readStereoRing(AudioSource* source, const int16_t* ring, int32_t ringFrames, int64_t written, int16_t* samples,
+                       int32_t frames) {
+    if (written - source->position > ringFrames) {
+        source->position = written - ringFrames;
+    }
+    int64_t available = written - source->position;
+    int32_t count = available < frames ? (int32_t)available : frames;
+    for (int32_t i = 0; i < count; i++) {
+        int64_t slot = (source->position + i) % ringFrames;
+        samples[i * 2] = ring[slot * 2];
+        samples[i * 2 + 1] = ring[slot * 2 + 1];
+    }
+    source->position += count;
+    return count;
 }

@@ -48,8 +48,9 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
 // Reads an open file through once to learn how much of it can be read, then
 // goes back to its start: frameCount becomes the frames read. A file that
 // breaks off leaves its notice, as reading does. False, with the reason in
-// `error`, when nothing can be read or the file cannot go back.
-bool measureAudioFile(AudioSource* source, char* error, size_t errorSize);
+// `error` (which names `path`), when nothing can be read or the file cannot
+// go back.
+bool measureAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize);
 
 // What a PulseAudio source records (PipeWire serves the same interface):
 // `device` names one (see listCaptureDevices), null takes the monitor of the
@@ -128,6 +129,25 @@ bool seekHeldAudio(AudioSource* source, int64_t frame);
 bool noAudioNotice(AudioSource* source, char* text, size_t textSize);
 void closeNothing(AudioSource* source);
 bool noReadAt(const AudioSource* source, int64_t firstFrame, int32_t frames, int16_t* samples);
+
+// Hands a notice left for the reader over once: true, with it in `text`,
+// when `*pending`, which it clears.
+bool takePendingNotice(bool* pending, const char* notice, char* text, size_t textSize);
+// Up to `frames` stereo frames from the source's position out of a ring of
+// `ringFrames` frames that a capture thread has filled up to `written`; a
+// reader that fell behind skips to what the ring still holds. Returns the
+// frames read. The caller holds the ring's lock.
+int32_t readStereoRing(AudioSource* source, const int16_t* ring, int32_t ringFrames, int64_t written, int16_t* samples,
+                       int32_t frames);
+// A float sample in 16 bits, full scale 1 as 32768 (as 16-bit samples turn
+// into floats), clipped, the fraction dropped as 24-bit samples lose their
+// low byte; NaN becomes -32768.
+int16_t floatToPcm16(float value);
+// The notice of a file that breaks off at the source's position: "PATH ends
+// early, at m:ss of m:ss (truncated or damaged)", the length told only where
+// `promisedFrames` is past the position.
+void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
+                      size_t noticeSize);
 
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;

@@ -14,6 +14,7 @@ namespace {
 
 constexpr int32_t CAPTURE_RATE = 44100;
 constexpr int32_t CAPTURE_CHANNELS = 2;
+static_assert(CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;    // about 1.5 s: far more than a frame's worth
 constexpr uint32_t FRAGMENT_BYTES = 2048; // 512 frames, about 12 ms: blocks arrive in small steps
 constexpr int64_t RETRY_NANOSECONDS = 1000000000;
@@ -296,18 +297,7 @@ int32_t readCapture(AudioSource* source, int16_t* samples, int32_t frames) {
     CaptureState* state = (CaptureState*)source->state;
     pa_threaded_mainloop_lock(state->connection.mainloop);
     retryLostStream(state);
-    // A reader that fell behind the ring skips to what it still holds.
-    if (state->written - source->position > RING_FRAMES) {
-        source->position = state->written - RING_FRAMES;
-    }
-    int64_t available = state->written - source->position;
-    int32_t count = available < frames ? (int32_t)available : frames;
-    for (int32_t i = 0; i < count; i++) {
-        int64_t slot = (source->position + i) % RING_FRAMES;
-        samples[i * CAPTURE_CHANNELS] = state->ring[slot * CAPTURE_CHANNELS];
-        samples[i * CAPTURE_CHANNELS + 1] = state->ring[slot * CAPTURE_CHANNELS + 1];
-    }
-    source->position += count;
+    int32_t count = readStereoRing(source, state->ring, RING_FRAMES, state->written, samples, frames);
     pa_threaded_mainloop_unlock(state->connection.mainloop);
     return count;
 }
@@ -320,11 +310,7 @@ bool takeCaptureNotice(AudioSource* source, char* text, size_t textSize) {
     CaptureState* state = (CaptureState*)source->state;
     pa_threaded_mainloop_lock(state->connection.mainloop);
     retryLostStream(state);
-    bool pending = state->noticePending;
-    if (pending) {
-        snprintf(text, textSize, "%s", state->notice);
-        state->noticePending = false;
-    }
+    bool pending = takePendingNotice(&state->noticePending, state->notice, text, textSize);
     pa_threaded_mainloop_unlock(state->connection.mainloop);
     return pending;
 }

@@ -20,7 +20,6 @@ constexpr int32_t SCRATCH_SAMPLES = 16384;  // at least 16 frames of the widest 
 constexpr size_t PATH_CHARS = 4096;
 constexpr size_t LOG_CHARS = 16384;
 constexpr int64_t MAX_SENSIBLE_SECONDS = 1000 * 3600; // a longer length in a header is nonsense
-constexpr int32_t MEASURE_FRAMES = 4096;
 
 struct FileState {
     SNDFILE* file;                  // open while the source is
@@ -35,45 +34,16 @@ struct FileState {
     float scratch[SCRATCH_SAMPLES]; // frames of all channels, for float files and wide ones
 };
 
-// "m:ss" of a frame count.
-void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
-    int64_t seconds = frames / rate;
-    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
-}
-
 // Records that the file broke off at the source's position: the source is
 // over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
     // A header that promised more gives no length worth telling.
-    bool lengthKnown = source->frameCount > source->position;
     if (!state->broken) {
-        char at[32];
-        char length[40] = "";
-        formatTime(at, sizeof at, source->position, source->sampleRate);
-        if (lengthKnown) {
-            memcpy(length, " of ", 5);
-            formatTime(length + 4, sizeof length - 4, source->frameCount, source->sampleRate);
-        }
-        snprintf(state->notice, sizeof state->notice, "%s ends early, at %s%s (truncated or damaged)", state->path, at,
-                 length);
+        describeEarlyEnd(source, state->path, source->frameCount, state->notice, sizeof state->notice);
         state->broken = true;
         state->noticePending = true;
     }
     source->frameCount = source->position;
-}
-
-// Full scale of a float sample is 32768, as 16-bit samples turn into floats
-// (libsndfile's own conversion uses 32767 and so changes some high bytes);
-// the fraction is dropped, as 24-bit samples lose their low byte.
-int16_t floatToPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768; // NaN too
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
 }
 
 // Reads float files and files of more than two channels through the scratch
@@ -144,12 +114,7 @@ bool seekFile(AudioSource* source, int64_t frame) {
 
 bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
     FileState* state = (FileState*)source->state;
-    if (!state->noticePending) {
-        return false;
-    }
-    snprintf(text, textSize, "%s", state->notice);
-    state->noticePending = false;
-    return true;
+    return takePendingNotice(&state->noticePending, state->notice, text, textSize);
 }
 
 void closeFile(AudioSource* source) {
@@ -290,23 +255,5 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     state->lengthImpossible = info.frames > 0 && !sensible;
     titleFromTags(state->file, path, source->title, sizeof source->title);
     source->state = state;
-    return true;
-}
-
-bool measureAudioFile(AudioSource* source, char* error, size_t errorSize) {
-    FileState* state = (FileState*)source->state;
-    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
-    while (readFile(source, samples, MEASURE_FRAMES) > 0) {
-        // only the count matters
-    }
-    if (source->position == 0) {
-        snprintf(error, errorSize, "cannot play %s: not a sample could be read", state->path);
-        return false;
-    }
-    source->frameCount = source->position;
-    if (!seekFile(source, 0)) {
-        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", state->path);
-        return false;
-    }
     return true;
 }

@@ -30,7 +30,6 @@
 namespace {
 
 constexpr size_t PATH_CHARS = 4096;
-constexpr int32_t MEASURE_FRAMES = 4096;
 constexpr int64_t UNITS_PER_SECOND = 10000000;        // Media Foundation's time unit is 100 ns
 constexpr int64_t MAX_SENSIBLE_SECONDS = 1000 * 3600; // a longer length is nonsense
 // A file that ends within this much of the length it gives has ended: decoders
@@ -96,41 +95,15 @@ struct FileState {
     char path[PATH_CHARS];         // for messages
 };
 
-// "m:ss" of a frame count.
-void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
-    int64_t seconds = frames / rate;
-    snprintf(text, textSize, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
-}
-
 // Records that the file broke off at the source's position: the source is
 // over there. Said once, however often the part before is read again.
 void noteBreak(AudioSource* source, FileState* state) {
     if (!state->broken) {
-        char at[32];
-        char length[40] = "";
-        formatTime(at, sizeof at, source->position, source->sampleRate);
-        if (state->promisedFrames > source->position) {
-            memcpy(length, " of ", 5);
-            formatTime(length + 4, sizeof length - 4, state->promisedFrames, source->sampleRate);
-        }
-        snprintf(state->notice, sizeof state->notice, "%s ends early, at %s%s (truncated or damaged)", state->path, at,
-                 length);
+        describeEarlyEnd(source, state->path, state->promisedFrames, state->notice, sizeof state->notice);
         state->broken = true;
         state->noticePending = true;
     }
     source->frameCount = source->position;
-}
-
-// Full scale 1 to 16-bit as the Linux reader does: clipped, fraction dropped.
-int16_t toPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768;
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
 }
 
 // One decoded sample in 16 bits: the high bits of integers, floats scaled.
@@ -148,7 +121,7 @@ int16_t sampleAt(const BYTE* frame, int32_t type, int32_t channel) {
     default: {
         float value;
         memcpy(&value, frame + channel * 4, 4);
-        return toPcm16(value);
+        return floatToPcm16(value);
     }
     }
 }
@@ -284,12 +257,7 @@ bool seekFile(AudioSource* source, int64_t frame) {
 
 bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
     FileState* state = (FileState*)source->state;
-    if (!state->noticePending) {
-        return false;
-    }
-    snprintf(text, textSize, "%s", state->notice);
-    state->noticePending = false;
-    return true;
+    return takePendingNotice(&state->noticePending, state->notice, text, textSize);
 }
 
 void releaseFile(FileState* state) {
@@ -335,6 +303,27 @@ bool tagsFromStore(IPropertyStore* store, char* artist, size_t artistSize, char*
     return stringProperty(store, PKEY_Title, name, nameSize);
 }
 
+// The name the shell parses for a file: its full path with a drive letter or
+// a share, of a file that is there. False for anything else, which the shell
+// is not asked about: Wine's shell fails inside the call on a path with
+// forward slashes ("/home/..."), which its file routines take.
+bool shellParsingName(const wchar_t* widePath, wchar_t* full, size_t fullChars) {
+    DWORD length = GetFullPathNameW(widePath, (DWORD)fullChars, full, nullptr);
+    if (length == 0 || length >= fullChars) {
+        return false;
+    }
+    for (wchar_t* c = full; *c != L'\0'; c++) {
+        if (*c == L'/') {
+            *c = L'\\';
+        }
+    }
+    bool drive = ((full[0] >= L'A' && full[0] <= L'Z') || (full[0] >= L'a' && full[0] <= L'z')) && full[1] == L':' &&
+                 full[2] == L'\\';
+    bool share = full[0] == L'\\' && full[1] == L'\\';
+    DWORD attributes = GetFileAttributesW(full);
+    return (drive || share) && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 // "artist - title" from the tags, as the media source or the shell's
 // property handlers give them, the title alone, or the file's name.
 void titleFromTags(IMFSourceReader* reader, const wchar_t* widePath, const char* path, char* title, size_t titleSize) {
@@ -348,8 +337,10 @@ void titleFromTags(IMFSourceReader* reader, const wchar_t* widePath, const char*
         store->Release();
         store = nullptr;
     }
-    if (!found && SUCCEEDED(SHGetPropertyStoreFromParsingName(widePath, nullptr, GPS_DEFAULT, IID_IPropertyStore,
-                                                              (void**)&store))) {
+    wchar_t shellPath[PATH_CHARS];
+    if (!found && shellParsingName(widePath, shellPath, PATH_CHARS) &&
+        SUCCEEDED(
+            SHGetPropertyStoreFromParsingName(shellPath, nullptr, GPS_DEFAULT, IID_IPropertyStore, (void**)&store))) {
         found = tagsFromStore(store, artist, sizeof artist, name, sizeof name);
         store->Release();
     }
@@ -562,23 +553,5 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     }
     titleFromTags(state->reader, widePath, path, source->title, sizeof source->title);
     source->state = state;
-    return true;
-}
-
-bool measureAudioFile(AudioSource* source, char* error, size_t errorSize) {
-    FileState* state = (FileState*)source->state;
-    static int16_t samples[MEASURE_FRAMES * AUDIO_MAX_CHANNELS];
-    while (readFile(source, samples, MEASURE_FRAMES) > 0) {
-        // only the count matters
-    }
-    if (source->position == 0) {
-        snprintf(error, errorSize, "cannot play %s: not a sample could be read", state->path);
-        return false;
-    }
-    source->frameCount = source->position;
-    if (!seekFile(source, 0)) {
-        snprintf(error, errorSize, "cannot play %s: cannot go back to its start", state->path);
-        return false;
-    }
     return true;
 }

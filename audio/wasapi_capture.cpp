@@ -26,6 +26,7 @@ namespace {
 
 constexpr int32_t CAPTURE_RATE = 44100;
 constexpr int32_t CAPTURE_CHANNELS = 2;
+static_assert(CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;              // about 1.5 s: far more than a frame's worth
 constexpr REFERENCE_TIME BUFFER_DURATION = 2000000; // 200 ms in 100 ns units
 constexpr DWORD POLL_MILLISECONDS = 5;              // how often packets are taken
@@ -205,12 +206,8 @@ void releaseStream(Stream* stream) {
     if (stream->client != nullptr) {
         stream->client->Stop();
     }
-    if (stream->capture != nullptr) {
-        stream->capture->Release();
-    }
-    if (stream->client != nullptr) {
-        stream->client->Release();
-    }
+    releaseInterface(&stream->capture);
+    releaseInterface(&stream->client);
     memset(stream, 0, sizeof *stream);
 }
 
@@ -322,18 +319,6 @@ float sampleAt(const BYTE* frame, int32_t type, int32_t channel) {
     }
 }
 
-// Full scale 1 to 16-bit, as the file reader does: clipped, fraction dropped.
-int16_t toPcm16(float value) {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f)) {
-        return -32768;
-    }
-    if (scaled > 32767.0f) {
-        return 32767;
-    }
-    return (int16_t)floorf(scaled);
-}
-
 // Turns `frames` device frames (null: silence) into captured frames,
 // straight lines between the device's frames, into the ring. With the lock held.
 void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
@@ -350,7 +335,7 @@ void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
             int64_t slot = state->written % RING_FRAMES;
             for (int32_t channel = 0; channel < CAPTURE_CHANNELS; channel++) {
                 float value = stream->previous[channel] + (current[channel] - stream->previous[channel]) * weight;
-                state->ring[slot * CAPTURE_CHANNELS + channel] = toPcm16(value);
+                state->ring[slot * CAPTURE_CHANNELS + channel] = floatToPcm16(value);
             }
             state->written++;
             stream->phase += stream->step;
@@ -487,16 +472,10 @@ DWORD WINAPI runCapture(void* parameter) {
     CaptureState* state = (CaptureState*)parameter;
     // Packets not taken in time are lost: this thread goes before the frames'.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IMMDeviceEnumerator* enumerator = nullptr;
-    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      (void**)&enumerator);
-    if (FAILED(result)) {
-        describeResult(result, state->reason, sizeof state->reason);
-        state->opened = false;
-    } else {
-        state->opened = openWanted(state, enumerator, true, state->reason, sizeof state->reason);
-    }
+    DeviceEnumeration devices;
+    state->opened = startDeviceEnumeration(&devices, COINIT_MULTITHREADED, state->reason, sizeof state->reason) &&
+                    openWanted(state, devices.enumerator, true, state->reason, sizeof state->reason);
+    IMMDeviceEnumerator* enumerator = devices.enumerator;
     snprintf(state->title, sizeof state->title, "%s", state->endpoint.name);
     SetEvent(state->readyEvent);
 
@@ -551,12 +530,7 @@ DWORD WINAPI runCapture(void* parameter) {
     }
 
     releaseStream(&state->stream);
-    if (enumerator != nullptr) {
-        enumerator->Release();
-    }
-    if (SUCCEEDED(comResult)) {
-        CoUninitialize();
-    }
+    endDeviceEnumeration(&devices);
     return 0;
 }
 
@@ -580,18 +554,7 @@ void releaseCapture(CaptureState* state) {
 int32_t readCapture(AudioSource* source, int16_t* samples, int32_t frames) {
     CaptureState* state = (CaptureState*)source->state;
     EnterCriticalSection(&state->lock);
-    // A reader that fell behind the ring skips to what it still holds.
-    if (state->written - source->position > RING_FRAMES) {
-        source->position = state->written - RING_FRAMES;
-    }
-    int64_t available = state->written - source->position;
-    int32_t count = available < frames ? (int32_t)available : frames;
-    for (int32_t i = 0; i < count; i++) {
-        int64_t slot = (source->position + i) % RING_FRAMES;
-        samples[i * CAPTURE_CHANNELS] = state->ring[slot * CAPTURE_CHANNELS];
-        samples[i * CAPTURE_CHANNELS + 1] = state->ring[slot * CAPTURE_CHANNELS + 1];
-    }
-    source->position += count;
+    int32_t count = readStereoRing(source, state->ring, RING_FRAMES, state->written, samples, frames);
     LeaveCriticalSection(&state->lock);
     return count;
 }
@@ -604,11 +567,9 @@ bool seekCapture(AudioSource*, int64_t) {
 bool takeCaptureNotice(AudioSource* source, char* text, size_t textSize) {
     CaptureState* state = (CaptureState*)source->state;
     EnterCriticalSection(&state->lock);
-    bool pending = state->noticePending;
+    bool pending = takePendingNotice(&state->noticePending, state->notice, text, textSize);
     if (pending) {
-        snprintf(text, textSize, "%s", state->notice);
         snprintf(source->title, sizeof source->title, "%s", state->title);
-        state->noticePending = false;
     }
     LeaveCriticalSection(&state->lock);
     return pending;
@@ -670,27 +631,19 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
 int32_t listCaptureDevices(CaptureDevice* devices, int32_t capacity, char* defaultMonitor, size_t defaultMonitorSize,
                            char* error, size_t errorSize) {
     snprintf(defaultMonitor, defaultMonitorSize, "%s", "");
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IMMDeviceEnumerator* enumerator = nullptr;
-    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      (void**)&enumerator);
-    if (FAILED(result)) {
-        char reason[AUDIO_MESSAGE_CHARS];
-        describeResult(result, reason, sizeof reason);
+    DeviceEnumeration enumeration;
+    char reason[AUDIO_MESSAGE_CHARS];
+    if (!startDeviceEnumeration(&enumeration, COINIT_APARTMENTTHREADED, reason, sizeof reason)) {
         snprintf(error, errorSize, "cannot list the sources: %s", reason);
-        if (SUCCEEDED(comResult)) {
-            CoUninitialize();
-        }
+        endDeviceEnumeration(&enumeration);
         return -1;
     }
+    IMMDeviceEnumerator* enumerator = enumeration.enumerator;
     Endpoint endpoints[MAX_ENDPOINTS]; // on the stack: the capture thread and a listing may look at once
     int32_t count = listEndpoints(enumerator, endpoints, MAX_ENDPOINTS);
     Endpoint output;
     bool hasDefault = findDefaultOutput(enumerator, &output);
-    enumerator->Release();
-    if (SUCCEEDED(comResult)) {
-        CoUninitialize();
-    }
+    endDeviceEnumeration(&enumeration);
 
     // Named by their friendly names, or by their identifiers where two share one.
     int32_t filled = 0;

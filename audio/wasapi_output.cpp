@@ -71,15 +71,9 @@ void releaseDevice(Device* device) {
     if (device->client != nullptr) {
         device->client->Stop();
     }
-    if (device->render != nullptr) {
-        device->render->Release();
-    }
-    if (device->client != nullptr) {
-        device->client->Release();
-    }
-    if (device->endpoint != nullptr) {
-        device->endpoint->Release();
-    }
+    releaseInterface(&device->render);
+    releaseInterface(&device->client);
+    releaseInterface(&device->endpoint);
     if (device->id != nullptr) {
         CoTaskMemFree(device->id);
     }
@@ -195,27 +189,16 @@ DWORD WINAPI runOutput(void* parameter) {
     SoundOutput* output = (SoundOutput*)parameter;
     // A late top-up is heard as a gap: this thread goes before the frames'.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IMMDeviceEnumerator* enumerator = nullptr;
+    DeviceEnumeration devices;
     Device device = {};
-    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                                      (void**)&enumerator);
-    if (FAILED(result)) {
-        describeResult(result, output->reason, sizeof output->reason);
-        output->opened = false;
-    } else {
-        output->opened = openDevice(output, enumerator, &device, output->reason, sizeof output->reason);
-    }
+    output->opened = startDeviceEnumeration(&devices, COINIT_MULTITHREADED, output->reason, sizeof output->reason) &&
+                     openDevice(output, devices.enumerator, &device, output->reason, sizeof output->reason);
     SetEvent(output->readyEvent);
     if (!output->opened) {
-        if (enumerator != nullptr) {
-            enumerator->Release();
-        }
-        if (SUCCEEDED(comResult)) {
-            CoUninitialize();
-        }
+        endDeviceEnumeration(&devices);
         return 0;
     }
+    IMMDeviceEnumerator* enumerator = devices.enumerator;
 
     // While there is no device, the clock stands in for it.
     ULONGLONG lookedAt = GetTickCount64();
@@ -262,10 +245,7 @@ DWORD WINAPI runOutput(void* parameter) {
     }
 
     releaseDevice(&device);
-    enumerator->Release();
-    if (SUCCEEDED(comResult)) {
-        CoUninitialize();
-    }
+    endDeviceEnumeration(&devices);
     return 0;
 }
 

@@ -92,3 +92,26 @@ void describeResult(long result, char* text, size_t textSize) {
         snprintf(text, textSize, "error 0x%08lx", (unsigned long)result);
     }
 }
+
+bool startDeviceEnumeration(DeviceEnumeration* use, DWORD model, char* reason, size_t reasonSize) {
+    use->comResult = CoInitializeEx(nullptr, model);
+    use->enumerator = nullptr;
+    HRESULT result = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                      (void**)&use->enumerator);
+    if (FAILED(result)) {
+        use->enumerator = nullptr;
+        describeResult(result, reason, reasonSize);
+        return false;
+    }
+    return true;
+}
+
+void endDeviceEnumeration(DeviceEnumeration* use) {
+    if (use->enumerator != nullptr) {
+        use->enumerator->Release();
+        use->enumerator = nullptr;
+    }
+    if (SUCCEEDED(use->comResult)) {
+        CoUninitialize();
+    }
+}

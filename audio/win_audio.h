@@ -1,9 +1,13 @@
 // Windows only. What the Windows sources and the sound output share: text
-// between UTF-8 and Windows' UTF-16, and the reason behind a failed call.
+// between UTF-8 and Windows' UTF-16, the reason behind a failed call, and
+// COM with the device enumerator on a thread.
 #pragma once
 #ifndef _WIN32
 #error "audio/win_audio.h is Windows-only"
 #endif
+#include <windows.h>
+#include <mmdeviceapi.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -18,3 +22,24 @@ void textFromWide(const wchar_t* wide, char* text, size_t textSize);
 // What a failed call's result means, in words ("the device is gone",
 // "0x88890004: ..."), for messages.
 void describeResult(long result, char* text, size_t textSize);
+
+// Releases a COM interface where one is held, and forgets it.
+template <typename Interface> void releaseInterface(Interface** held) {
+    if (*held != nullptr) {
+        (*held)->Release();
+        *held = nullptr;
+    }
+}
+
+// COM on one thread and the device enumerator, held while the thread works
+// with devices.
+struct DeviceEnumeration {
+    HRESULT comResult;               // CoInitializeEx's: COM is let go only where it was taken
+    IMMDeviceEnumerator* enumerator; // null where it could not be made
+};
+
+// COM on this thread in `model` (COINIT_...) and the enumerator; false, with
+// the reason in `reason`, where the enumerator cannot be made. Ended by
+// endDeviceEnumeration either way.
+bool startDeviceEnumeration(DeviceEnumeration* use, DWORD model, char* reason, size_t reasonSize);
+void endDeviceEnumeration(DeviceEnumeration* use);

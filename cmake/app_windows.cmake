@@ -15,7 +15,7 @@ add_executable(raysphere
     app/win32/png_file_win32.cpp
     app/win32/no_video.cpp
     app/win32/win32_sound.cpp)
-target_link_libraries(raysphere PRIVATE app_options core audio title_box version user32 gdi32 winmm)
+target_link_libraries(raysphere PRIVATE app_options core audio title_box version user32 gdi32 winmm shell32)
 target_link_options(raysphere PRIVATE -Wl,--no-insert-timestamp)
 add_version_resource(raysphere "raysphere: the ray-traced visualisation of what plays")
 

@@ -378,9 +378,19 @@ void sleepMilliseconds(uint32_t milliseconds) {
 
 } // namespace
 
+// Linux hands the command line over as it was typed: UTF-8 already.
+bool keepArguments(int* argc, char*** argv) {
+    (void)argc;
+    (void)argv;
+    return true;
+}
+
 const Platform platform = {
-    start,          startSound,         stop,         openWindow,  resizeFrame,   draw,
-    present,        toggleFullscreen,   isFullscreen, pixelSize,   windowSize,    saveScreenshot,
-    describeWindow, hasVsync,           pollEvent,    closeWindow, openSound,     lockSound,
-    unlockSound,    soundLatencyFrames, closeSound,   ticks,       tickFrequency, sleepMilliseconds,
+    keepArguments,      start,          startSound, stop,
+    openWindow,         resizeFrame,    draw,       present,
+    toggleFullscreen,   isFullscreen,   pixelSize,  windowSize,
+    saveScreenshot,     describeWindow, hasVsync,   pollEvent,
+    closeWindow,        openSound,      lockSound,  unlockSound,
+    soundLatencyFrames, closeSound,     ticks,      tickFrequency,
+    sleepMilliseconds,
 };

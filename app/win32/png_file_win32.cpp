@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include "app/png_file.h"
+#include "audio/win_audio.h"
 
 namespace {
+
+constexpr size_t NAME_CHARS = 4200; // a path and the temporary name's ending, with the terminator
 
 constexpr uint32_t STORED_BLOCK_BYTES = 65535; // the most one uncompressed deflate block holds
 
@@ -112,19 +115,25 @@ bool writePng(FILE* file, const uint8_t* rgb, int32_t width, int32_t height, int
 bool writePngFile(const char* path, const uint8_t* rgb, int32_t width, int32_t height, int32_t rowBytes, char* error,
                   size_t errorSize) {
     makeCrcTable();
-    char temporary[4200];
+    char temporary[NAME_CHARS];
     snprintf(temporary, sizeof temporary, "%s.%lu.tmp", path, (unsigned long)GetCurrentProcessId());
-    FILE* file = fopen(temporary, "wb");
+    wchar_t wideTemporary[NAME_CHARS];
+    wchar_t widePath[NAME_CHARS];
+    if (!wideFromText(temporary, wideTemporary, NAME_CHARS) || !wideFromText(path, widePath, NAME_CHARS)) {
+        snprintf(error, errorSize, "cannot write %s: the name is too long", path);
+        return false;
+    }
+    FILE* file = _wfopen(wideTemporary, L"wb");
     if (file == nullptr) {
         snprintf(error, errorSize, "cannot write %s: %s", path, strerror(errno));
         return false;
     }
     bool written = writePng(file, rgb, width, height, rowBytes);
     written = fclose(file) == 0 && written;
-    if (!written || !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+    if (!written || !MoveFileExW(wideTemporary, widePath, MOVEFILE_REPLACE_EXISTING)) {
         snprintf(error, errorSize, "cannot write %s: %s", path,
                  written ? "cannot replace the file" : "cannot write the file");
-        remove(temporary);
+        _wremove(wideTemporary);
         return false;
     }
     return true;

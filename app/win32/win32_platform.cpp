@@ -3,6 +3,7 @@
 // output of win32_sound.h. With --headless no window is made: the frame is
 // kept and scaled in memory at the window size asked for.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -347,7 +348,38 @@ void sleepMilliseconds(uint32_t milliseconds) {
 
 } // namespace
 
+// The command line again from its wide form, in UTF-8, so that a file named
+// in any script opens: the C library's argv holds only what the ANSI code
+// page can say. Held for the rest of the run, as argv is.
+bool utf8Arguments(int* argc, char*** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return false;
+    }
+    char** arguments = (char**)calloc((size_t)count + 1, sizeof(char*));
+    bool converted = arguments != nullptr;
+    for (int i = 0; converted && i < count; i++) {
+        int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        arguments[i] = bytes > 0 ? (char*)malloc((size_t)bytes) : nullptr;
+        converted = arguments[i] != nullptr &&
+                    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arguments[i], bytes, nullptr, nullptr) == bytes;
+    }
+    LocalFree(wide);
+    if (!converted) {
+        for (int i = 0; arguments != nullptr && i < count; i++) {
+            free(arguments[i]);
+        }
+        free(arguments);
+        return false;
+    }
+    *argc = count;
+    *argv = arguments;
+    return true;
+}
+
 const Platform platform = {
+    utf8Arguments,
     start,
     startSound,
     stop,

@@ -3,7 +3,8 @@
 # renderer's frames for the same blocks, pixel for pixel, at the plug-in's
 # 320 x 200 and at a --size of its own; on a private X server its window
 # answers the keys (I, W, F), follows a resize with W and quits on ESC with
-# exit status 0. Exits 77 (skipped) without the native renderer.
+# exit status 0; a file named in any script plays. Exits 77 (skipped)
+# without the native renderer.
 set -euo pipefail
 raysphere="$1" render_frames="$2" work="$3"
 . "$(dirname "$0")/app_lib.sh"
@@ -35,6 +36,14 @@ run --video out.mp4 song.flac 2>video.err || status=$?
 status=0
 run --fps 0 2>bad.err || status=$?
 [ "$status" -eq 2 ] || fail "a bad --fps exited with $status"
+
+# --- A tagged file at a Unix-style path, named and written to outside the
+# ANSI code page, plays under its tag or its name (Wine gives no tags)
+ffmpeg -v error -f lavfi -i "sine=frequency=441:duration=1" -ac 2 -metadata title="Tone" "tön ♫.flac"
+run --headless --frames 3 --verbose --screenshot "bild ♫.png" "$PWD/tön ♫.flac" >named.err 2>&1 ||
+    fail "a file named outside the code page: $(cat named.err)"
+grep -aq "playing \(Tone\|tön ♫\) (44100 Hz" named.err || fail "no title: $(cat named.err)"
+[ "$(identify -format %wx%h "bild ♫.png")" = 640x400 ] || fail "no screenshot under a name outside the code page"
 
 # --- The window: keys, full screen, a resize followed with W, ESC
 start_xvfb

@@ -316,7 +316,7 @@ TEST(AudioFile, CutFilesAreMeasuredToTheirReadablePart) {
         char error[AUDIO_MESSAGE_CHARS];
         openOrFail(&source, cut);
         EXPECT_EQ(source.frameCount >= 0, c.lengthKnown) << c.name << " " << source.frameCount;
-        ASSERT_TRUE(measureAudioFile(&source, error, sizeof error)) << error;
+        ASSERT_TRUE(measureAudioFile(&source, cut.c_str(), error, sizeof error)) << error;
         int64_t measured = source.frameCount;
         EXPECT_GT(measured, FRAMES / 4) << c.name;
         EXPECT_LT(measured, FRAMES * 3 / 4) << c.name;

@@ -97,7 +97,7 @@ int checkFiles(const char* dir) {
             continue;
         }
         int64_t given = source.frameCount;
-        bool measured = measureAudioFile(&source, error, sizeof error);
+        bool measured = measureAudioFile(&source, path, error, sizeof error);
         check(measured, name, error);
         int64_t frames = 0;
         int32_t got = 0;
