@@ -163,7 +163,12 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
         const SceneObject* entry = &scene.objects[i];
         intersectTable[entry->kind](ray, entry, hit);
     }
+    shadeNearest(depth, ray, hit, light, view, red, green, blue);
+}
 
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
+                  float* red, float* green, float* blue) {
+    Colour colour = {red, green, blue};
     if (hit->t == NO_HIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
     } else {

@@ -36,3 +36,7 @@ extern thread_local int32_t refractInside;
 // ray of a frame. The caller sets hit->t to NO_HIT first.
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue);
+// What traceRay does once `hit` holds the ray's nearest hit over the table
+// (t NO_HIT for none) at a depth below the limit: the shading and the fog.
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
+                  float* red, float* green, float* blue);
