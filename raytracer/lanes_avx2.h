@@ -12,41 +12,12 @@ namespace {
 constexpr int32_t LANES = 8;
 typedef __m256 Floats; // also masks: all bits set in a true lane
 
-inline Floats splat(float v) {
-    return _mm256_set1_ps(v);
-}
+#define LANE_PS(op) _mm256_##op##_ps
+#define LANE_CMP _mm256_cmp_ps
+#include "raytracer/lanes_one_register.h"
+
 inline Floats negate(Floats a) {
     return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f));
-}
-inline Floats add(Floats a, Floats b) {
-    return _mm256_add_ps(a, b);
-}
-inline Floats sub(Floats a, Floats b) {
-    return _mm256_sub_ps(a, b);
-}
-inline Floats mul(Floats a, Floats b) {
-    return _mm256_mul_ps(a, b);
-}
-inline Floats div(Floats a, Floats b) {
-    return _mm256_div_ps(a, b);
-}
-inline Floats squareRoot(Floats a) {
-    return _mm256_sqrt_ps(a);
-}
-inline Floats minimum(Floats a, Floats b) {
-    return _mm256_min_ps(a, b);
-}
-inline Floats cmpLt(Floats a, Floats b) {
-    return _mm256_cmp_ps(a, b, _CMP_LT_OQ);
-}
-inline Floats cmpGt(Floats a, Floats b) {
-    return _mm256_cmp_ps(a, b, _CMP_GT_OQ);
-}
-inline Floats cmpGe(Floats a, Floats b) {
-    return _mm256_cmp_ps(a, b, _CMP_GE_OQ);
-}
-inline Floats cmpEq(Floats a, Floats b) {
-    return _mm256_cmp_ps(a, b, _CMP_EQ_OQ);
 }
 inline Floats maskAnd(Floats a, Floats b) {
     return _mm256_and_ps(a, b);
@@ -67,15 +38,6 @@ inline int32_t laneBits(Floats mask) {
 }
 inline bool anyLane(Floats mask) {
     return _mm256_movemask_ps(mask) != 0;
-}
-inline Floats loadFloats(const float* v) {
-    return _mm256_load_ps(v);
-}
-inline void storeFloats(float* out, Floats v) {
-    _mm256_store_ps(out, v);
-}
-inline void storeFloatsAt(float* out, Floats v) {
-    _mm256_storeu_ps(out, v);
 }
 inline void storeTruncated(int32_t* out, Floats v) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(v));

@@ -14,6 +14,10 @@ typedef __m512 Floats;
 #define MASK_REGISTERS
 typedef __mmask16 Mask; // bit k: lane k is true
 
+#define LANE_PS(op) _mm512_##op##_ps
+#define LANE_CMP _mm512_cmp_ps_mask
+#include "raytracer/lanes_one_register.h"
+
 inline Floats asFloats(__m512i v) {
     return _mm512_castsi512_ps(v);
 }
@@ -29,41 +33,8 @@ inline Mask floatsMask(Floats stored) {
     return _mm512_cmplt_epi32_mask(asInts(stored), _mm512_setzero_si512());
 }
 
-inline Floats splat(float v) {
-    return _mm512_set1_ps(v);
-}
 inline Floats negate(Floats a) {
     return asFloats(_mm512_xor_si512(asInts(a), _mm512_set1_epi32(INT32_MIN)));
-}
-inline Floats add(Floats a, Floats b) {
-    return _mm512_add_ps(a, b);
-}
-inline Floats sub(Floats a, Floats b) {
-    return _mm512_sub_ps(a, b);
-}
-inline Floats mul(Floats a, Floats b) {
-    return _mm512_mul_ps(a, b);
-}
-inline Floats div(Floats a, Floats b) {
-    return _mm512_div_ps(a, b);
-}
-inline Floats squareRoot(Floats a) {
-    return _mm512_sqrt_ps(a);
-}
-inline Floats minimum(Floats a, Floats b) {
-    return _mm512_min_ps(a, b);
-}
-inline Mask cmpLt(Floats a, Floats b) {
-    return _mm512_cmp_ps_mask(a, b, _CMP_LT_OQ);
-}
-inline Mask cmpGt(Floats a, Floats b) {
-    return _mm512_cmp_ps_mask(a, b, _CMP_GT_OQ);
-}
-inline Mask cmpGe(Floats a, Floats b) {
-    return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ);
-}
-inline Mask cmpEq(Floats a, Floats b) {
-    return _mm512_cmp_ps_mask(a, b, _CMP_EQ_OQ);
 }
 inline Mask noLanes() {
     return 0;
@@ -91,15 +62,6 @@ inline int32_t laneBits(Mask mask) {
 }
 inline bool anyLane(Mask mask) {
     return mask != 0;
-}
-inline Floats loadFloats(const float* v) {
-    return _mm512_load_ps(v);
-}
-inline void storeFloats(float* out, Floats v) {
-    _mm512_store_ps(out, v);
-}
-inline void storeFloatsAt(float* out, Floats v) {
-    _mm512_storeu_ps(out, v);
 }
 inline void storeTruncated(int32_t* out, Floats v) {
     _mm512_store_si512(out, _mm512_cvttps_epi32(v));

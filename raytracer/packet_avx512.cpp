@@ -31,11 +31,12 @@
 namespace {
 
 #include "raytracer/packet_trace.inc"
+#include "raytracer/packet_any_scene.inc"
 
 } // namespace
 
 void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
-    traceRowsPackets(view, rows);
+    traceRowsAnyTable(view, rows);
 }
 
 void pow32Avx512(const float* x, float* out) {

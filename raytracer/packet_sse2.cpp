@@ -17,13 +17,14 @@ namespace {
 namespace pair {
 
 #include "raytracer/packet_trace.inc"
+#include "raytracer/packet_any_scene.inc"
 
 } // namespace pair
 
 } // namespace
 
 void traceRowsSse2(const ViewRays* view, const RayRows* rows) {
-    pair::traceRowsPackets(view, rows);
+    pair::traceRowsAnyTable(view, rows);
 }
 
 // x^32 of four floats, for the test that holds it to powf over all inputs.

@@ -122,6 +122,11 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         float reflectedBlue = 0.0f;
         HitRecord reflectedHit = {};
         reflectedHit.t = NO_HIT;
+        // A ray leaving a flat surface cannot meet it again; tested anyway,
+        // rounding would have it do so at once, a dark speck
+        if (hit->object->kind == KIND_PARALLELOGRAM) {
+            reflectedHit.object = hit->object;
+        }
         traceRay(depth + 1, &reflected, &reflectedHit, light, view, &reflectedRed, &reflectedGreen, &reflectedBlue);
         *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
         *colour.green = MIRROR_OWN * *colour.green + MIRROR_REFLECTED * reflectedGreen;
@@ -159,11 +164,19 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
     }
 
     // Nearest hit over every entry
+    const SceneObject* leaving = hit->object;
     for (int32_t i = 0; i < scene.objectCount; i++) {
         const SceneObject* entry = &scene.objects[i];
-        intersectTable[entry->kind](ray, entry, hit);
+        if (entry != leaving) {
+            intersectTable[entry->kind](ray, entry, hit);
+        }
     }
+    shadeNearest(depth, ray, hit, light, view, red, green, blue);
+}
 
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
+                  float* red, float* green, float* blue) {
+    Colour colour = {red, green, blue};
     if (hit->t == NO_HIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
     } else {

@@ -33,6 +33,11 @@ extern thread_local int32_t refractInside;
 
 // Writes the colour of `ray` into red, green and blue (0..255 scale, not
 // clamped). `view` is the camera's unit forward direction, the same for every
-// ray of a frame. The caller sets hit->t to NO_HIT first.
+// ray of a frame. The caller sets hit->t to NO_HIT first, and hit->object to
+// null, or to the flat entry the ray leaves, which it then does not test.
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue);
+// What traceRay does once `hit` holds the ray's nearest hit over the table
+// (t NO_HIT for none) at a depth below the limit: the shading and the fog.
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
+                  float* red, float* green, float* blue);

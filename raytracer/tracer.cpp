@@ -70,7 +70,7 @@ bool selectTracer(TracerKind kind) {
 
 // Whether the scene table is the floor and five spheres of buildScene, with
 // their flags, black textures and motion: the one scene the packet tracers trace.
-static bool sceneIsTheFixedOne() {
+bool sceneIsTheFixedOne() {
     constexpr uint8_t SPHERE_FLAGS = SHADE_LIT | SHADE_SHADOWED | SHADE_MIRROR;
     const TextureStore* store = scene.blackTextures;
     if (scene.objectCount != SCENE_OBJECT_COUNT || store == nullptr || !scene.fixedMotion) {
@@ -91,9 +91,6 @@ static bool sceneIsTheFixedOne() {
 }
 
 RowsRoutine frameRowsRoutine() {
-    if (activeTracer != TRACER_REFERENCE && !sceneIsTheFixedOne()) {
-        return traceRowsReference;
-    }
     return rowsTable[activeTracer];
 }
 

@@ -51,9 +51,12 @@ bool tracerAvailable(TracerKind kind);
 TracerKind fastestTracer();
 // Makes `kind` the active tracer; false, changing nothing, when it is not available.
 bool selectTracer(TracerKind kind);
-// The tracer for the frame about to be traced: the active one, or the
-// reference when the scene is not the one the packet tracers know.
+// The tracer for the frame about to be traced: the active one, which traces
+// any scene.
 RowsRoutine frameRowsRoutine();
+// Whether the scene table is the fixed scene's, which the packet tracers
+// trace by their own batches and culling; any other they trace by entry.
+bool sceneIsTheFixedOne();
 
 // Whether the packet tracers skip the sphere tests that no ray of a packet
 // can pass: primary rays by each sphere's columns in each row, rays off the

@@ -3,7 +3,9 @@
 // tracer on one thread, full-resolution HD frames, each packet tracer with
 // its culling off and on by turns, the share of sphere tests culling skips,
 // and how the time per frame grows with the pixels and with the threads.
-// Usage: bench_frame [--quick]   (--quick: shorter timings, for a smoke run)
+// With --scenes instead: one line per built-in scene, an HD frame on two
+// threads with the fastest tracer (or --tracer NAME's, --threads N's).
+// Usage: bench_frame [--quick] [--scenes [--tracer NAME] [--threads N]]
 #include <time.h>
 
 #include <chrono>
@@ -20,6 +22,8 @@
 #include "raytracer/tracer_pool.h"
 #include "audio/demo_tune.h"
 #include "cli/option_table.h"
+#include "scenes/builtin_scenes.h"
+#include "scenes/stage.h"
 
 static constexpr int32_t PRIMARY_RAYS = 161 * 91; // 14,651 samples per plug-in frame
 static constexpr int32_t NAMED_FRAME_COUNT = 4;
@@ -295,17 +299,58 @@ static void threadsTable() {
     stopTracerPool();
 }
 
+// The scenes' table: every built-in scene 10 s into the demo tune, 1920 x
+// 1080 on `threads` threads, one line each: SCENE WxH THREADS TRACER
+// MS_PER_FRAME FPS. One thread is timed by its own processor time, which
+// other programs running here slow down less; several by the wall clock.
+static void scenesTable(TracerKind kind, int32_t threads) {
+    static SceneDesign design;
+    static NamedFrame named = {"10 s in", 300, {}, {}, {}};
+    char error[MAX_ERROR_TEXT];
+    selectTracer(kind);
+    setImageSize(1920, 1080);
+    useThreads(threads, false);
+    for (int32_t i = 0; i < builtinSceneCount; i++) {
+        if (!readBuiltinScene(i, &design, error, sizeof(error)) || !putOnStage(&design, i, error, sizeof(error))) {
+            std::fprintf(stderr, "bench_frame: %s\n", error);
+            continue;
+        }
+        motion.angle = 0.0f;
+        WaveformBlock block = {};
+        for (int32_t done = 0; done < named.number - 1; done++) {
+            demoTuneWaveform(static_cast<uint32_t>(done) * DEMO_FRAME_SAMPLES, block);
+            animateStage(block, 2);
+        }
+        named.motion = motion;
+        named.scene = scene;
+        demoTuneWaveform(static_cast<uint32_t>(named.number - 1) * DEMO_FRAME_SAMPLES, named.block);
+        double ms = millisecondsPerFrame(imageFrame, named, kind == TRACER_REFERENCE ? 1 : ROUNDS);
+        std::printf("%s %dx%d %d %s %.2f %.1f\n", design.name, image.width, image.height, threads, tracerNames[kind],
+                    ms, 1000.0 / ms);
+        std::fflush(stdout);
+    }
+    stopTracerPool();
+}
+
 // What the command line asks for.
 struct BenchOptions {
-    bool quick; // shorter timings, for a smoke run
+    bool quick;         // shorter timings, for a smoke run
+    bool scenes;        // the scenes' table alone
+    const char* tracer; // --tracer: the scenes' tracer by name; null for the fastest
+    int32_t threads;    // --threads: the scenes' threads
 };
 
 static void printBenchUsage(FILE* out) {
-    std::fputs("usage: bench_frame [--quick]\n"
+    std::fputs("usage: bench_frame [--quick] [--scenes [--tracer NAME] [--threads N]]\n"
                "Times the tracers side by side on the same frames.\n"
                "\n"
-               "  --quick   shorter timings, for a smoke run\n"
-               "  --help    show this text\n",
+               "  --quick         shorter timings, for a smoke run\n"
+               "  --scenes        time every built-in scene instead, one line each:\n"
+               "                  SCENE WxH THREADS TRACER MS_PER_FRAME FPS\n"
+               "  --tracer NAME   the tracer --scenes times (reference, sse2, avx2, avx512,\n"
+               "                  wasm128 where built; default the fastest)\n"
+               "  --threads N     the threads --scenes traces on (1 to 64, default 2)\n"
+               "  --help          show this text\n",
                out);
 }
 
@@ -316,6 +361,9 @@ static bool refuseOperand(const char* argument, void*, char* error, size_t error
 
 static const OptionRow BENCH_OPTIONS[] = {
     flagOption("--quick", offsetof(BenchOptions, quick)),
+    flagOption("--scenes", offsetof(BenchOptions, scenes)),
+    textOption("--tracer", offsetof(BenchOptions, tracer), "a tracer's NAME"),
+    numberOption("--threads", offsetof(BenchOptions, threads), 1, MAX_TRACER_THREADS),
 };
 static const OptionWording BENCH_WORDING = {"%s needs %s, not '%s'", "%s needs %s"};
 static const OptionTable BENCH_TABLE = {BENCH_OPTIONS, sizeof BENCH_OPTIONS / sizeof BENCH_OPTIONS[0], &BENCH_WORDING,
@@ -323,6 +371,7 @@ static const OptionTable BENCH_TABLE = {BENCH_OPTIONS, sizeof BENCH_OPTIONS / si
 
 int main(int argc, char** argv) {
     BenchOptions options = {};
+    options.threads = 2;
     char error[200];
     OptionsStatus status = readCommandLine(argc, argv, &BENCH_TABLE, &options, error, sizeof(error));
     if (status != OPTIONS_RUN) {
@@ -330,6 +379,23 @@ int main(int argc, char** argv) {
         return answerCommandLine(status, &answers, error);
     }
     secondsPerCell = options.quick ? 0.02 : secondsPerCell;
+    TracerKind kind = fastestTracer();
+    if (options.tracer != nullptr) {
+        int32_t k = 0;
+        while (k < TRACER_KIND_COUNT && std::strcmp(options.tracer, tracerNames[k]) != 0) {
+            k++;
+        }
+        if (k == TRACER_KIND_COUNT || !tracerAvailable(static_cast<TracerKind>(k))) {
+            std::fprintf(stderr, "bench_frame: no tracer '%s' here\n", options.tracer);
+            return 2;
+        }
+        kind = static_cast<TracerKind>(k);
+    }
+    if (options.scenes) {
+        startCore();
+        scenesTable(kind, options.threads);
+        return 0;
+    }
     prepareNamedFrames();
     int32_t allThreads = static_cast<int32_t>(std::thread::hardware_concurrency());
     allThreads = allThreads < 1 ? 1 : allThreads;

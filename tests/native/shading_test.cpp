@@ -424,3 +424,33 @@ TEST_F(ShadowTest, FogActsAfterTheShadow) {
     expectColour(c, fogged(scaled(0.5, unlit(WARM, toVec(overhead), {0, 0, 0})), lastHit.t));
     expectColour(c, {0.25 * 195 + 63.75, 0.25 * 97.5 + 63.75, 0.25 * 39 + 127.5}, 0.01);
 }
+
+// ---- A ray leaving a flat mirror
+
+TEST_F(ShadingTest, RayLeavingAParallelogramMirrorNeverMeetsItAgain) {
+    // A tilted black mirror under rays from many points above: every
+    // reflection rises into the sky, so each ray sees 0.4 of it; a
+    // reflected ray that met its own plane again at a rounding error's
+    // distance would show as a dark speck.
+    testQuad = {{-40, 20, -30}, {45, 31, -25}, {-35, 26, 50}, {}, {}, {}};
+    setEntry(1, KIND_PARALLELOGRAM, &testQuad, 0, SHADE_MIRROR);
+    prepareTable[KIND_PARALLELOGRAM](&scene.objects[1]);
+    const Vector3 light = {0, 200, 0};
+    int mirrorHits = 0;
+    int specks = 0;
+    for (int i = 0; i < 160; ++i) {
+        for (int j = 0; j < 160; ++j) {
+            Vector3 origin = {float(i) * 0.37f - 30, 90 + float(j % 7), float(j) * 0.41f - 25};
+            Vector3 toward = {float(i % 11) * 0.013f - 0.07f, -1, float(j % 13) * 0.011f - 0.06f};
+            Colour seen = trace(0, origin, toward, light, DOWN);
+            if (lastHit.object != &scene.objects[1]) {
+                continue;
+            }
+            mirrorHits++;
+            Colour sky = scaled(0.4, SKY);
+            specks += (std::fabs(seen.red - sky.red) > 1e-3 || std::fabs(seen.blue - sky.blue) > 1e-3) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(mirrorHits, 20000);
+    EXPECT_EQ(specks, 0);
+}

@@ -5,7 +5,7 @@
 // from this C library's own. Frames not chosen are only animated, so a frame
 // a hundred thousand in costs little.
 // Usage: core_frames --waveform NAME --frames LIST --out FILE [--size WxH]
-//        [--threads N] [--tracer NAME] [--record-math FILE | --replay-math FILE]
+//        [--threads N] [--tracer NAME] [--scene NAME] [--record-math FILE | --replay-math FILE]
 // LIST: numbers and ranges A-B, comma separated, in order; "wrap" stands
 // for the frames on both sides of the first wrap of the motion's angle.
 #include <cstdio>
@@ -18,6 +18,7 @@
 #include "raytracer/scene.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
+#include "scenes/stage.h"
 #include "tests/wasm/math_calls.h"
 #include "audio/demo_tune.h"
 
@@ -79,7 +80,8 @@ static_assert(sizeof(waveformNames) / sizeof(waveformNames[0]) == sizeof(wavefor
 static int usage(const char* problem) {
     std::fprintf(stderr,
                  "core_frames: %s\nusage: core_frames --waveform silence|noise|sweep|square|demo --frames LIST "
-                 "--out FILE [--size WxH] [--threads N] [--tracer NAME] [--record-math FILE | --replay-math FILE]\n",
+                 "--out FILE [--size WxH] [--threads N] [--tracer NAME] [--scene NAME] [--record-math FILE | "
+                 "--replay-math FILE]\n",
                  problem);
     return 2;
 }
@@ -152,6 +154,7 @@ int main(int argc, char** argv) {
     int32_t height = 0;
     int32_t threads = 1;
     TracerKind tracer = fastestTracer();
+    const char* sceneName = nullptr;
     for (int32_t i = 1; i < argc; i += 2) {
         const char* option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -183,6 +186,8 @@ int main(int argc, char** argv) {
                 return usage("--tracer names no tracer available here");
             }
             tracer = static_cast<TracerKind>(kind);
+        } else if (std::strcmp(option, "--scene") == 0) {
+            sceneName = value;
         } else if (std::strcmp(option, "--record-math") == 0) {
             recordPath = value;
         } else if (std::strcmp(option, "--replay-math") == 0) {
@@ -207,6 +212,10 @@ int main(int argc, char** argv) {
 
     // What the plug-in's Init does, then every frame up to the last chosen
     startCore();
+    char sceneError[MAX_ERROR_TEXT];
+    if (sceneName != nullptr && !stageScene(sceneName, sceneError, sizeof(sceneError))) {
+        return usage(sceneError);
+    }
     if (width == 0) {
         width = FRAME_WIDTH;
         height = FRAME_HEIGHT;
@@ -224,7 +233,11 @@ int main(int argc, char** argv) {
     for (int32_t f = 1; f <= frames.back(); f++) {
         waveform(f, block);
         if (f != frames[next]) {
-            animateScene(block);
+            if (sceneName != nullptr) {
+                animateStage(block, 2);
+            } else {
+                animateScene(block);
+            }
             continue;
         }
         next++;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The WebAssembly core's frames against the native core's, for several
 # waveforms, at 320 x 200 and another size, on one and two threads, from the
-# first frames to past the wrap of the motion's angle. Every sinf/cosf call
-# of the WebAssembly frames is recorded: the native program answering its
+# first frames to past the wrap of the motion's angle, and of every built-in
+# scene. Every sinf/cosf call of the WebAssembly frames is recorded: the
+# native program answering its
 # calls from that record must give the WebAssembly bytes exactly, so where
 # the two builds' frames differ, only the C libraries' sinf/cosf differ,
 # and then only in frames where some call's result does.
@@ -86,6 +87,11 @@ for threads in 1 2; do
         --threads $threads
 done
 compare "1280x720-demo-2" $((1280 * 720 * 4)) --waveform demo --frames "194,100001" --size 1280x720 --threads 2
+# Every other built-in scene: glass, tubes, parallelograms and textures
+for scene in glass spectrum colonnade planets mirrors fountain cover; do
+    compare "scene-$scene" $((333 * 187 * 4)) --waveform demo --frames "1-2,194" --size 333x187 --threads 2 \
+        --scene $scene
+done
 
 # The threads change nothing: the WebAssembly frames on one and two threads
 cmp -s "$work/640x360-noise-1/wasm.raw" "$work/640x360-noise-2/wasm.raw" ||
