@@ -261,6 +261,17 @@ function keepOffline() {
     }, (error) => console.warn(`raysphere: no offline copy (${error.message})`));
 }
 
+// ?cycle=SECONDS: the next scene every so many seconds, shown in the cycle control.
+function cycleSeconds() {
+    const seconds = Math.min(parseInt(params.get("cycle") || "0", 10) || 0, 86400);
+    const control = element("cycle");
+    if (seconds > 0 && !Array.from(control.options).some((option) => Number(option.value) === seconds)) {
+        control.add(new Option(`${seconds} s`, String(seconds)));
+    }
+    control.value = String(Math.max(seconds, 0));
+    return Math.max(seconds, 0);
+}
+
 function boot() {
     const requested = parseInt(params.get("threads") || "0", 10);
     page.vis = createRaysphere(element("screen"), {
@@ -268,6 +279,7 @@ function boot() {
         sharp: params.has("sharp"),
         adapt: params.get("sharp") !== "full", // ?sharp=full: every pixel always, however slow
         scene: params.get("scene") || undefined, // ?scene=NAME: start with that scene
+        cycle: cycleSeconds(),
         onFrame: showFrameFigures,
         onError: (text) => say(`The tracer: ${text}.`, true),
     });
