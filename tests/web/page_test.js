@@ -474,7 +474,9 @@ async function sharpRateRun() {
             figures[mode] = now;
             console.log(`sharp, ${mode}: ${now.fps.toFixed(1)} fps at 1920 x 1080 on ${now.threads} threads, ` +
                         `traced at ${now.stats.width} x ${now.stats.height} (level ${now.stats.level}), ` +
-                        `${now.stats.ms.toFixed(1)} ms a trace; ${((now.shown - first.shown) / 2).toFixed(1)} steps a second`);
+                        `${now.stats.ms.toFixed(1)} ms a trace; ${((now.shown - first.shown) / 2).toFixed(1)} frames and ` +
+                        `${((now.shown + now.stats.skipped - first.shown - first.stats.skipped) / 2).toFixed(1)} ` +
+                        "steps of motion a second");
             assert.deepEqual(page.problems, []);
             await page.close();
         }
