@@ -41,11 +41,13 @@ function run(routine) {
 function handleKey(event) {
     wakeBar();
     const tag = event.target.tagName;
-    if (event.ctrlKey || event.altKey || event.metaKey || tag === "SELECT" || tag === "INPUT") {
+    // A checkbox takes only SPACE; a list, a slider and a text field take the keys
+    const checkbox = tag === "INPUT" && event.target.type === "checkbox";
+    if (event.ctrlKey || event.altKey || event.metaKey || tag === "SELECT" || (tag === "INPUT" && !checkbox)) {
         return;
     }
     const key = event.key.toLowerCase();
-    if (key === " " && (tag !== "BUTTON" && tag !== "LI")) {
+    if (key === " " && (tag !== "BUTTON" && tag !== "LI" && !checkbox)) {
         // Held down, each repeat restarts the ten frames, as in the plug-in.
         event.preventDefault();
         showTitle();
