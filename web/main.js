@@ -41,11 +41,13 @@ function run(routine) {
 function handleKey(event) {
     wakeBar();
     const tag = event.target.tagName;
-    if (event.ctrlKey || event.altKey || event.metaKey || tag === "SELECT" || tag === "INPUT") {
+    // A checkbox takes only SPACE; a list, a slider and a text field take the keys
+    const checkbox = tag === "INPUT" && event.target.type === "checkbox";
+    if (event.ctrlKey || event.altKey || event.metaKey || tag === "SELECT" || (tag === "INPUT" && !checkbox)) {
         return;
     }
     const key = event.key.toLowerCase();
-    if (key === " " && (tag !== "BUTTON" && tag !== "LI")) {
+    if (key === " " && (tag !== "BUTTON" && tag !== "LI" && !checkbox)) {
         // Held down, each repeat restarts the ten frames, as in the plug-in.
         event.preventDefault();
         showTitle();
@@ -261,6 +263,17 @@ function keepOffline() {
     }, (error) => console.warn(`raysphere: no offline copy (${error.message})`));
 }
 
+// ?cycle=SECONDS: the next scene every so many seconds, shown in the cycle control.
+function cycleSeconds() {
+    const seconds = Math.min(parseInt(params.get("cycle") || "0", 10) || 0, 86400);
+    const control = element("cycle");
+    if (seconds > 0 && !Array.from(control.options).some((option) => Number(option.value) === seconds)) {
+        control.add(new Option(`${seconds} s`, String(seconds)));
+    }
+    control.value = String(Math.max(seconds, 0));
+    return Math.max(seconds, 0);
+}
+
 function boot() {
     const requested = parseInt(params.get("threads") || "0", 10);
     page.vis = createRaysphere(element("screen"), {
@@ -268,6 +281,7 @@ function boot() {
         sharp: params.has("sharp"),
         adapt: params.get("sharp") !== "full", // ?sharp=full: every pixel always, however slow
         scene: params.get("scene") || undefined, // ?scene=NAME: start with that scene
+        cycle: cycleSeconds(),
         onFrame: showFrameFigures,
         onError: (text) => say(`The tracer: ${text}.`, true),
     });

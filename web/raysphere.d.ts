@@ -16,6 +16,8 @@ export interface RaysphereOptions {
     /** The built-in scene to start with (default "classic", the plug-in's own); `scenes()` lists them. A
      *  name no scene has is reported through onError and the classic scene stays. */
     scene?: string;
+    /** The next built-in scene every so many seconds, as raysphere's `--cycle`; absent or 0: no cycling. */
+    cycle?: number;
     /** Told the scene's name whenever the frames' scene changes. */
     onScene?: (name: string) => void;
     /** Until a node is first connected, the picture follows the built-in demo tune in silence (default true);

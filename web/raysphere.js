@@ -241,8 +241,8 @@ export function createRaysphere(canvas, options = {}) {
         scene: "",                     // the scene of the last frame
         sceneWanted: options.scene === undefined ? null : String(options.scene), // staged with the next step
         sceneStep: 0,                  // scenes to step on with the next step
-        cycleMs: 0,                    // a scene's turn when cycling, 0: no cycling
-        cycleStart: 0,
+        cycleMs: options.cycle > 0 ? options.cycle * 1000 : 0, // a scene's turn when cycling, 0: no cycling
+        cycleStart: performance.now(),
         onScene: options.onScene || null,
         onFrame: options.onFrame || null,
         onError: options.onError || null,
