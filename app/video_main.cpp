@@ -444,13 +444,15 @@ static bool openExport(const VideoOptions& options) {
     return true;
 }
 
+// How the command line's help and errors are answered.
+static const CommandLineAnswers VIDEO_ANSWERS = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
+
 int videoMain(int argc, char** argv) {
     VideoOptions options;
     char error[640];
     OptionsStatus status = parseVideoOptions(argc, argv, &options, error, sizeof(error));
     if (status != OPTIONS_RUN) {
-        const CommandLineAnswers answers = {PROGRAM, "raysphere --video --help", printVideoUsage, nullptr};
-        return answerCommandLine(status, &answers, error);
+        return answerCommandLine(status, &VIDEO_ANSWERS, error);
     }
     if (!checkVideoRequest(options)) {
         return EXIT_BAD_ARGUMENTS;

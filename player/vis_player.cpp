@@ -307,14 +307,16 @@ int runInDesktop(int argc, char** argv) {
 
 } // namespace
 
+// How the command line's help, version and errors are answered.
+const CommandLineAnswers ANSWERS = {"vis_player", "vis_player --help", printPlayerUsage,
+                                    "vis_player " RAYSPHERE_VERSION};
+
 int main(int argc, char** argv) {
     // Command line
     char error[ERROR_CHARS];
     OptionsStatus status = parseOptions(argc, argv, &options, error, sizeof error);
     if (status != OPTIONS_RUN) {
-        const CommandLineAnswers answers = {"vis_player", "vis_player --help", printPlayerUsage,
-                                            "vis_player " RAYSPHERE_VERSION};
-        return answerCommandLine(status, &answers, error);
+        return answerCommandLine(status, &ANSWERS, error);
     }
     if (options.desktopArgument != 0) {
         return runInDesktop(argc, argv);

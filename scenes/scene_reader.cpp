@@ -554,6 +554,26 @@ static void gatherTerms(Reader* reader) {
     }
 }
 
+// A table every scene has once, such as [camera], and what may stand in it.
+struct RequiredTable {
+    const char* key;                // the table's name in the file
+    const char* where;              // how messages name it
+    const char* const* allowedKeys; // the keys it may hold
+    int32_t allowedCount;           // how many of them
+    uint8_t owner;                  // whose fields the moves may drive
+    const FieldList* fields;        // its numbers
+};
+
+// Reads one of the tables every scene must have into its record.
+static bool readRequiredTable(Reader* reader, const toml::table& root, const RequiredTable& wanted, float* record) {
+    const toml::node* node = root.get(wanted.key);
+    if (node == nullptr || !node->is_table()) {
+        return fail(reader, node ? lineOf(*node) : 1, "a scene needs a [%s] table", wanted.key);
+    }
+    return onlyKeys(reader, *node->as_table(), wanted.allowedKeys, wanted.allowedCount, wanted.where) &&
+           readOwner(reader, *node->as_table(), wanted.owner, *wanted.fields, record, false, wanted.where);
+}
+
 // Checks the whole file's structure: what no key-by-key check covers.
 static bool readRoot(Reader* reader, const toml::table& root) {
     static const char* const rootKeys[] = {"name", "about", "fog", "camera", "light", "texture", "object"};
@@ -584,20 +604,10 @@ static bool readRoot(Reader* reader, const toml::table& root) {
     }
 
     // Camera and light
-    const toml::node* camera = root.get("camera");
-    if (camera == nullptr || !camera->is_table()) {
-        return fail(reader, camera ? lineOf(*camera) : 1, "a scene needs a [camera] table");
-    }
-    if (!onlyKeys(reader, *camera->as_table(), cameraKeys, 5, "the camera") ||
-        !readOwner(reader, *camera->as_table(), OWNER_CAMERA, cameraFieldList, design->camera, false, "the camera")) {
-        return false;
-    }
-    const toml::node* light = root.get("light");
-    if (light == nullptr || !light->is_table()) {
-        return fail(reader, light ? lineOf(*light) : 1, "a scene needs a [light] table");
-    }
-    if (!onlyKeys(reader, *light->as_table(), lightKeys, 2, "the light") ||
-        !readOwner(reader, *light->as_table(), OWNER_LIGHT, lightFieldList, design->light, false, "the light")) {
+    static const RequiredTable camera = {"camera", "the camera", cameraKeys, 5, OWNER_CAMERA, &cameraFieldList};
+    static const RequiredTable light = {"light", "the light", lightKeys, 2, OWNER_LIGHT, &lightFieldList};
+    if (!readRequiredTable(reader, root, camera, design->camera) ||
+        !readRequiredTable(reader, root, light, design->light)) {
         return false;
     }
 

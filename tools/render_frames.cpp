@@ -326,14 +326,16 @@ static bool renderFrames(const Options& options, Files* files) {
     return true;
 }
 
+// How the command line's help, version and errors are answered.
+static const CommandLineAnswers ANSWERS = {PROGRAM, "render_frames --help", printUsage,
+                                           "render_frames " RAYSPHERE_VERSION};
+
 int main(int argc, char** argv) {
     Options options;
     char error[320];
     OptionsStatus status = parseArguments(argc, argv, &options, error, sizeof(error));
     if (status != OPTIONS_RUN) {
-        const CommandLineAnswers answers = {PROGRAM, "render_frames --help", printUsage,
-                                            "render_frames " RAYSPHERE_VERSION};
-        return answerCommandLine(status, &answers, error);
+        return answerCommandLine(status, &ANSWERS, error);
     }
     if (options.listScenes) {
         writeSceneList(stdout);
