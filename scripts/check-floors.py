@@ -22,13 +22,13 @@ FLOORS = [
     ("composition", ["compose", "overlays/scope"]),
     ("audio", ["audio"]),
     ("support", ["cli"]),
-    ("plug-in", ["host", "display", "about", "overlays/title", "resources"]),
+    ("plug-in", ["host", "display", "about", "overlays/title", "resources", "scenes_plugin"]),
     ("front end", ["player", "app", "web"]),
     ("programs", ["tools"]),
 ]
 FLOOR_OF = {part: level for level, (_, parts) in enumerate(FLOORS) for part in parts}
 # Parts that may include the player's module record.
-RECORD_SPEAKERS = {"host", "display", "about", "overlays/title", "player", "tests/windows", "tests/e2e",
+RECORD_SPEAKERS = {"host", "display", "about", "overlays/title", "scenes_plugin", "player", "tests/windows", "tests/e2e",
                    "tests/smoke", "tests/dll"}
 RECORD = "host/winamp_vis.h"
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
