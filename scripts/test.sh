@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: formatting, the portable core under
-# sanitizers, the release files (scripts/release.sh) built twice and checked,
-# the core in WebAssembly under node and the web page in Chromium, the
-# Windows plug-in and host under wine64, and the shipped
-# 32-bit DLL with the 32-bit host under 32-bit Wine (skipped, and said so,
-# where this machine cannot execute 32-bit code).
+# sanitizers, the release files (scripts/release.sh) built and checked, the
+# core in WebAssembly under node and the web page in Chromium, and, beside
+# those, the Windows plug-in and host under wine64 and the shipped 32-bit DLL
+# with the 32-bit host under 32-bit Wine (skipped, and said so, where this
+# machine cannot execute 32-bit code).
 # Usage: scripts/test.sh [--full]
-#   --full: also the exhaustive checks, such as x^32 in packets against each C
+#   --full: also the exhaustive checks: x^32 in packets against each C
 #           library's powf on every float up to 2 (minutes per build; by
-#           default a sample and every input near a rounding boundary)
+#           default a sample and every input near a rounding boundary), and
+#           the release built twice and compared byte for byte
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case "${1:-}" in
@@ -70,41 +71,72 @@ step "Formatting, and the folders' floors"
 scripts/check-format.sh
 scripts/check-floors.py
 
+step "Renderer and benchmark (optimised)"
+cmake --preset native-release >/dev/null
+# The programs only: the later stages run these, and the tests' own programs
+# are built and run under the sanitizers (built again here, they would never
+# be run)
+cmake --build --preset native-release --target raysphere render_frames core_frames bench_frame bench_core \
+    make_about_bitmap icons
+
+# The Windows stages spend most of their time waiting on Wine and X, so they
+# run beside the others, into a log of their own shown at the end; each test
+# there has its own Wine prefix, X display and sound server
+windows_stages() {
+    stage_names=() stage_seconds=() stage_cpu=()
+    step "Windows 64-bit plug-in and host, under wine64"
+    cmake --preset mingw64 >/dev/null
+    cmake --build --preset mingw64
+    ctest --preset mingw64
+
+    step "Windows 32-bit plug-in and host, the DLL the player loads, under 32-bit Wine"
+    . scripts/wine32-check.sh
+    wine32_usable || wine32_note
+    cmake --preset mingw32 >/dev/null
+    cmake --build --preset mingw32
+    ctest --preset mingw32
+    wine32_usable || wine32_note
+    close_stage
+    for i in "${!stage_names[@]}"; do
+        printf '%s\t%s\t%s\n' "${stage_seconds[i]}" "${stage_cpu[i]}" "${stage_names[i]}" >>"$windows_rows"
+    done
+}
+wine32_note() {
+    echo "NOTE: the 32-bit tests cannot run here and are reported as SKIPPED, not passed:"
+    echo "      $WINE32_REASON"
+}
+windows_log=$(mktemp) windows_rows=$(mktemp)
+# A group of its own (set -m), so that a failure here stops all of it
+trap 'kill -- -"$windows_pid" 2>/dev/null; rm -f "$times_file" "$windows_log" "$windows_rows"' EXIT
+set -m
+(windows_stages) >"$windows_log" 2>&1 &
+windows_pid=$!
+set +m
+printf '\n== The Windows stages run beside the next ones; their output follows at the end\n'
+
 step "Portable core (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native-test >/dev/null
 cmake --build --preset native-test
 ctest --preset native-test -j2
 
-step "Renderer and benchmark (optimised)"
-cmake --preset native-release >/dev/null
-# The programs only: the later stages run these, and the tests' own programs
-# are built and run under the sanitizers above (built again here, they would
-# never be run)
-cmake --build --preset native-release --target raysphere render_frames core_frames bench_frame bench_core \
-    make_about_bitmap icons
-
-step "Releases: built twice and compared, the Debian 12 and 13 packages and the portable build tried in fresh chroots, the Windows zip"
+step "Releases: built and checked, the Debian 12 and 13 packages and the portable build tried in fresh chroots, the Windows zip"
 tests/release/release_test.sh build/native-release/raysphere build/native-release/render_frames build/release-test
 
 step "Web: the core in WebAssembly under node against the native frames, x^32 against powf; the page in Chromium"
 cmake --preset web >/dev/null
 cmake --build --preset web
 ctest --preset web
+close_stage
 
-step "Windows 64-bit plug-in and host, under wine64"
-cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64
-ctest --preset mingw64
-
-step "Windows 32-bit plug-in and host, the DLL the player loads, under 32-bit Wine"
-. scripts/wine32-check.sh
-wine32_note() {
-    echo "NOTE: the 32-bit tests cannot run here and are reported as SKIPPED, not passed:"
-    echo "      $WINE32_REASON"
-}
-wine32_usable || wine32_note
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32
-ctest --preset mingw32
-wine32_usable || wine32_note
+windows_status=0
+wait "$windows_pid" || windows_status=$?
+printf '\n== The Windows stages (run beside the others)\n'
+cat "$windows_log"
+while IFS=$'\t' read -r seconds cpu name; do
+    stage_names+=("$name (beside)") stage_seconds+=("$seconds") stage_cpu+=("$cpu")
+done <"$windows_rows"
 stage_table
+[ "$windows_status" -eq 0 ] || {
+    echo "the Windows stages failed (exit status $windows_status)" >&2
+    exit "$windows_status"
+}
