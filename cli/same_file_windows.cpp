@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr size_t WIDE_PATH_CHARS = 4096;
-
 // The file's identity, or false when it cannot be opened.
 bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
     wchar_t wide[WIDE_PATH_CHARS];

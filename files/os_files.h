@@ -58,6 +58,8 @@ inline bool isRootedPath(const char* path) {
 }
 
 #ifdef _WIN32
+constexpr size_t WIDE_PATH_CHARS = 4200; // a long path with a temporary name's ending, in UTF-16
+
 // `text` (UTF-8, or the system's code page where it is not valid UTF-8) in
 // UTF-16 for the wide calls; false when it does not fit in `wideChars`.
 bool wideFromText(const char* text, wchar_t* wide, size_t wideChars);

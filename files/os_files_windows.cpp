@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr size_t WIDE_PATH_CHARS = 4200; // a long path with a temporary name's ending
 constexpr size_t WIDE_MODE_CHARS = 16;
 
 // The name for a wide call; false, with errno set, when it does not fit.
