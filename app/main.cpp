@@ -19,6 +19,7 @@
 #include "app/report.h"
 #include "app/video_main.h"
 #include "compose/compose.h"
+#include "files/os_files.h"
 #include "overlays/title_box.h"
 #include "raytracer/tracer.h"
 #include "raytracer/tracer_pool.h"
@@ -206,7 +207,7 @@ bool openWaveformOut() {
     if (run.options.writeWaveformPath == nullptr) {
         return true;
     }
-    run.waveformOut = fopen(run.options.writeWaveformPath, "wb");
+    run.waveformOut = openFile(run.options.writeWaveformPath, "wb");
     if (run.waveformOut == nullptr) {
         reportProblem("cannot write waveform file %s: %s", run.options.writeWaveformPath, strerror(errno));
         return false;

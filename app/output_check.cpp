@@ -2,13 +2,12 @@
 #include "app/output_check.h"
 
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include "audio/waveform_block.h"
+#include "files/os_files.h"
 
 namespace {
 
@@ -18,7 +17,7 @@ constexpr size_t MAGIC_BYTES = 12;
 // The first bytes of the file, zero past its end; false when it cannot be read.
 bool readStart(const char* path, uint8_t* bytes) {
     memset(bytes, 0, MAGIC_BYTES);
-    FILE* file = fopen(path, "rb");
+    FILE* file = openFile(path, "rb");
     if (file == nullptr) {
         return false;
     }
@@ -34,8 +33,8 @@ bool holdsPng(const char* path) {
 
 // Raw blocks have no header: whole blocks that do not begin as a known format.
 bool holdsWaveform(const char* path) {
-    struct stat status;
-    return stat(path, &status) == 0 && status.st_size % (off_t)BLOCK_BYTES == 0 && !looksLikeMediaFile(path);
+    FileStatus status;
+    return fileStatus(path, &status) && status.size % (int64_t)BLOCK_BYTES == 0 && !looksLikeMediaFile(path);
 }
 
 } // namespace
@@ -62,17 +61,16 @@ bool looksLikeMediaFile(const char* path) {
 
 bool checkOutput(const char* path, const OutputRule* rule, bool force, char* error, size_t errorSize) {
     // The name: its extension, and not a directory
-    const char* base = strrchr(path, '/');
-    base = base != nullptr ? base + 1 : path;
+    const char* base = fileNamePart(path);
     const char* dot = strrchr(base, '.');
     if (rule->extension != nullptr && dot != nullptr && dot != base && strcasecmp(dot, rule->extension) != 0) {
         snprintf(error, errorSize, "%s %s: the extension %s names another format; this file is %s, end it in %s",
                  rule->option, path, dot, rule->what, rule->extension);
         return false;
     }
-    struct stat status;
-    bool exists = stat(path, &status) == 0;
-    if (exists && S_ISDIR(status.st_mode)) {
+    FileStatus status;
+    bool exists = fileStatus(path, &status);
+    if (exists && status.isFolder) {
         snprintf(error, errorSize, "%s %s: is a directory", rule->option, path);
         return false;
     }
@@ -90,19 +88,19 @@ bool checkOutput(const char* path, const OutputRule* rule, bool force, char* err
         memcpy(folder, path, folderLength);
         folder[folderLength] = '\0';
     }
-    struct stat folderStatus;
-    if (stat(folder, &folderStatus) != 0 || !S_ISDIR(folderStatus.st_mode)) {
+    FileStatus folderStatus;
+    if (!fileStatus(folder, &folderStatus) || !folderStatus.isFolder) {
         snprintf(error, errorSize, "%s %s: the folder %s does not exist", rule->option, path, folder);
         return false;
     }
-    if (access(folder, W_OK | X_OK) != 0) {
+    if (!folderWritable(folder)) {
         snprintf(error, errorSize, "%s %s: cannot write in the folder %s: %s", rule->option, path, folder,
                  strerror(errno));
         return false;
     }
 
     // An existing file of another kind is the user's: replaced only when asked
-    if (exists && !force && status.st_size > 0 && !rule->holdsOwnKind(path)) {
+    if (exists && !force && status.size > 0 && !rule->holdsOwnKind(path)) {
         snprintf(error, errorSize,
                  "%s %s: the file exists and is not %s; choose another name, or add --force to "
                  "replace it",

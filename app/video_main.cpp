@@ -21,6 +21,7 @@
 #include "app/video_options.h"
 #include "compose/compose.h"
 #include "audio/audio_source.h"
+#include "files/os_files.h"
 #include "overlays/title_box.h"
 #include "raytracer/sampling.h"
 #include "raytracer/tracer_pool.h"
@@ -108,7 +109,7 @@ static int endRun(int code) {
             code = EXIT_FAILURE;
         }
         if (code != EXIT_SUCCESS) {
-            std::remove(run.waveformPath);
+            removeFile(run.waveformPath);
         }
     }
     closeAudio(&run.blocks);
@@ -424,7 +425,7 @@ static bool openExport(const VideoOptions& options) {
         return false;
     }
     run.waveformPath = options.writeWaveformPath;
-    if (run.waveformPath != nullptr && (run.waveformOut = std::fopen(run.waveformPath, "wb")) == nullptr) {
+    if (run.waveformPath != nullptr && (run.waveformOut = openFile(run.waveformPath, "wb")) == nullptr) {
         std::fprintf(stderr, "%s: cannot write waveform file '%s': %s\n", PROGRAM, options.writeWaveformPath,
                      std::strerror(errno));
         return false;

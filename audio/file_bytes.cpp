@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "files/os_files.h"
 
 bool loadFileBytes(const char* path, FileBytes* file, char* error, size_t errorSize) {
     file->bytes = nullptr;
     file->size = 0;
-    FILE* stream = fopen(path, "rb");
+    FILE* stream = openFile(path, "rb");
     if (stream == nullptr) {
         int reason = errno;
         snprintf(error, errorSize, "cannot open %s: %s", path, strerror(reason));

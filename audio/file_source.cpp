@@ -2,7 +2,6 @@
 // count; the first two channels are kept, samples come as 16-bit.
 #include <sndfile.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <cstring>
 #include "audio/audio_source.h"
 #include "audio/file_title.h"
+#include "files/os_files.h"
 
 namespace {
 
@@ -209,17 +209,17 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     snprintf(state->path, sizeof state->path, "%s", path);
     SF_INFO info;
     memset(&info, 0, sizeof info);
-    struct stat status;
-    if (stat(path, &status) != 0) {
+    FileStatus status;
+    if (!fileStatus(path, &status)) {
         return refuse(state, error, errorSize, path, errno == ENOENT ? "no such file" : strerror(errno));
     }
-    if (S_ISDIR(status.st_mode)) {
+    if (status.isFolder) {
         return refuse(state, error, errorSize, path, "is a directory");
     }
     state->file = openQuietly(path, &info);
     if (state->file == nullptr) {
         // libsndfile's own reasons speak of its insides ("possibly a pipe?")
-        FILE* readable = fopen(path, "rb");
+        FILE* readable = openFile(path, "rb");
         if (readable == nullptr) {
             return refuse(state, error, errorSize, path, strerror(errno));
         }

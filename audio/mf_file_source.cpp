@@ -15,7 +15,6 @@
 #include <mfreadwrite.h>
 #include <propkey.h>
 #include <shobjidl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
@@ -26,6 +25,7 @@
 #include "audio/audio_source.h"
 #include "audio/file_title.h"
 #include "audio/win_audio.h"
+#include "files/os_files.h"
 
 namespace {
 
@@ -361,8 +361,8 @@ void titleFromTags(IMFSourceReader* reader, const wchar_t* widePath, const char*
 // The frames a WAV file's header promises, or -1 for another kind of file or
 // a header without a sensible length. Media Foundation gives a WAV file cut
 // short the length of what it holds, not of what its header promised.
-int64_t framesWavPromises(const wchar_t* path) {
-    FILE* file = _wfopen(path, L"rb");
+int64_t framesWavPromises(const char* path) {
+    FILE* file = openFile(path, "rb");
     if (file == nullptr) {
         return -1;
     }
@@ -491,14 +491,14 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     if (!wideFromText(path, widePath, PATH_CHARS)) {
         return refuse(nullptr, error, errorSize, path, "the name is too long");
     }
-    struct _stat64 status;
-    if (_wstat64(widePath, &status) != 0) {
+    FileStatus status;
+    if (!fileStatus(path, &status)) {
         return refuse(nullptr, error, errorSize, path, errno == ENOENT ? "no such file" : strerror(errno));
     }
-    if ((status.st_mode & _S_IFDIR) != 0) {
+    if (status.isFolder) {
         return refuse(nullptr, error, errorSize, path, "is a directory");
     }
-    FILE* readable = _wfopen(widePath, L"rb");
+    FILE* readable = openFile(path, "rb");
     if (readable == nullptr) {
         return refuse(nullptr, error, errorSize, path, strerror(errno));
     }
@@ -546,7 +546,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
         }
     }
     PropVariantClear(&duration);
-    int64_t headerFrames = framesWavPromises(widePath);
+    int64_t headerFrames = framesWavPromises(path);
     source->frameCount = state->promisedFrames >= 0 ? state->promisedFrames : AUDIO_UNKNOWN_LENGTH;
     if (headerFrames > state->promisedFrames && headerFrames / source->sampleRate <= MAX_SENSIBLE_SECONDS) {
         state->promisedFrames = headerFrames;

@@ -10,14 +10,6 @@
 #include <cstdio>
 #include <cstring>
 
-bool wideFromText(const char* text, wchar_t* wide, size_t wideChars) {
-    int chars = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, (int)wideChars);
-    if (chars == 0 && GetLastError() == ERROR_NO_UNICODE_TRANSLATION) {
-        chars = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, (int)wideChars);
-    }
-    return chars > 0;
-}
-
 void textFromWide(const wchar_t* wide, char* text, size_t textSize) {
     if (textSize == 0) {
         return;

@@ -1,6 +1,6 @@
 // Windows only. What the Windows sources and the sound output share: text
-// between UTF-8 and Windows' UTF-16, the reason behind a failed call, and
-// COM with the device enumerator on a thread.
+// from Windows' UTF-16 to UTF-8 (the other way is files/os_files.h's), the
+// reason behind a failed call, and COM with the device enumerator on a thread.
 #pragma once
 #ifndef _WIN32
 #error "audio/win_audio.h is Windows-only"
@@ -10,10 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-
-// `text` (UTF-8, or the system's code page where it is not valid UTF-8) in
-// UTF-16; false when it does not fit.
-bool wideFromText(const char* text, wchar_t* wide, size_t wideChars);
 
 // `wide` in UTF-8, cut to fit; a control character becomes '?', so that
 // printing it cannot drive the user's terminal.

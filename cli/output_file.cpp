@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include "files/os_files.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ bool openOutputFile(OutputFile* file, const char* path) {
     if (file->stream == nullptr) {
         int error = errno;
         close(descriptor);
-        std::remove(file->temporaryPath);
+        removeFile(file->temporaryPath);
         errno = error;
         return false;
     }
@@ -67,13 +68,13 @@ bool commitOutputFile(OutputFile* file) {
         error = errno;
     }
     file->stream = nullptr;
-    if (error == 0 && std::rename(file->temporaryPath, file->path) != 0) {
+    if (error == 0 && !renameFile(file->temporaryPath, file->path)) {
         error = errno;
     }
     if (error == 0) {
         return true;
     }
-    std::remove(file->temporaryPath);
+    removeFile(file->temporaryPath);
     errno = error;
     return false;
 }
@@ -97,6 +98,6 @@ void discardOutputFile(OutputFile* file) {
     int error = errno;
     std::fclose(file->stream);
     file->stream = nullptr;
-    std::remove(file->temporaryPath);
+    removeFile(file->temporaryPath);
     errno = error;
 }

@@ -7,11 +7,17 @@
 
 #include <windows.h>
 
+#include "files/os_files.h"
+
 namespace {
 
 // The file's identity, or false when it cannot be opened.
 bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    wchar_t wide[WIDE_PATH_CHARS];
+    if (!wideFromText(path, wide, WIDE_PATH_CHARS)) {
+        return false;
+    }
+    HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;

@@ -11,7 +11,7 @@ file(MAKE_DIRECTORY ${WEB_SITE_DIR} ${WEB_PACKAGE_DIR})
 # builds compile the core's sources themselves, with the core's options (read
 # when the build is generated, so that what the core gains later counts too).
 set(WEB_SOURCES web/core_api.cpp app/traced_size.cpp overlays/title_box.cpp overlays/title_font.cpp overlays/title_request.cpp $<TARGET_PROPERTY:core,SOURCES>
-                $<TARGET_PROPERTY:audio_block,SOURCES>)
+                $<TARGET_PROPERTY:audio_block,SOURCES> $<TARGET_PROPERTY:os_files,SOURCES>)
 set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
 set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 

@@ -24,6 +24,8 @@ set(NODE_RUN ${NODE_EXECUTABLE} --no-experimental-fetch)
 # sources compiled again with threads, which every object of a program with
 # shared memory needs
 get_target_property(CORE_SOURCES core SOURCES)
+get_target_property(OS_FILES_SOURCES os_files SOURCES)
+list(APPEND CORE_SOURCES ${OS_FILES_SOURCES})
 add_executable(core_frames ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
 target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
 target_compile_definitions(core_frames PRIVATE $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)

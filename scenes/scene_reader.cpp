@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include "analysis/analysis.h"
+#include "files/os_files.h"
 #include "raytracer/scene.h"
 #include "scenes/scene_design.h"
 #include "scenes/scene_textures.h"
@@ -363,10 +364,10 @@ static bool readColour(Reader* reader, const toml::node& node, uint8_t* colour) 
 
 // The folder of `fileName` joined to a relative `path`.
 static bool joinPath(const char* fileName, const char* path, char* out, size_t size) {
-    const char* slash = std::strrchr(fileName, '/');
-    int written = path[0] == '/' || slash == nullptr
+    const char* folderEnd = fileNamePart(fileName);
+    int written = isRootedPath(path)
                       ? std::snprintf(out, size, "%s", path)
-                      : std::snprintf(out, size, "%.*s/%s", static_cast<int>(slash - fileName), fileName, path);
+                      : std::snprintf(out, size, "%.*s%s", static_cast<int>(folderEnd - fileName), fileName, path);
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
@@ -697,7 +698,7 @@ bool readSceneText(const char* text, size_t length, const char* fileName, SceneD
 
 bool readSceneFile(const char* path, SceneDesign* design, char* error, size_t errorSize) {
     static char text[MAX_SCENE_FILE_BYTES + 1];
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = openFile(path, "rb");
     if (file == nullptr) {
         if (errno == ENOENT && std::strchr(path, '/') == nullptr && std::strchr(path, '.') == nullptr) {
             std::snprintf(error, errorSize, "%s: no built-in scene of that name (see --list-scenes), nor a file", path);

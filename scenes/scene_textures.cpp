@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/os_files.h"
 #include "raytracer/scene.h"
 #include "scenes/scene_textures.h"
 
@@ -126,7 +127,7 @@ static bool ppmNumber(FILE* file, int32_t* value) {
 
 bool readPpmTexture(const char* path, Texture* texture, char* error, size_t errorSize) {
     static uint8_t row[MAX_PPM_SIDE * 3];
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = openFile(path, "rb");
     if (file == nullptr) {
         std::snprintf(error, errorSize, "%s", std::strerror(errno));
         return false;

@@ -15,7 +15,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 # Floor of each part, lowest first; a part is a folder, or a group of files
 # in one (the oscilloscope and the title share overlays/).
 FLOORS = [
-    ("base", ["frame"]),
+    ("base", ["frame", "files"]),
     ("analysis", ["analysis", "third_party"]),
     ("tracer", ["raytracer"]),
     ("scenes", ["scenes"]),

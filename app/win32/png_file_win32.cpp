@@ -3,11 +3,12 @@
 // size matters less than needing nothing Windows does not ship.
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include "app/png_file.h"
-#include "audio/win_audio.h"
+#include "files/os_files.h"
 
 namespace {
 
@@ -116,24 +117,23 @@ bool writePngFile(const char* path, const uint8_t* rgb, int32_t width, int32_t h
                   size_t errorSize) {
     makeCrcTable();
     char temporary[NAME_CHARS];
-    snprintf(temporary, sizeof temporary, "%s.%lu.tmp", path, (unsigned long)GetCurrentProcessId());
-    wchar_t wideTemporary[NAME_CHARS];
-    wchar_t widePath[NAME_CHARS];
-    if (!wideFromText(temporary, wideTemporary, NAME_CHARS) || !wideFromText(path, widePath, NAME_CHARS)) {
+    int length = snprintf(temporary, sizeof temporary, "%s.%lu.tmp", path, (unsigned long)GetCurrentProcessId());
+    if (length < 0 || (size_t)length >= sizeof temporary) {
         snprintf(error, errorSize, "cannot write %s: the name is too long", path);
         return false;
     }
-    FILE* file = _wfopen(wideTemporary, L"wb");
+    FILE* file = openFile(temporary, "wb");
     if (file == nullptr) {
-        snprintf(error, errorSize, "cannot write %s: %s", path, strerror(errno));
+        snprintf(error, errorSize, "cannot write %s: %s", path,
+                 errno == ENAMETOOLONG ? "the name is too long" : strerror(errno));
         return false;
     }
     bool written = writePng(file, rgb, width, height, rowBytes);
     written = fclose(file) == 0 && written;
-    if (!written || !MoveFileExW(wideTemporary, widePath, MOVEFILE_REPLACE_EXISTING)) {
+    if (!written || !renameFile(temporary, path)) {
         snprintf(error, errorSize, "cannot write %s: %s", path,
                  written ? "cannot replace the file" : "cannot write the file");
-        _wremove(wideTemporary);
+        removeFile(temporary);
         return false;
     }
     return true;
