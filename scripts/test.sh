@@ -79,64 +79,100 @@ cmake --preset native-release >/dev/null
 cmake --build --preset native-release --target raysphere render_frames core_frames bench_frame bench_core \
     make_about_bitmap icons
 
-# The Windows stages spend most of their time waiting on Wine and X, so they
-# run beside the others, into a log of their own shown at the end; each test
-# there has its own Wine prefix, X display and sound server
-windows_stages() {
-    stage_names=() stage_seconds=() stage_cpu=()
+# Three tracks after this: the portable core and the web here; the Windows
+# stages, which spend most of their time waiting on Wine and X, beside them;
+# and the releases, beside them too and niced, as their builds may wait while
+# the tests that keep time run. Each track beside writes a log of its own,
+# shown at the end; each test has its own Wine prefix, X display and sound
+# server, so the tracks do not meet.
+beside_pids=() beside_logs=() beside_rows=()
+# On a failure here the tracks beside are stopped, and what they said so far shown
+stop_tracks() {
+    local i
+    for i in "${!beside_pids[@]}"; do
+        if kill -- -"${beside_pids[i]}" 2>/dev/null; then
+            printf '\n== Stopped beside, after:\n'
+            tail -n 40 "${beside_logs[i]}"
+        fi
+    done
+    rm -f "$times_file" "${beside_logs[@]}" "${beside_rows[@]}"
+}
+trap stop_tracks EXIT
+# beside TRACK: runs the routine TRACK in a process group of its own (set -m),
+# so that a failure anywhere stops all of it
+beside() {
+    local log rows
+    log=$(mktemp) rows=$(mktemp)
+    beside_logs+=("$log") beside_rows+=("$rows")
+    set -m
+    (
+        stage_names=() stage_seconds=() stage_cpu=()
+        "$1"
+        close_stage
+        for i in "${!stage_names[@]}"; do
+            printf '%s\t%s\t%s\n' "${stage_seconds[i]}" "${stage_cpu[i]}" "${stage_names[i]%%:*}" >>"$rows"
+        done
+    ) >"$log" 2>&1 &
+    beside_pids+=($!)
+    set +m
+}
+# Waits for the tracks beside, shows their output and adds their stages to the table
+join_tracks() {
+    local i status failed=0 seconds cpu name
+    close_stage
+    for i in "${!beside_pids[@]}"; do
+        status=0
+        wait "${beside_pids[i]}" || status=$?
+        cat "${beside_logs[i]}"
+        while IFS=$'\t' read -r seconds cpu name; do
+            stage_names+=("$name (beside)") stage_seconds+=("$seconds") stage_cpu+=("$cpu")
+        done <"${beside_rows[i]}"
+        if [ "$status" -ne 0 ]; then
+            echo "FAILED: the track above stopped with exit status $status" >&2
+            failed=1
+        fi
+    done
+    return "$failed"
+}
+
+windows_track() {
     step "Windows 64-bit plug-in and host, under wine64"
     cmake --preset mingw64 >/dev/null
-    cmake --build --preset mingw64
+    nice cmake --build --preset mingw64
     ctest --preset mingw64
 
     step "Windows 32-bit plug-in and host, the DLL the player loads, under 32-bit Wine"
     . scripts/wine32-check.sh
     wine32_usable || wine32_note
     cmake --preset mingw32 >/dev/null
-    cmake --build --preset mingw32
+    nice cmake --build --preset mingw32
     ctest --preset mingw32
     wine32_usable || wine32_note
-    close_stage
-    for i in "${!stage_names[@]}"; do
-        printf '%s\t%s\t%s\n' "${stage_seconds[i]}" "${stage_cpu[i]}" "${stage_names[i]}" >>"$windows_rows"
-    done
 }
 wine32_note() {
     echo "NOTE: the 32-bit tests cannot run here and are reported as SKIPPED, not passed:"
     echo "      $WINE32_REASON"
 }
-windows_log=$(mktemp) windows_rows=$(mktemp)
-# A group of its own (set -m), so that a failure here stops all of it
-trap 'kill -- -"$windows_pid" 2>/dev/null; rm -f "$times_file" "$windows_log" "$windows_rows"' EXIT
-set -m
-(windows_stages) >"$windows_log" 2>&1 &
-windows_pid=$!
-set +m
-printf '\n== The Windows stages run beside the next ones; their output follows at the end\n'
+release_track() {
+    step "Releases: built and checked, the Debian 12 and 13 packages and the portable build tried in fresh chroots, the Windows zip"
+    nice tests/release/release_test.sh build/native-release/raysphere build/native-release/render_frames \
+        build/release-test
+}
+beside windows_track
+beside release_track
+printf '\n== The Windows stages and the releases run beside the next ones; their output follows at the end\n'
 
 step "Portable core (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native-test >/dev/null
 cmake --build --preset native-test
 ctest --preset native-test -j2
 
-step "Releases: built and checked, the Debian 12 and 13 packages and the portable build tried in fresh chroots, the Windows zip"
-tests/release/release_test.sh build/native-release/raysphere build/native-release/render_frames build/release-test
-
 step "Web: the core in WebAssembly under node against the native frames, x^32 against powf; the page in Chromium"
 cmake --preset web >/dev/null
 cmake --build --preset web
 ctest --preset web
-close_stage
 
-windows_status=0
-wait "$windows_pid" || windows_status=$?
-printf '\n== The Windows stages (run beside the others)\n'
-cat "$windows_log"
-while IFS=$'\t' read -r seconds cpu name; do
-    stage_names+=("$name (beside)") stage_seconds+=("$seconds") stage_cpu+=("$cpu")
-done <"$windows_rows"
+status=0
+join_tracks || status=$?
 stage_table
-[ "$windows_status" -eq 0 ] || {
-    echo "the Windows stages failed (exit status $windows_status)" >&2
-    exit "$windows_status"
-}
+exit "$status"
