@@ -75,6 +75,17 @@ void makeSceneBounds(SceneBounds* bounds) {
         // An infinite or NaN record gets no sphere: its entry is always tested
         bounds->bounded[i] = bounded && std::isfinite(reach) && std::isfinite(place);
         bounds->entries[i] = {centre, reach};
+
+        // A tube's axis, its radius widened as the sphere's is
+        bounds->hasAxis[i] = 0;
+        if (bounds->bounded[i] && scene.objects[i].kind == KIND_TUBE) {
+            const TubeData* tube = static_cast<const TubeData*>(scene.objects[i].data);
+            float axisLength = length(tube->axis);
+            float across = RADIUS_WIDENING * std::fabs(tube->radius) + PLACE_WIDENING * place;
+            Vector3 direction = (1.0f / axisLength) * tube->axis;
+            bounds->axes[i] = {direction, across * across + REACH_PER_DISTANCE_SQUARED * radius * radius};
+            bounds->hasAxis[i] = axisLength > 0.0f && std::isfinite(axisLength);
+        }
     }
 
     // Each run's sphere round its entries' spheres: the middle of their

@@ -23,9 +23,22 @@ struct BoundSphere {
     float reach; // entries: the squared radius before the distance's share; runs: the radius before it
 };
 
+// Below this squared sine of the angle between a ray and a tube's axis the
+// ray's distance from the axis rounds too coarsely to pass the tube over by it.
+constexpr float TUBE_NEAR_PARALLEL = 1e-4f;
+
+// A tube's axis line, through its sphere's centre, widened as the sphere is:
+// a thin sphere's tighter bound.
+struct AxisBound {
+    Vector3 direction; // unit
+    float reach;       // the squared distance from the line before the distance's share
+};
+
 // Every entry's sphere and every run's; the floor has none.
 struct SceneBounds {
     BoundSphere entries[MAX_SCENE_OBJECTS]; // entry i's sphere, read only where bounded[i]
+    AxisBound axes[MAX_SCENE_OBJECTS];      // entry i's axis, read only where hasAxis[i]
+    uint8_t hasAxis[MAX_SCENE_OBJECTS];     // 1 for a tube with an axis bound
     BoundSphere runs[MAX_BOUND_RUNS];       // run r holds entries 1 + r * BOUND_RUN onwards, BOUND_RUN of them
     uint8_t bounded[MAX_SCENE_OBJECTS];     // 1 for an entry with a sphere
     uint8_t runBounded[MAX_BOUND_RUNS];     // 1 for a run whose every entry has one
@@ -101,9 +114,21 @@ inline int32_t pastRunOutOfReach(const SceneBounds* bounds, int32_t i, const Ray
     return outOfReach(w, ray->direction, reachSq, limit) ? runEnd(run, bounds->count) : i;
 }
 
+// Whether a ray (unit direction `d`) passes a tube's widened axis bound by,
+// `w` being its sphere's centre from the ray's origin: the distance between
+// the two lines, |w . n| / |n| for n = d x axis, beyond the reach.
+inline bool offAxis(const AxisBound& axis, const Vector3& w, const Vector3& d) {
+    const Vector3& u = axis.direction;
+    Vector3 n = {d.y * u.z - d.z * u.y, d.z * u.x - d.x * u.z, d.x * u.y - d.y * u.x};
+    float nn = dot(n, n);
+    float across = dot(w, n);
+    return nn > TUBE_NEAR_PARALLEL && across * across > (axis.reach + REACH_PER_DISTANCE_SQUARED * dot(w, w)) * nn;
+}
+
 // Whether entry i, with a sphere, is out of the reach of a ray reaching no farther than `limit`.
 inline bool entryOutOfReach(const SceneBounds* bounds, int32_t i, const Ray* ray, float limit) {
     Vector3 w;
     float reachSq = entryReachSq(bounds, i, ray->origin, &w);
-    return outOfReach(w, ray->direction, reachSq, limit);
+    return outOfReach(w, ray->direction, reachSq, limit) ||
+           (bounds->hasAxis[i] && offAxis(bounds->axes[i], w, ray->direction));
 }

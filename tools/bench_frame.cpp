@@ -131,7 +131,9 @@ static double millisecondsPerFrame(FrameRoutine routine, const NamedFrame& named
     double first = now() - start;
     int32_t frames = static_cast<int32_t>(secondsPerCell / (first > 1e-6 ? first : 1e-6));
     frames = frames < 1 ? 1 : frames;
-    double best[2] = {first, first}; // culling off, on
+    // Culling off, on; the first frame, traced with it on, sets neither, as
+    // a frame slower than a round's time would then count for both
+    double best[2] = {1e30, 1e30};
     for (int32_t r = 0; r < rounds; r++) {
         for (int32_t cull = withoutCulling == nullptr ? 1 : 0; cull < 2; cull++) {
             packetCulling = cull == 1;
