@@ -75,6 +75,8 @@ void makeSceneBounds(SceneBounds* bounds) {
         // An infinite or NaN record gets no sphere: its entry is always tested
         bounds->bounded[i] = bounded && std::isfinite(reach) && std::isfinite(place);
         bounds->entries[i] = {centre, reach};
+        // A sphere's own test costs no more than trying its bound
+        bounds->checkFirst[i] = bounds->bounded[i] && scene.objects[i].kind != KIND_SPHERE;
 
         // A tube's axis, its radius widened as the sphere's is
         bounds->hasAxis[i] = 0;

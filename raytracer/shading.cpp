@@ -45,7 +45,7 @@ static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, cons
             continue;
         }
         const SceneObject* entry = &scene.objects[i];
-        bool skipped = entry == hit->object || (bounds->bounded[i] && entryOutOfReach(bounds, i, shadowRay, limit));
+        bool skipped = entry == hit->object || (bounds->checkFirst[i] && entryOutOfReach(bounds, i, shadowRay, limit));
         i++;
         if (skipped || !intersectTable[entry->kind](shadowRay, entry, shadowHit) || shadowHit->t == NO_HIT) {
             continue;
@@ -204,7 +204,7 @@ static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* 
             continue;
         }
         const SceneObject* entry = &scene.objects[i];
-        if (entry != leaving && !(bounds->bounded[i] && entryOutOfReach(bounds, i, ray, hit->t))) {
+        if (entry != leaving && !(bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t))) {
             intersectTable[entry->kind](ray, entry, hit);
         }
         i++;
