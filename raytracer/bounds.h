@@ -28,7 +28,7 @@ struct BoundSphere {
 constexpr float TUBE_NEAR_PARALLEL = 1e-4f;
 
 // A tube's axis line, through its sphere's centre, widened as the sphere is:
-// a thin sphere's tighter bound.
+// a tighter bound than the sphere round a long thin tube.
 struct AxisBound {
     Vector3 direction; // unit
     float reach;       // the squared distance from the line before the distance's share
@@ -41,7 +41,7 @@ struct SceneBounds {
     uint8_t hasAxis[MAX_SCENE_OBJECTS];     // 1 for a tube with an axis bound
     BoundSphere runs[MAX_BOUND_RUNS];       // run r holds entries 1 + r * BOUND_RUN onwards, BOUND_RUN of them
     uint8_t bounded[MAX_SCENE_OBJECTS];     // 1 for an entry with a sphere
-    uint8_t checkFirst[MAX_SCENE_OBJECTS];  // 1 where the sphere is worth trying before the test: not a sphere's own
+    uint8_t checkFirst[MAX_SCENE_OBJECTS];  // 1 where trying the sphere first pays: not a sphere's own, as dear
     uint8_t runBounded[MAX_BOUND_RUNS];     // 1 for a run whose every entry has one
     int32_t count;                          // entries of the table when made
 };
