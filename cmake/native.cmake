@@ -9,6 +9,7 @@ function(add_native_test name library)
 endfunction()
 
 add_native_test(geometry_test core tests/native/geometry_test.cpp)
+add_native_test(bounds_test core tests/native/bounds_test.cpp)
 add_native_test(scene_test core tests/native/scene_test.cpp)
 add_native_test(shading_test core tests/native/shading_test.cpp)
 add_native_test(sampling_test core tests/native/sampling_test.cpp)

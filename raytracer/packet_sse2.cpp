@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "raytracer/bounds.h"
 #include "raytracer/packet_tracer.h"
 #include "raytracer/pow32.h"
 #include "raytracer/scene.h"

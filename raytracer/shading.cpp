@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "raytracer/bounds.h"
 #include "raytracer/scene.h"
 
 thread_local int32_t refractInside = 0;
@@ -25,6 +26,38 @@ static void addToColour(const Colour& colour, float amount) {
     *colour.blue += amount;
 }
 
+// inShadow's loop over the entries but the floor's first try, passing over
+// those whose spheres lie off the shadow ray or wholly beyond the light.
+// Such an entry can only report a hit beyond the light, which casts no
+// shadow; and one that would have been recorded first could only have
+// stopped the recording of others' hits farther still, beyond the light too.
+// The limit is the light's distance widened for the rounding of the
+// squared distance to the hit that the loop compares.
+static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
+                           float lightDistanceSquared) {
+    const Vector3& o = hit->point;
+    float limit = 1.001f * std::sqrt(lightDistanceSquared) + 1e-4f * (std::fabs(o.x) + std::fabs(o.y) + std::fabs(o.z));
+    int32_t i = 0;
+    while (i < scene.objectCount) {
+        int32_t next = pastRunOutOfReach(bounds, i, shadowRay, limit);
+        if (next != i) {
+            i = next;
+            continue;
+        }
+        const SceneObject* entry = &scene.objects[i];
+        bool skipped = entry == hit->object || (bounds->checkFirst[i] && entryOutOfReach(bounds, i, shadowRay, limit));
+        i++;
+        if (skipped || !intersectTable[entry->kind](shadowRay, entry, shadowHit) || shadowHit->t == NO_HIT) {
+            continue;
+        }
+        Vector3 D = shadowHit->point - hit->point;
+        if (dot(D, D) < lightDistanceSquared) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether the shadow ray from the hit point meets an entry nearer than the light.
 static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared) {
     Ray shadowRay = {hit->point, towardLight};
@@ -42,6 +75,10 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
     }
 
     // Otherwise every other entry, all into the same shadow record
+    const SceneBounds* bounds = cullingBounds;
+    if (bounds != nullptr && bounds->count == scene.objectCount) {
+        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared);
+    }
     for (int32_t i = 0; i < scene.objectCount; i++) {
         const SceneObject* entry = &scene.objects[i];
         if (entry == hit->object) {
@@ -155,6 +192,25 @@ static void applyFog(float t, const Colour& colour) {
     setColour(colour, f * *colour.red + g / 2.0f, f * *colour.green + g / 2.0f, f * *colour.blue + g);
 }
 
+// traceRay's nearest hit, passing over the entries whose spheres lie off the
+// ray or wholly beyond the nearest hit so far: their tests could only
+// report a hit at least as far, which the record does not keep.
+static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* hit, const SceneObject* leaving) {
+    int32_t i = 0;
+    while (i < scene.objectCount) {
+        int32_t next = pastRunOutOfReach(bounds, i, ray, hit->t);
+        if (next != i) {
+            i = next;
+            continue;
+        }
+        const SceneObject* entry = &scene.objects[i];
+        if (entry != leaving && !(bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t))) {
+            intersectTable[entry->kind](ray, entry, hit);
+        }
+        i++;
+    }
+}
+
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue) {
     Colour colour = {red, green, blue};
@@ -165,10 +221,15 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
 
     // Nearest hit over every entry
     const SceneObject* leaving = hit->object;
-    for (int32_t i = 0; i < scene.objectCount; i++) {
-        const SceneObject* entry = &scene.objects[i];
-        if (entry != leaving) {
-            intersectTable[entry->kind](ray, entry, hit);
+    const SceneBounds* bounds = cullingBounds;
+    if (bounds != nullptr && bounds->count == scene.objectCount) {
+        nearestCulled(bounds, ray, hit, leaving);
+    } else {
+        for (int32_t i = 0; i < scene.objectCount; i++) {
+            const SceneObject* entry = &scene.objects[i];
+            if (entry != leaving) {
+                intersectTable[entry->kind](ray, entry, hit);
+            }
         }
     }
     shadeNearest(depth, ray, hit, light, view, red, green, blue);

@@ -58,10 +58,13 @@ RowsRoutine frameRowsRoutine();
 // trace by their own batches and culling; any other they trace by entry.
 bool sceneIsTheFixedOne();
 
-// Whether the packet tracers skip the sphere tests that no ray of a packet
-// can pass: primary rays by each sphere's columns in each row, rays off the
-// floor by those of its mirror image. On at load; off, they test every
-// sphere as before, for benchmarks side by side. Frames are the same bytes
+// Whether the packet tracers skip the tests that no ray can pass. In the
+// fixed scene, sphere tests of whole packets: primary rays by each sphere's
+// columns in each row, rays off the floor by those of its mirror image. In
+// any other, entries and runs of entries whose bounding spheres (bounds.h)
+// a packet's primary rays, or a reflected, refracted or shadow ray, cannot
+// reach. On at load; off, they test every entry as before, for benchmarks
+// side by side; the reference never skips. Frames are the same bytes
 // either way.
 extern bool packetCulling;
 

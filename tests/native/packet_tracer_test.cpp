@@ -365,11 +365,38 @@ TEST_F(PacketTracerTest, CullingKeepsEveryByte) {
 TEST_F(PacketTracerTest, EveryBuiltinScene) {
     // Each scene some frames in from two angles, a music-driven block moving
     // it, at the plug-in's size and at an odd one whose rows end inside a
-    // packet, each on one thread and on two: glass, tubes, parallelograms,
-    // textures and mirrors traced by every tracer into the reference's bytes
+    // packet, each on one thread and on two, then from eyes on or inside
+    // entries (a sphere's centre, a tube's start, a parallelogram's corner),
+    // where rays graze and start within the culling's bounds, and with the
+    // light there, shadows cast from close by: glass, tubes,
+    // parallelograms, textures and mirrors traced by every tracer, culling
+    // off and on, into the reference's bytes
     static SceneDesign design;
     char error[MAX_ERROR_TEXT];
-    const int32_t sizes[][2] = {{320, 200}, {333, 187}};
+    const int32_t sizes[][2] = {{320, 200}, {333, 187}, {96, 54}};
+    auto expectEveryTracer = [&](const Camera& camera, const Light& light, const int32_t* size, int32_t threads) {
+        startTracerPool(threads);
+        std::vector<uint8_t> reference;
+        for (TracerKind kind : kinds) {
+            for (int32_t cull = kind == TRACER_REFERENCE ? 1 : 0; cull < 2; cull++) {
+                packetCulling = cull == 1;
+                std::vector<uint8_t> bytes(static_cast<size_t>(size[0]) * size[1] * 4, 0x5A);
+                FrameImage image = {bytes.data(), size[0], size[1], size[0] * 4};
+                selectTracer(kind);
+                traceImage(&image, &camera, &light);
+                if (kind == TRACER_REFERENCE) {
+                    reference = bytes;
+                } else {
+                    EXPECT_TRUE(bytes == reference)
+                        << design.name << ", " << tracerNames[kind] << ", culling " << cull << ", " << size[0] << " x "
+                        << size[1] << ", " << threads << " threads, angle " << motion.angle << ", eye " << camera.eye.x
+                        << ", " << camera.eye.y << ", " << camera.eye.z;
+                }
+            }
+        }
+        packetCulling = true;
+        stopTracerPool();
+    };
     for (int32_t i = 0; i < builtinSceneCount; i++) {
         ASSERT_TRUE(readBuiltinScene(i, &design, error, sizeof(error))) << error;
         ASSERT_TRUE(putOnStage(&design, i, error, sizeof(error))) << error;
@@ -380,25 +407,18 @@ TEST_F(PacketTracerTest, EveryBuiltinScene) {
                 animateStage(block, channels);
             }
             for (int32_t z = 0; z < 2; z++) {
-                const int32_t* size = sizes[z];
-                int32_t threads = 1 + (start + z) % 2;
-                startTracerPool(threads);
-                std::vector<uint8_t> reference;
-                for (TracerKind kind : kinds) {
-                    std::vector<uint8_t> bytes(static_cast<size_t>(size[0]) * size[1] * 4, 0x5A);
-                    FrameImage image = {bytes.data(), size[0], size[1], size[0] * 4};
-                    selectTracer(kind);
-                    traceImage(&image, &motion.camera, &motion.light);
-                    if (kind == TRACER_REFERENCE) {
-                        reference = bytes;
-                    } else {
-                        EXPECT_TRUE(bytes == reference)
-                            << design.name << ", " << tracerNames[kind] << ", " << size[0] << " x " << size[1] << ", "
-                            << threads << " threads, angle " << motion.angle;
-                    }
-                }
-                stopTracerPool();
+                expectEveryTracer(motion.camera, motion.light, sizes[z], 1 + (start + z) % 2);
             }
+        }
+        const int32_t entries[] = {1, scene.objectCount / 2, scene.objectCount - 1};
+        for (int32_t e : entries) {
+            // Every record begins with a point of its primitive; the eye
+            // there, then the light, which shadows fall towards from close by
+            const Vector3 onEntry = *static_cast<const Vector3*>(scene.objects[e].data);
+            Camera camera = motion.camera;
+            camera.eye = onEntry;
+            expectEveryTracer(camera, motion.light, sizes[2], 1);
+            expectEveryTracer(motion.camera, Light{onEntry}, sizes[2], 1);
         }
     }
     ASSERT_TRUE(readBuiltinScene(0, &design, error, sizeof(error))) << error;
