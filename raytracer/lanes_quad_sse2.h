@@ -1,5 +1,6 @@
 // Four lanes in an SSE2 register, for the rows' running sums and the
-// writing of pixels: shared by the x86 instruction sets' lanes (see lanes.h).
+// writing of pixels, shared by the x86 instruction sets' lanes (see lanes.h),
+// and for SSE2's packets of two such registers (lanes_two_registers.h).
 #pragma once
 #include <cstdint>
 #include <emmintrin.h>
@@ -22,6 +23,54 @@ inline void quadStore(float* out, Quad v) {
 }
 inline void quadStoreAt(float* out, Quad v) {
     _mm_storeu_ps(out, v);
+}
+inline Quad quadNegate(Quad a) {
+    return _mm_xor_ps(a, _mm_set1_ps(-0.0f));
+}
+inline Quad quadSub(Quad a, Quad b) {
+    return _mm_sub_ps(a, b);
+}
+inline Quad quadMul(Quad a, Quad b) {
+    return _mm_mul_ps(a, b);
+}
+inline Quad quadDiv(Quad a, Quad b) {
+    return _mm_div_ps(a, b);
+}
+inline Quad quadSqrt(Quad a) {
+    return _mm_sqrt_ps(a);
+}
+inline Quad quadMin(Quad a, Quad b) {
+    return _mm_min_ps(a, b);
+}
+inline Quad quadLt(Quad a, Quad b) {
+    return _mm_cmplt_ps(a, b);
+}
+inline Quad quadGt(Quad a, Quad b) {
+    return _mm_cmpgt_ps(a, b);
+}
+inline Quad quadGe(Quad a, Quad b) {
+    return _mm_cmpge_ps(a, b);
+}
+inline Quad quadEq(Quad a, Quad b) {
+    return _mm_cmpeq_ps(a, b);
+}
+inline Quad quadAnd(Quad a, Quad b) {
+    return _mm_and_ps(a, b);
+}
+inline Quad quadOr(Quad a, Quad b) {
+    return _mm_or_ps(a, b);
+}
+inline Quad quadAndNot(Quad keep, Quad drop) {
+    return _mm_andnot_ps(drop, keep);
+}
+inline Quad quadSelect(Quad mask, Quad ifTrue, Quad ifFalse) {
+    return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
+}
+inline int32_t quadBits(Quad mask) {
+    return _mm_movemask_ps(mask);
+}
+inline void quadStoreTruncated(int32_t* out, Quad v) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v));
 }
 inline void transposeQuads(Quad q[4]) {
     _MM_TRANSPOSE4_PS(q[0], q[1], q[2], q[3]);

@@ -1,6 +1,6 @@
 // The lane operations of WebAssembly's 128-bit SIMD (see lanes.h): packets
-// of eight rays as two registers of four, like SSE2's, in the namespace
-// pair, each lane operation one WebAssembly instruction with the very result
+// of eight rays as two registers of four, like SSE2's (lanes_two_registers.h),
+// each lane operation one WebAssembly instruction with the very result
 // SSE2's gives.
 #pragma once
 #include <cstdint>
@@ -50,7 +50,8 @@ v128_t pow32Quad(v128_t x, v128_t lanes) {
     return wasm_v128_load(values);
 }
 
-// Four lanes, for the rows' running sums and the writing of pixels.
+// Four lanes, for the rows' running sums and the writing of pixels, and
+// for the packets of two such registers (lanes_two_registers.h).
 typedef v128_t Quad;
 
 inline Quad quadSplat(float v) {
@@ -67,6 +68,61 @@ inline void quadStore(float* out, Quad v) {
 }
 inline void quadStoreAt(float* out, Quad v) {
     wasm_v128_store(out, v);
+}
+// Flips the sign bit alone, as SSE2's xor with -0 does.
+inline Quad quadNegate(Quad a) {
+    return wasm_f32x4_neg(a);
+}
+inline Quad quadSub(Quad a, Quad b) {
+    return wasm_f32x4_sub(a, b);
+}
+inline Quad quadMul(Quad a, Quad b) {
+    return wasm_f32x4_mul(a, b);
+}
+inline Quad quadDiv(Quad a, Quad b) {
+    return wasm_f32x4_div(a, b);
+}
+inline Quad quadSqrt(Quad a) {
+    return wasm_f32x4_sqrt(a);
+}
+// SSE2's minimum, a < b ? a : b, is pmin with the operands swapped: one
+// instruction where emscripten's _mm_min_ps takes a compare and a select.
+inline Quad quadMin(Quad a, Quad b) {
+    return wasm_f32x4_pmin(b, a);
+}
+// Comparisons give masks the compiler cannot see through, as above.
+inline Quad quadLt(Quad a, Quad b) {
+    return opaque(wasm_f32x4_lt(a, b));
+}
+inline Quad quadGt(Quad a, Quad b) {
+    return opaque(wasm_f32x4_gt(a, b));
+}
+inline Quad quadGe(Quad a, Quad b) {
+    return opaque(wasm_f32x4_ge(a, b));
+}
+inline Quad quadEq(Quad a, Quad b) {
+    return opaque(wasm_f32x4_eq(a, b));
+}
+inline Quad quadAnd(Quad a, Quad b) {
+    return wasm_v128_and(a, b);
+}
+inline Quad quadOr(Quad a, Quad b) {
+    return wasm_v128_or(a, b);
+}
+inline Quad quadAndNot(Quad keep, Quad drop) {
+    return wasm_v128_andnot(keep, drop);
+}
+inline Quad quadSelect(Quad mask, Quad ifTrue, Quad ifFalse) {
+    return wasm_v128_bitselect(ifTrue, ifFalse, mask);
+}
+// The engine tests the lanes' top bits in fewer instructions than any bit.
+inline int32_t quadBits(Quad mask) {
+    return static_cast<int32_t>(wasm_i32x4_bitmask(mask));
+}
+// Colours are clamped to 0..255 first, where truncating with saturation is
+// SSE2's truncation.
+inline void quadStoreTruncated(int32_t* out, Quad v) {
+    wasm_v128_store(out, wasm_i32x4_trunc_sat_f32x4(v));
 }
 inline void transposeQuads(Quad q[4]) {
     v128_t low01 = wasm_i32x4_shuffle(q[0], q[1], 0, 4, 1, 5);
@@ -86,107 +142,6 @@ inline void writeFourPixels(uint8_t* pixel, const int32_t* grey, const int32_t* 
     wasm_v128_store(pixel, wasm_v128_or(kept, colour));
 }
 
-// Packets of eight rays in two registers.
-namespace pair {
-
-constexpr int32_t LANES = 8;
-
-// Two registers of four lanes traced side by side, as SSE2's are: the
-// engine's code then overlaps the long divisions and square roots of one
-// with those of the other.
-struct Floats {  // also masks: all bits set in a true lane
-    v128_t low;  // lanes 0..3
-    v128_t high; // lanes 4..7
-};
-
-inline Floats splat(float v) {
-    return {wasm_f32x4_splat(v), wasm_f32x4_splat(v)};
-}
-// Flips the sign bit alone, as SSE2's xor with -0 does.
-inline Floats negate(Floats a) {
-    return {wasm_f32x4_neg(a.low), wasm_f32x4_neg(a.high)};
-}
-inline Floats add(Floats a, Floats b) {
-    return {wasm_f32x4_add(a.low, b.low), wasm_f32x4_add(a.high, b.high)};
-}
-inline Floats sub(Floats a, Floats b) {
-    return {wasm_f32x4_sub(a.low, b.low), wasm_f32x4_sub(a.high, b.high)};
-}
-inline Floats mul(Floats a, Floats b) {
-    return {wasm_f32x4_mul(a.low, b.low), wasm_f32x4_mul(a.high, b.high)};
-}
-inline Floats div(Floats a, Floats b) {
-    return {wasm_f32x4_div(a.low, b.low), wasm_f32x4_div(a.high, b.high)};
-}
-inline Floats squareRoot(Floats a) {
-    return {wasm_f32x4_sqrt(a.low), wasm_f32x4_sqrt(a.high)};
-}
-// SSE2's minimum, a < b ? a : b, is pmin with the operands swapped: one
-// instruction where emscripten's _mm_min_ps takes a compare and a select.
-inline Floats minimum(Floats a, Floats b) {
-    return {wasm_f32x4_pmin(b.low, a.low), wasm_f32x4_pmin(b.high, a.high)};
-}
-// Comparisons give masks the compiler cannot see through, as above.
-inline Floats opaqueMask(v128_t low, v128_t high) {
-    return {opaque(low), opaque(high)};
-}
-inline Floats cmpLt(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_lt(a.low, b.low), wasm_f32x4_lt(a.high, b.high));
-}
-inline Floats cmpGt(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_gt(a.low, b.low), wasm_f32x4_gt(a.high, b.high));
-}
-inline Floats cmpGe(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_ge(a.low, b.low), wasm_f32x4_ge(a.high, b.high));
-}
-inline Floats cmpEq(Floats a, Floats b) {
-    return opaqueMask(wasm_f32x4_eq(a.low, b.low), wasm_f32x4_eq(a.high, b.high));
-}
-inline Floats maskAnd(Floats a, Floats b) {
-    return {wasm_v128_and(a.low, b.low), wasm_v128_and(a.high, b.high)};
-}
-inline Floats maskOr(Floats a, Floats b) {
-    return {wasm_v128_or(a.low, b.low), wasm_v128_or(a.high, b.high)};
-}
-// Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return {wasm_v128_andnot(keep.low, drop.low), wasm_v128_andnot(keep.high, drop.high)};
-}
-inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
-    return {wasm_v128_bitselect(ifTrue.low, ifFalse.low, mask.low),
-            wasm_v128_bitselect(ifTrue.high, ifFalse.high, mask.high)};
-}
-constexpr int32_t ALL_LANES = (1 << LANES) - 1;
-inline int32_t laneBits(Floats mask) {
-    return static_cast<int32_t>(wasm_i32x4_bitmask(mask.low) | (wasm_i32x4_bitmask(mask.high) << 4));
-}
-// Masks have every bit of a lane alike, so a lane's top bit tells: the
-// engine tests the lanes' top bits in fewer instructions than any bit.
-inline bool anyLane(Floats mask) {
-    return wasm_i32x4_bitmask(wasm_v128_or(mask.low, mask.high)) != 0;
-}
-inline Floats loadFloats(const float* v) {
-    return {wasm_v128_load(v), wasm_v128_load(v + 4)};
-}
-inline void storeFloats(float* out, Floats v) {
-    wasm_v128_store(out, v.low);
-    wasm_v128_store(out + 4, v.high);
-}
-inline void storeFloatsAt(float* out, Floats v) {
-    wasm_v128_store(out, v.low);
-    wasm_v128_store(out + 4, v.high);
-}
-// Colours are clamped to 0..255 first, where truncating with saturation is
-// SSE2's truncation.
-inline void storeTruncated(int32_t* out, Floats v) {
-    wasm_v128_store(out, wasm_i32x4_trunc_sat_f32x4(v.low));
-    wasm_v128_store(out + 4, wasm_i32x4_trunc_sat_f32x4(v.high));
-}
-
-inline Floats pow32(Floats x, Floats lanes) {
-    return {pow32Quad(x.low, lanes.low), pow32Quad(x.high, lanes.high)};
-}
-
-} // namespace pair
-
 } // namespace
+
+#include "raytracer/lanes_two_registers.h"
