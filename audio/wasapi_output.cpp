@@ -96,13 +96,7 @@ bool openDevice(SoundOutput* output, IMMDeviceEnumerator* enumerator, Device* de
         releaseDevice(device);
         return false;
     }
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = (WORD)output->channels;
-    format.nSamplesPerSec = (DWORD)output->sampleRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = (WORD)(output->channels * 2);
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    WAVEFORMATEX format = pcm16Format(output->channels, output->sampleRate);
     // The system converts to the device's own rate and format; systems that
     // do not know the flag take the format as it is, or refuse it.
     result = device->client->Initialize(AUDCLNT_SHAREMODE_SHARED,

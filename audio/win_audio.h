@@ -1,12 +1,14 @@
-// Windows only. What the Windows sources and the sound output share: text
+// Windows only. What the Windows sources and the sound outputs share: text
 // from Windows' UTF-16 to UTF-8 (the other way is files/os_files.h's), the
-// reason behind a failed call, and COM with the device enumerator on a thread.
+// reason behind a failed call, COM with the device enumerator on a thread,
+// and the format of 16-bit samples.
 #pragma once
 #ifndef _WIN32
 #error "audio/win_audio.h is Windows-only"
 #endif
 #include <windows.h>
 #include <mmdeviceapi.h>
+#include <mmreg.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -39,3 +41,16 @@ struct DeviceEnumeration {
 // endDeviceEnumeration either way.
 bool startDeviceEnumeration(DeviceEnumeration* use, DWORD model, char* reason, size_t reasonSize);
 void endDeviceEnumeration(DeviceEnumeration* use);
+
+// Interleaved 16-bit samples of `channels` channels at `sampleRate`, as the
+// wave output and WASAPI take them.
+inline WAVEFORMATEX pcm16Format(int32_t channels, int32_t sampleRate) {
+    WAVEFORMATEX format = {};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = (WORD)channels;
+    format.nSamplesPerSec = (DWORD)sampleRate;
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = (WORD)(channels * 2);
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    return format;
+}

@@ -4,6 +4,8 @@
 #endif
 #include "player/sound_output.h"
 
+#include "audio/win_audio.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -19,13 +21,7 @@ bool openSound(SoundOutput* sound, const AudioSource* source, int32_t entry, int
     memset(sound, 0, sizeof *sound);
     sound->entry = -1;
 
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = (WORD)source->channels;
-    format.nSamplesPerSec = (DWORD)source->sampleRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = (WORD)(source->channels * 2);
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    WAVEFORMATEX format = pcm16Format(source->channels, source->sampleRate);
     MMRESULT result = waveOutOpen(&sound->device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);
     if (result != MMSYSERR_NOERROR) {
         char reason[MAXERRORLENGTH] = "";
