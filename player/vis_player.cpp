@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include "audio/file_bytes.h"
+#include "player/messages.h"
 #include "player/options.h"
 #include "player/player_state.h"
 #include "player/plugin_host.h"
@@ -78,19 +79,6 @@ int64_t clockMs() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return (now.QuadPart - run.clockStart.QuadPart) * 1000 / run.clockFrequency.QuadPart;
-}
-
-// Dispatches the waiting messages; false once WM_QUIT has arrived.
-bool pumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return true;
 }
 
 // Waits until clock time `untilMs` while dispatching messages as they come;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include "host/winamp_vis.h"
 #include "audio/demo_tune.h"
+#include "player/messages.h"
 
 namespace {
 
@@ -145,19 +146,6 @@ void printSizeLog() {
         printf(" %d", player.sizeLog[i]);
     }
     printf("\n");
-}
-
-// Dispatches every waiting message; false once WM_QUIT has arrived.
-bool pumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return true;
 }
 
 // Finds a dialog box among the windows of this thread.
