@@ -473,18 +473,13 @@ bool refuse(FileState* state, char* error, size_t errorSize, const char* path, c
     return false;
 }
 
-// A file streams from disk: it is read where its one position stands.
-bool noFileReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
-    return false;
-}
-
 } // namespace
 
-const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noFileReadAt};
+// A file streams from disk: it is read where its one position stands.
+const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noReadAt};
 
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_FILE;
+    startAudioSource(source, AUDIO_FILE);
 
     // The file itself
     wchar_t widePath[PATH_CHARS];

@@ -579,18 +579,13 @@ void closeCapture(AudioSource* source) {
     releaseCapture((CaptureState*)source->state);
 }
 
-// Capture has no past to read.
-bool noCaptureReadAt(const AudioSource*, int64_t, int32_t, int16_t*) {
-    return false;
-}
-
 } // namespace
 
-const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noCaptureReadAt};
+// Capture has no past to read.
+const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
 
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    memset(source, 0, sizeof *source);
-    source->kind = AUDIO_CAPTURE;
+    startAudioSource(source, AUDIO_CAPTURE);
     CaptureState* state = (CaptureState*)calloc(1, sizeof(CaptureState));
     if (state == nullptr) {
         snprintf(error, errorSize, "cannot capture: out of memory");
