@@ -34,3 +34,9 @@ include(cmake/about_bitmap.cmake OPTIONAL)
 include(cmake/player_tests.cmake OPTIONAL)
 include(cmake/video.cmake)
 include(cmake/desktop.cmake)
+
+# The longest tests start first, so that two at a time end together rather
+# than one long test running alone at the end (ctest learns the costs after
+# a first run; a fresh build has none)
+set_tests_properties(video_export_test raysphere_headless_test packet_tracer_test raysphere_cover_test
+                     frame_allocation_test PROPERTIES COST 1000)
