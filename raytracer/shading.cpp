@@ -46,9 +46,9 @@ static bool castsShadow(int32_t i, const HitRecord* hit, const Ray* shadowRay, H
 static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
                            float lightDistanceSquared, const uint64_t* reached) {
     if (reached != nullptr) {
-        for (int32_t i = 0; i < scene.objectCount; i++) {
-            if (((*reached >> i) & 1) && &scene.objects[i] != hit->object &&
-                castsShadow(i, hit, shadowRay, shadowHit, lightDistanceSquared)) {
+        for (uint64_t left = *reached; left != 0; left &= left - 1) {
+            int32_t i = __builtin_ctzll(left);
+            if (&scene.objects[i] != hit->object && castsShadow(i, hit, shadowRay, shadowHit, lightDistanceSquared)) {
                 return true;
             }
         }
