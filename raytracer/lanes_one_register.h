@@ -46,5 +46,11 @@ inline void storeFloatsAt(float* out, Floats v) {
     LANE_PS(storeu)(out, v);
 }
 
+// Wide registers' upper halves cleared before the scalar code of another
+// file runs: their contents would otherwise slow its every instruction.
+inline void leaveLanes() {
+    _mm256_zeroupper();
+}
+
 #undef LANE_PS
 #undef LANE_CMP

@@ -109,6 +109,8 @@ constexpr int32_t ALL_LANES = (1 << LANES) - 1;
 inline int32_t laneBits(Floats mask) {
     return _mm_movemask_ps(mask.low) | (_mm_movemask_ps(mask.high) << 4);
 }
+// Nothing to clear: the scalar code runs at full speed after these registers.
+inline void leaveLanes() {}
 inline bool anyLane(Floats mask) {
     return _mm_movemask_ps(_mm_or_ps(mask.low, mask.high)) != 0;
 }
