@@ -34,6 +34,8 @@ struct AxisBound {
     float reach;       // the squared distance from the line before the distance's share
 };
 
+static_assert(MAX_SCENE_OBJECTS <= 64, "a set of entries is a 64-bit word");
+
 // Every entry's sphere and every run's; the floor has none.
 struct SceneBounds {
     BoundSphere entries[MAX_SCENE_OBJECTS]; // entry i's sphere, read only where bounded[i]
@@ -132,4 +134,11 @@ inline bool entryOutOfReach(const SceneBounds* bounds, int32_t i, const Ray* ray
     float reachSq = entryReachSq(bounds, i, ray->origin, &w);
     return outOfReach(w, ray->direction, reachSq, limit) ||
            (bounds->hasAxis[i] && offAxis(bounds->axes[i], w, ray->direction));
+}
+
+// How far a shadow ray from `o` is followed: the light's distance widened
+// for the rounding of the squared distance to a hit that the shadow test
+// compares with `lightDistanceSquared`.
+inline float shadowReachLimit(const Vector3& o, float lightDistanceSquared) {
+    return 1.001f * std::sqrt(lightDistanceSquared) + 1e-4f * (std::fabs(o.x) + std::fabs(o.y) + std::fabs(o.z));
 }

@@ -17,6 +17,8 @@
 //   maskAnd, maskOr          of two masks; maskAndNot(keep, drop): keep's lanes not in drop
 //   select(mask, a, b)       a in the mask's lanes, b elsewhere
 //   laneBits(mask)           bit k set where lane k is; anyLane(mask)
+//   leaveLanes()             before calling the scalar code of another file
+//                            once the lanes are done with
 //   loadFloats, storeFloats  memory aligned on sizeof(Floats); storeFloatsAt anywhere
 //   storeTruncated(out, v)   each lane truncated toward zero to int32 (v in 0..255)
 //   pow32(x, lanes)          x^32 as the platform's powf rounds it, in the lanes `lanes`

@@ -79,6 +79,12 @@ Floats pow32(Floats x, Mask lanes) {
     return loadFloats(values);
 }
 
+// Wide registers' upper halves cleared before the scalar code of another
+// file runs: their contents would otherwise slow its every instruction.
+inline void leaveLanes() {
+    _mm256_zeroupper();
+}
+
 #undef LANE_PS
 #undef LANE_PD
 #undef LANE_CMP

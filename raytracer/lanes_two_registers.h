@@ -76,6 +76,8 @@ constexpr int32_t ALL_LANES = (1 << LANES) - 1;
 inline int32_t laneBits(Floats mask) {
     return quadBits(mask.low) | (quadBits(mask.high) << 4);
 }
+// Nothing to clear: the scalar code runs at full speed after these registers.
+inline void leaveLanes() {}
 // Masks have every bit of a lane alike, so a lane's top bit tells.
 inline bool anyLane(Floats mask) {
     return quadBits(quadOr(mask.low, mask.high)) != 0;

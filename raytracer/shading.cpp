@@ -26,17 +26,35 @@ static void addToColour(const Colour& colour, float amount) {
     *colour.blue += amount;
 }
 
+// Whether entry i's test puts a hit nearer than the light into the shadow record.
+static bool castsShadow(int32_t i, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
+                        float lightDistanceSquared) {
+    const SceneObject* entry = &scene.objects[i];
+    if (!intersectTable[entry->kind](shadowRay, entry, shadowHit) || shadowHit->t == NO_HIT) {
+        return false;
+    }
+    Vector3 D = shadowHit->point - hit->point;
+    return dot(D, D) < lightDistanceSquared;
+}
+
 // inShadow's loop over the entries but the floor's first try, passing over
-// those whose spheres lie off the shadow ray or wholly beyond the light.
+// those whose spheres lie off the shadow ray or wholly beyond the light, or
+// with `reached`, those outside it, where a packet has done those checks.
 // Such an entry can only report a hit beyond the light, which casts no
 // shadow; and one that would have been recorded first could only have
 // stopped the recording of others' hits farther still, beyond the light too.
-// The limit is the light's distance widened for the rounding of the
-// squared distance to the hit that the loop compares.
 static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
-                           float lightDistanceSquared) {
-    const Vector3& o = hit->point;
-    float limit = 1.001f * std::sqrt(lightDistanceSquared) + 1e-4f * (std::fabs(o.x) + std::fabs(o.y) + std::fabs(o.z));
+                           float lightDistanceSquared, const uint64_t* reached) {
+    if (reached != nullptr) {
+        for (uint64_t left = *reached; left != 0; left &= left - 1) {
+            int32_t i = __builtin_ctzll(left);
+            if (&scene.objects[i] != hit->object && castsShadow(i, hit, shadowRay, shadowHit, lightDistanceSquared)) {
+                return true;
+            }
+        }
+        return false;
+    }
+    float limit = shadowReachLimit(hit->point, lightDistanceSquared);
     int32_t i = 0;
     while (i < scene.objectCount) {
         int32_t next = pastRunOutOfReach(bounds, i, shadowRay, limit);
@@ -44,22 +62,20 @@ static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, cons
             i = next;
             continue;
         }
-        const SceneObject* entry = &scene.objects[i];
-        bool skipped = entry == hit->object || (bounds->checkFirst[i] && entryOutOfReach(bounds, i, shadowRay, limit));
-        i++;
-        if (skipped || !intersectTable[entry->kind](shadowRay, entry, shadowHit) || shadowHit->t == NO_HIT) {
-            continue;
-        }
-        Vector3 D = shadowHit->point - hit->point;
-        if (dot(D, D) < lightDistanceSquared) {
+        bool skipped =
+            &scene.objects[i] == hit->object || (bounds->checkFirst[i] && entryOutOfReach(bounds, i, shadowRay, limit));
+        if (!skipped && castsShadow(i, hit, shadowRay, shadowHit, lightDistanceSquared)) {
             return true;
         }
+        i++;
     }
     return false;
 }
 
-// Whether the shadow ray from the hit point meets an entry nearer than the light.
-static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared) {
+// Whether the shadow ray from the hit point meets an entry nearer than the
+// light; `reached`, or null, the entries it may reach.
+static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared,
+                     const uint64_t* reached) {
     Ray shadowRay = {hit->point, towardLight};
     HitRecord shadowHit = {};
     shadowHit.t = NO_HIT;
@@ -77,38 +93,38 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
     // Otherwise every other entry, all into the same shadow record
     const SceneBounds* bounds = cullingBounds;
     if (bounds != nullptr && bounds->count == scene.objectCount) {
-        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared);
+        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared, reached);
     }
     for (int32_t i = 0; i < scene.objectCount; i++) {
-        const SceneObject* entry = &scene.objects[i];
-        if (entry == hit->object) {
-            continue;
-        }
-        if (!intersectTable[entry->kind](&shadowRay, entry, &shadowHit) || shadowHit.t == NO_HIT) {
-            continue;
-        }
-        Vector3 D = shadowHit.point - hit->point;
-        if (dot(D, D) < lightDistanceSquared) {
+        if (&scene.objects[i] != hit->object && castsShadow(i, hit, &shadowRay, &shadowHit, lightDistanceSquared)) {
             return true;
         }
     }
     return false;
 }
 
-// Lights, refracts, reflects and shadows the hit point into the colour.
-static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
-                     const Colour& colour) {
+static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
+                           const Vector3* light, const Vector3* view, const Colour& colour);
+
+// Lights, refracts, reflects and shadows the hit point into the colour;
+// `reach`, or null, the entries its shadow and reflected rays may reach.
+static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
+                     const Vector3* light, const Vector3* view, const Colour& colour) {
     // Light and half vectors, and the specular term
     const Vector3& N = hit->normal;
     Vector3 Lv = *light - hit->point;
     Vector3 L = Lv;
     normalize(L);
-    Vector3 Hh = L - *view;
-    normalize(Hh);
-    float halfDotNormal = dot(Hh, N);
     float specular = 0.0f;
-    if (halfDotNormal > 0.0f) {
-        specular = std::pow(halfDotNormal, SPECULAR_EXPONENT) * SPECULAR_SCALE;
+    // Only a lit or a refracting surface shows the highlight: the others
+    // are spared the half vector and the power, a good share of the shading
+    if (hit->flags & (SHADE_LIT | SHADE_REFRACT)) {
+        Vector3 Hh = L - *view;
+        normalize(Hh);
+        float halfDotNormal = dot(Hh, N);
+        if (halfDotNormal > 0.0f) {
+            specular = std::pow(halfDotNormal, SPECULAR_EXPONENT) * SPECULAR_SCALE;
+        }
     }
     const uint8_t* texel = hit->texture->texels[hit->v * 256 + hit->u];
     float texRed = texel[2];
@@ -146,14 +162,13 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         }
         HitRecord refractedHit = {};
         refractedHit.t = NO_HIT;
-        traceRay(depth + 1, &refracted, &refractedHit, light, view, colour.red, colour.green, colour.blue);
+        traceRayWithin(depth + 1, &refracted, &refractedHit, nullptr, light, view, colour);
         addToColour(colour, specular);
     }
 
     // Reflection, mixed into what the surface and refraction gave
     if (hit->flags & SHADE_MIRROR) {
-        Ray reflected = {hit->point, ray->direction - (2.0f * dot(ray->direction, N)) * N};
-        normalize(reflected.direction);
+        Ray reflected = {hit->point, reflectedDirection(ray->direction, N)};
         float reflectedRed = 0.0f;
         float reflectedGreen = 0.0f;
         float reflectedBlue = 0.0f;
@@ -164,14 +179,15 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         if (hit->object->kind == KIND_PARALLELOGRAM) {
             reflectedHit.object = hit->object;
         }
-        traceRay(depth + 1, &reflected, &reflectedHit, light, view, &reflectedRed, &reflectedGreen, &reflectedBlue);
+        traceRayWithin(depth + 1, &reflected, &reflectedHit, reach != nullptr ? &reach->reflected : nullptr, light,
+                       view, {&reflectedRed, &reflectedGreen, &reflectedBlue});
         *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
         *colour.green = MIRROR_OWN * *colour.green + MIRROR_REFLECTED * reflectedGreen;
         *colour.blue = MIRROR_OWN * *colour.blue + MIRROR_REFLECTED * reflectedBlue;
     }
 
     // Shadow halves the mixture
-    if ((hit->flags & SHADE_SHADOWED) && inShadow(hit, L, dot(Lv, Lv))) {
+    if ((hit->flags & SHADE_SHADOWED) && inShadow(hit, L, dot(Lv, Lv), reach != nullptr ? &reach->shadow : nullptr)) {
         *colour.red *= SHADOW_FACTOR;
         *colour.green *= SHADOW_FACTOR;
         *colour.blue *= SHADOW_FACTOR;
@@ -193,27 +209,43 @@ static void applyFog(float t, const Colour& colour) {
 }
 
 // traceRay's nearest hit, passing over the entries whose spheres lie off the
-// ray or wholly beyond the nearest hit so far: their tests could only
-// report a hit at least as far, which the record does not keep.
-static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* hit, const SceneObject* leaving) {
+// ray or wholly beyond the nearest hit so far, or with `reached`, those
+// outside it, where a packet has done those checks before any hit: their
+// tests could only report a hit at least as far, which the record does not keep.
+static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* hit, const SceneObject* leaving,
+                          const uint64_t* reached) {
     int32_t i = 0;
     while (i < scene.objectCount) {
-        int32_t next = pastRunOutOfReach(bounds, i, ray, hit->t);
+        // The packet's checks saw no hit; once there is one, the nearer limit may pass over more
+        bool checked = reached != nullptr && hit->t == NO_HIT;
+        int32_t next = checked ? i : pastRunOutOfReach(bounds, i, ray, hit->t);
         if (next != i) {
             i = next;
             continue;
         }
         const SceneObject* entry = &scene.objects[i];
-        if (entry != leaving && !(bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t))) {
+        bool skipped = entry == leaving || (reached != nullptr && !((*reached >> i) & 1)) ||
+                       (!checked && bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t));
+        if (!skipped) {
             intersectTable[entry->kind](ray, entry, hit);
         }
         i++;
     }
 }
 
-void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
-              float* green, float* blue) {
-    Colour colour = {red, green, blue};
+static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
+                               const Vector3* light, const Vector3* view, const Colour& colour) {
+    if (hit->t == NO_HIT) {
+        setColour(colour, 0.0f, 0.0f, 0.0f);
+    } else {
+        shadeHit(depth, ray, hit, reach, light, view, colour);
+    }
+    applyFog(hit->t, colour);
+}
+
+// traceRay, `reached` (or null) the entries the ray may reach.
+static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
+                           const Vector3* light, const Vector3* view, const Colour& colour) {
     if (depth >= TRACE_DEPTH_LIMIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
         return;
@@ -223,7 +255,7 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
     const SceneObject* leaving = hit->object;
     const SceneBounds* bounds = cullingBounds;
     if (bounds != nullptr && bounds->count == scene.objectCount) {
-        nearestCulled(bounds, ray, hit, leaving);
+        nearestCulled(bounds, ray, hit, leaving, reached);
     } else {
         for (int32_t i = 0; i < scene.objectCount; i++) {
             const SceneObject* entry = &scene.objects[i];
@@ -232,16 +264,17 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
             }
         }
     }
-    shadeNearest(depth, ray, hit, light, view, red, green, blue);
+    shadeNearestWithin(depth, ray, hit, nullptr, light, view, colour);
 }
 
-void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
-                  float* red, float* green, float* blue) {
-    Colour colour = {red, green, blue};
-    if (hit->t == NO_HIT) {
-        setColour(colour, 0.0f, 0.0f, 0.0f);
-    } else {
-        shadeHit(depth, ray, hit, light, view, colour);
-    }
-    applyFog(hit->t, colour);
+void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
+              float* green, float* blue) {
+    traceRayWithin(depth, ray, hit, nullptr, light, view, {red, green, blue});
+}
+
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
+                  const Vector3* light, const Vector3* view, float* red, float* green, float* blue) {
+    const SceneBounds* bounds = cullingBounds;
+    bool usable = bounds != nullptr && bounds->count == scene.objectCount;
+    shadeNearestWithin(depth, ray, hit, usable ? reach : nullptr, light, view, {red, green, blue});
 }

@@ -37,7 +37,24 @@ extern thread_local int32_t refractInside;
 // null, or to the flat entry the ray leaves, which it then does not test.
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue);
+
+// The entries, bit i for entry i, that culling leaves a primary hit's shadow
+// ray and its reflected ray to test: what the checks of bounds.h find ray by
+// ray, found by a packet tracer for a packet's hits at once.
+struct SecondaryReach {
+    uint64_t shadow;
+    uint64_t reflected;
+};
+
 // What traceRay does once `hit` holds the ray's nearest hit over the table
 // (t NO_HIT for none) at a depth below the limit: the shading and the fog.
-void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const Vector3* light, const Vector3* view,
-                  float* red, float* green, float* blue);
+// `reach`, or null, gives the entries its shadow and reflected rays may
+// reach, while culling bounds are set.
+void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
+                  const Vector3* light, const Vector3* view, float* red, float* green, float* blue);
+
+// The unit direction of a ray along `d` reflected off a surface of unit normal N.
+inline Vector3 reflectedDirection(const Vector3& d, const Vector3& N) {
+    Vector3 reflected = d - (2.0f * dot(d, N)) * N;
+    return normalize(reflected);
+}
