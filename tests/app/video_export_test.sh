@@ -34,6 +34,9 @@ expect_export_error() {
 }
 
 # probe FILE ENTRIES [OPTIONS...]: ffprobe's answer as KEY=VALUE lines.
+# Lines are looked for with here-strings, not `echo | grep -q`: grep -q ends
+# at the first match, and under pipefail a writer still writing gets SIGPIPE
+# and fails the check.
 probe() {
     ffprobe -v error -count_packets -show_entries "$2" -of default=noprint_wrappers=1 "${@:3}" "$1"
 }
@@ -121,14 +124,14 @@ expect_nothing_written none.mp4
 
 video=$(probe out.mp4 stream=codec_type,codec_name,width,height,pix_fmt,color_space,color_range,nb_read_packets,duration,r_frame_rate,start_time \
     -select_streams v)
-echo "$video" | grep -qx "codec_name=h264" || fail "video is not H.264: $video"
+grep -qx "codec_name=h264" <<<"$video" || fail "video is not H.264: $video"
 for expected in width=1280 height=800 pix_fmt=yuv420p color_space=bt709 color_range=tv r_frame_rate=60/1 \
     nb_read_packets=120; do
-    echo "$video" | grep -qx "$expected" || fail "video stream lacks $expected: $video"
+    grep -qx "$expected" <<<"$video" || fail "video stream lacks $expected: $video"
 done
 audio=$(probe out.mp4 stream=codec_name,sample_rate,channels,duration,start_time -select_streams a)
-echo "$audio" | grep -qx "codec_name=aac" || fail "sound is not AAC: $audio"
-echo "$audio" | grep -qx "channels=2" || fail "sound is not stereo: $audio"
+grep -qx "codec_name=aac" <<<"$audio" || fail "sound is not AAC: $audio"
+grep -qx "channels=2" <<<"$audio" || fail "sound is not stereo: $audio"
 video_seconds=$(echo "$video" | sed -n 's/^duration=//p')
 audio_seconds=$(echo "$audio" | sed -n 's/^duration=//p')
 within "$video_seconds" 2.0 0.0001 || fail "video lasts $video_seconds s, not 120 frames / 60 fps"
@@ -177,14 +180,14 @@ run --video out.webm song.flac --scale 1 --fps 30
 [ "$status" -eq 0 ] || fail "the WebM export exited with $status: $(cat err.txt)"
 streams=$(probe out.webm stream=codec_name,width,height,sample_rate,nb_read_packets)
 for expected in codec_name=vp9 width=320 height=200 nb_read_packets=60 codec_name=opus sample_rate=48000; do
-    echo "$streams" | grep -qx "$expected" || fail "WebM lacks $expected: $streams"
+    grep -qx "$expected" <<<"$streams" || fail "WebM lacks $expected: $streams"
 done
 sox -V1 -n -r 22050 -c 1 -b 16 mono.wav synth 1.5 sine 440 gain -3 || fail "sox cannot make the mono song"
 run --video vp8.webm mono.wav --video-codec libvpx --size 160x90 --fps 20
 [ "$status" -eq 0 ] || fail "the VP8 export exited with $status: $(cat err.txt)"
 streams=$(probe vp8.webm stream=codec_name,width,height,nb_read_packets,channels,sample_rate)
 for expected in codec_name=vp8 width=160 height=90 nb_read_packets=30 codec_name=opus channels=1 sample_rate=48000; do
-    echo "$streams" | grep -qx "$expected" || fail "VP8 WebM lacks $expected: $streams"
+    grep -qx "$expected" <<<"$streams" || fail "VP8 WebM lacks $expected: $streams"
 done
 
 # ---- Songs cut short, every format one rule: the readable part, one warning
