@@ -80,10 +80,9 @@ cmake --build --preset native-release --target raysphere render_frames core_fram
     make_about_bitmap icons
 
 # Three tracks after this: the portable core and the web here; the Windows
-# stages, which spend most of their time waiting on Wine and X, beside them
-# (built early, so that their waits overlap the others' work); and the
-# releases, beside them too and niced, as their builds may wait while the
-# tests that keep time run. Each track beside writes a log of its own,
+# stages, which spend most of their time waiting on Wine and X, beside them;
+# and the releases, beside them too and niced, as their builds may wait while
+# the tests that keep time run. Each track beside writes a log of its own,
 # shown at the end; each test has its own Wine prefix, X display and sound
 # server, so the tracks do not meet.
 beside_pids=() beside_logs=() beside_rows=()
@@ -139,14 +138,14 @@ join_tracks() {
 windows_track() {
     step "Windows 64-bit plug-in and host, under wine64"
     cmake --preset mingw64 >/dev/null
-    cmake --build --preset mingw64
+    nice cmake --build --preset mingw64
     ctest --preset mingw64
 
     step "Windows 32-bit plug-in and host, the DLL the player loads, under 32-bit Wine"
     . scripts/wine32-check.sh
     wine32_usable || wine32_note
     cmake --preset mingw32 >/dev/null
-    cmake --build --preset mingw32
+    nice cmake --build --preset mingw32
     ctest --preset mingw32
     wine32_usable || wine32_note
 }
