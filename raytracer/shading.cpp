@@ -104,7 +104,7 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
 }
 
 static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
-                           const Vector3* light, const Vector3* view, const Colour& colour);
+                           const SecondaryReach* next, const Vector3* light, const Vector3* view, const Colour& colour);
 
 // Lights, refracts, reflects and shadows the hit point into the colour;
 // `reach`, or null, the entries its shadow and reflected rays may reach.
@@ -162,7 +162,7 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         }
         HitRecord refractedHit = {};
         refractedHit.t = NO_HIT;
-        traceRayWithin(depth + 1, &refracted, &refractedHit, nullptr, light, view, colour);
+        traceRayWithin(depth + 1, &refracted, &refractedHit, nullptr, nullptr, light, view, colour);
         addToColour(colour, specular);
     }
 
@@ -179,8 +179,9 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         if (hit->object->kind == KIND_PARALLELOGRAM) {
             reflectedHit.object = hit->object;
         }
-        traceRayWithin(depth + 1, &reflected, &reflectedHit, reach != nullptr ? &reach->reflected : nullptr, light,
-                       view, {&reflectedRed, &reflectedGreen, &reflectedBlue});
+        traceRayWithin(depth + 1, &reflected, &reflectedHit, reach != nullptr ? &reach->reflected : nullptr,
+                       reach != nullptr ? reach->next : nullptr, light, view,
+                       {&reflectedRed, &reflectedGreen, &reflectedBlue});
         *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
         *colour.green = MIRROR_OWN * *colour.green + MIRROR_REFLECTED * reflectedGreen;
         *colour.blue = MIRROR_OWN * *colour.blue + MIRROR_REFLECTED * reflectedBlue;
@@ -216,6 +217,9 @@ static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* 
                           const uint64_t* reached) {
     int32_t i = 0;
     while (i < scene.objectCount) {
+        if (reached != nullptr && (*reached >> i) == 0) {
+            break; // nothing more it may reach
+        }
         // The packet's checks saw no hit; once there is one, the nearer limit may pass over more
         bool checked = reached != nullptr && hit->t == NO_HIT;
         int32_t next = checked ? i : pastRunOutOfReach(bounds, i, ray, hit->t);
@@ -243,9 +247,10 @@ static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* 
     applyFog(hit->t, colour);
 }
 
-// traceRay, `reached` (or null) the entries the ray may reach.
+// traceRay, `reached` (or null) the entries the ray may reach and `next`
+// (or null) those its hit's own rays may.
 static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
-                           const Vector3* light, const Vector3* view, const Colour& colour) {
+                           const SecondaryReach* next, const Vector3* light, const Vector3* view, const Colour& colour) {
     if (depth >= TRACE_DEPTH_LIMIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
         return;
@@ -264,12 +269,12 @@ static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const
             }
         }
     }
-    shadeNearestWithin(depth, ray, hit, nullptr, light, view, colour);
+    shadeNearestWithin(depth, ray, hit, next, light, view, colour);
 }
 
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue) {
-    traceRayWithin(depth, ray, hit, nullptr, light, view, {red, green, blue});
+    traceRayWithin(depth, ray, hit, nullptr, nullptr, light, view, {red, green, blue});
 }
 
 void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,

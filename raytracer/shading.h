@@ -38,12 +38,16 @@ extern thread_local int32_t refractInside;
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue);
 
-// The entries, bit i for entry i, that culling leaves a primary hit's shadow
-// ray and its reflected ray to test: what the checks of bounds.h find ray by
-// ray, found by a packet tracer for a packet's hits at once.
+// The entries, bit i for entry i, that a hit's shadow ray and its reflected
+// ray test while culling bounds are set: found by a packet tracer for a
+// packet's hits at once, either as the checks of bounds.h would find them
+// ray by ray, or exactly (the one entry that decides, or none). `next`, or
+// null, is the same for the hit of the reflected ray, and so on down the
+// chain of mirrors.
 struct SecondaryReach {
     uint64_t shadow;
     uint64_t reflected;
+    const SecondaryReach* next;
 };
 
 // What traceRay does once `hit` holds the ray's nearest hit over the table
