@@ -73,17 +73,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Makes the Wine prefix once; a lock keeps two tests from making it together.
+# Makes the Wine prefix once (a copy of the project's own; see wine-env.sh).
 prepare_wine() {
-    mkdir -p "$WINEPREFIX"
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            say "creating the Wine prefix $WINEPREFIX"
-            "$WINE64" wineboot --init >/dev/null 2>&1 || true
-            "$WINESERVER" -w 2>/dev/null || true
-        fi
-    ) 9>"$OUT/wineprefix.lock"
+    . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 }
 
 # Starts Xvfb on the first free display from :70 to :89.

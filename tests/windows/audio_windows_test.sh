@@ -14,6 +14,7 @@ find "$work" -mindepth 1 -maxdepth 1 ! -name wineprefix -exec rm -rf {} +
 work=$(realpath "$work")
 
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/../../scripts/wine-env.sh"
 wine=/usr/lib/wine/wine64
 stop_wine() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
