@@ -25,11 +25,29 @@ fi
 [ "$status" = 0 ] || fail "the Wine 10 chroot does not run"
 
 start_pulse "$work/pulse"
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine10() {
     "$in_chroot" --bind "$work" --bind "$(dirname "$check_exe")" -- sh -c "\$WINE10 \"\$@\"" wine10 "$@"
 }
-"$in_chroot" --bind "$work" -- sh -c '$WINE10 wineboot --init >/dev/null 2>&1; /usr/lib/wine/wineserver -w' || true
+# The prefix: a copy of one booted once and kept beside the chroot, as
+# booting takes some 20 s of processor time and copying one
+template="${WINE10_CHROOT:-/srv/chroots/deb13-wine}.prefix"
+(
+    flock 9
+    if [ ! -f "$template/system.reg" ]; then
+        rm -rf "$template.part"
+        mkdir -p "$template.part"
+        WINEPREFIX="$template.part" "$in_chroot" --bind "$template.part" -- \
+            sh -c '$WINE10 wineboot --init >/dev/null 2>&1; /usr/lib/wine/wineserver -w' || true
+        [ -f "$template.part/system.reg" ] && mv "$template.part" "$template"
+    fi
+) 9>"$template.lock"
+[ -f "$template/system.reg" ] || fail "Wine 10 made no prefix in $template"
+export WINEPREFIX="$work/wineprefix"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX" "$WINEPREFIX.part"
+    cp -a "$template" "$WINEPREFIX.part" && mv "$WINEPREFIX.part" "$WINEPREFIX"
+fi
 wine10 --version
 
 sox -n -r 44100 -b 16 -c 2 "$work/tone.wav" synth 2.5 sine 441 remix 1v0.5 1v0.25
