@@ -143,11 +143,21 @@ windows_track() {
 
     step "Windows 32-bit plug-in and host, the DLL the player loads, under 32-bit Wine"
     . scripts/wine32-check.sh
-    wine32_usable || wine32_note
     cmake --preset mingw32 >/dev/null
-    nice cmake --build --preset mingw32
-    ctest --preset mingw32
-    wine32_usable || wine32_note
+    if wine32_usable; then
+        nice cmake --build --preset mingw32
+        ctest --preset mingw32
+        return
+    fi
+    # Nothing to run the tests on: only the shipped DLLs and player are built
+    # (warnings as errors), for the checks of their machine, imports and
+    # exports, which need no Wine; building the rest would be thrown away
+    wine32_note
+    nice cmake --build --preset mingw32 --target vis_raysphere vis_raysphere_scenes vis_player
+    ctest --preset mingw32 -R '^(dll_check|dll_check_test|scenes_dll_check)$'
+    echo "      Not built, so not run:"
+    ctest --preset mingw32 -N -E '^(dll_check|dll_check_test|scenes_dll_check)$' |
+        sed -n 's/^ *Test *#[0-9]*: /      SKIPPED /p'
 }
 wine32_note() {
     echo "NOTE: the 32-bit tests cannot run here and are reported as SKIPPED, not passed:"
