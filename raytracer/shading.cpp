@@ -250,7 +250,8 @@ static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* 
 // traceRay, `reached` (or null) the entries the ray may reach and `next`
 // (or null) those its hit's own rays may.
 static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
-                           const SecondaryReach* next, const Vector3* light, const Vector3* view, const Colour& colour) {
+                           const SecondaryReach* next, const Vector3* light, const Vector3* view,
+                           const Colour& colour) {
     if (depth >= TRACE_DEPTH_LIMIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
         return;
