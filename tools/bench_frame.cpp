@@ -146,6 +146,9 @@ static double millisecondsPerFrame(FrameRoutine routine, const NamedFrame& named
         }
     }
     packetCulling = true;
+    if (rounds < 1) {
+        best[0] = best[1] = first; // no rounds: the first frame is all there is
+    }
     if (withoutCulling != nullptr) {
         *withoutCulling = best[0] * 1000.0;
     }

@@ -32,7 +32,7 @@ chmod 755 "$tree/install.sh"
 # Not bundled: the C library's parts, and what comes with the desktop
 not_bundled='^(linux-vdso\.so|ld-linux-x86-64\.so|libc\.so|libm\.so|libmvec\.so|libpthread\.so|libdl\.so|librt\.so|libresolv\.so|libutil\.so|libanl\.so|libstdc\+\+\.so|libgcc_s\.so|libgbm\.so|libdrm\.so)'
 listing=$share/doc/raysphere/libraries.txt
-packages=()
+sonames=() paths=() candidates=()
 while read -r soname path; do
     [[ $soname =~ $not_bundled ]] && continue
     [ -f "$path" ] || {
@@ -41,17 +41,40 @@ while read -r soname path; do
     }
     cp -L "$path" "$tree/lib/$soname"
     chmod 644 "$tree/lib/$soname"
-    # Which Debian package it came from (the folder may be /lib or /usr/lib)
+    sonames+=("$soname") paths+=("$path")
+    # The folder dpkg knows it by may be /lib or /usr/lib
     real=$(realpath "$path")
-    package=$(dpkg -S "$real" 2>/dev/null || dpkg -S "${real#/usr}" 2>/dev/null || dpkg -S "/usr$real" 2>/dev/null) ||
-        package=$(dpkg -S "$path" 2>/dev/null) || {
-        echo "make_portable: no Debian package holds $path" >&2
+    candidates+=("$real" "${real#/usr}" "/usr$real" "$path")
+done < <(ldd "$tree/bin/raysphere" | sed -n 's/^\t\([^ ]*\) => \(\/[^ ]*\) .*/\1 \2/p')
+# Which Debian package each came from: one query for all, as each reads
+# dpkg's whole database (most of a second)
+declare -A package_of
+while IFS= read -r line; do
+    package_of[${line#*: }]=${line%%:*}
+done < <(dpkg -S "${candidates[@]}" 2>/dev/null | grep -v ', ')
+packages=()
+for i in "${!sonames[@]}"; do
+    package=
+    for candidate in "${candidates[@]:4*i:4}"; do
+        package=${package_of[$candidate]:-}
+        [ -n "$package" ] && break
+    done
+    [ -n "$package" ] || {
+        echo "make_portable: no Debian package holds ${paths[i]}" >&2
         exit 1
     }
-    package=${package%%:*}
-    printf '%s %s %s\n' "$soname" "$package" "$(dpkg-query -W -f='${Version}' "$package")" >>"$listing.part"
+    printf '%s %s\n' "${sonames[i]}" "$package" >>"$listing.part"
     packages+=("$package")
-done < <(ldd "$tree/bin/raysphere" | sed -n 's/^\t\([^ ]*\) => \(\/[^ ]*\) .*/\1 \2/p')
+done
+# Their versions, also in one query
+declare -A version_of
+while read -r package package_version; do
+    version_of[$package]=$package_version
+done < <(dpkg-query -W -f='${Package} ${Version}\n' $(printf '%s\n' "${packages[@]}" | sort -u))
+while read -r soname package; do
+    printf '%s %s %s\n' "$soname" "$package" "${version_of[$package]}"
+done <"$listing.part" >"$listing.versions"
+mv "$listing.versions" "$listing.part"
 sort "$listing.part" | column -t >"$listing"
 rm "$listing.part"
 for package in $(printf '%s\n' "${packages[@]}" | sort -u); do
