@@ -27,14 +27,15 @@ scripts/install-deps.sh
 # time says little alone, the processor time says what the stage costs
 stage_names=() stage_seconds=() stage_cpu=() stage_started=$SECONDS stage_cpu_started=0
 times_file=$(mktemp)
-trap 'rm -f "$times_file"' EXIT
+trap 'rm -f "$times_file"*' EXIT
 # Sets cpu_spent to the processor seconds of every command this script has
-# waited for; `times` runs in this shell, as a subshell would count none
+# waited for; `times` runs in this shell, as a subshell would count none.
+# Each track its own file, as the tracks beside read theirs meanwhile
 cpu_spent=0
 read_cpu() {
-    local user system
-    times >"$times_file"
-    { read -r _ _ && read -r user system; } <"$times_file"
+    local user system file=$times_file.$BASHPID
+    times >"$file"
+    { read -r _ _ && read -r user system; } <"$file"
     cpu_spent=$(awk -v u="$user" -v s="$system" 'function sec(t, m) { split(t, m, "m"); return m[1] * 60 + m[2] }
         BEGIN { printf "%d", sec(u) + sec(s) }')
 }
@@ -94,7 +95,7 @@ stop_tracks() {
             tail -n 40 "${beside_logs[i]}"
         fi
     done
-    rm -f "$times_file" "${beside_logs[@]}" "${beside_rows[@]}"
+    rm -f "$times_file"* "${beside_logs[@]}" "${beside_rows[@]}"
 }
 trap stop_tracks EXIT
 # beside TRACK: runs the routine TRACK in a process group of its own (set -m),
