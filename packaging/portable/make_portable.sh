@@ -63,7 +63,6 @@ for i in "${!sonames[@]}"; do
         echo "make_portable: no Debian package holds ${paths[i]}" >&2
         exit 1
     }
-    printf '%s %s\n' "${sonames[i]}" "$package" >>"$listing.part"
     packages+=("$package")
 done
 # Their versions, also in one query
@@ -71,12 +70,9 @@ declare -A version_of
 while read -r package package_version; do
     version_of[$package]=$package_version
 done < <(dpkg-query -W -f='${Package} ${Version}\n' $(printf '%s\n' "${packages[@]}" | sort -u))
-while read -r soname package; do
-    printf '%s %s %s\n' "$soname" "$package" "${version_of[$package]}"
-done <"$listing.part" >"$listing.versions"
-mv "$listing.versions" "$listing.part"
-sort "$listing.part" | column -t >"$listing"
-rm "$listing.part"
+for i in "${!sonames[@]}"; do
+    printf '%s %s %s\n' "${sonames[i]}" "${packages[i]}" "${version_of[${packages[i]}]}"
+done | sort | column -t >"$listing"
 for package in $(printf '%s\n' "${packages[@]}" | sort -u); do
     cp "/usr/share/doc/$package/copyright" "$share/doc/raysphere/libraries/$package.copyright"
 done
