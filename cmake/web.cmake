@@ -7,11 +7,11 @@ set(WEB_SITE_DIR ${CMAKE_CURRENT_BINARY_DIR}/site)
 set(WEB_PACKAGE_DIR ${CMAKE_CURRENT_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${WEB_SITE_DIR} ${WEB_PACKAGE_DIR})
 
-# The threaded build needs every object compiled for shared memory, so both
-# builds compile the core's sources themselves, with the core's options (read
-# when the build is generated, so that what the core gains later counts too).
-set(WEB_SOURCES web/core_api.cpp app/traced_size.cpp overlays/title_box.cpp overlays/title_font.cpp overlays/title_request.cpp $<TARGET_PROPERTY:core,SOURCES>
-                $<TARGET_PROPERTY:audio_block,SOURCES> $<TARGET_PROPERTY:os_files,SOURCES>)
+# The page's own sources, with the core's options: over the core compiled
+# for shared memory (core_threads, web_core.cmake) where tracer threads run,
+# over the core itself on one thread.
+set(WEB_SOURCES web/core_api.cpp app/traced_size.cpp overlays/title_box.cpp overlays/title_font.cpp
+                overlays/title_request.cpp)
 set(WEB_CORE_OPTIONS $<TARGET_PROPERTY:core,COMPILE_OPTIONS>)
 set(WEB_CORE_DEFINITIONS $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
 
@@ -32,18 +32,19 @@ set(WEB_LINK_OPTIONS
 # Tracer threads: the pool's workers, one fewer than the threads asked for
 # (the trace worker is the other), are made when the module loads.
 add_executable(raysphere_core_mt ${WEB_SOURCES})
-target_include_directories(raysphere_core_mt PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
-target_compile_options(raysphere_core_mt PRIVATE ${WEB_CORE_OPTIONS} -pthread)
-target_compile_definitions(raysphere_core_mt PRIVATE ${WEB_CORE_DEFINITIONS})
-target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -pthread -sPTHREAD_POOL_SIZE=Module.raysphereWorkers
+target_link_libraries(raysphere_core_mt PRIVATE core_threads)
+target_link_options(raysphere_core_mt PRIVATE ${WEB_LINK_OPTIONS} -sPTHREAD_POOL_SIZE=Module.raysphereWorkers
                                                   -Wno-pthreads-mem-growth)
 
 # One thread: loads where SharedArrayBuffer is not offered.
-add_executable(raysphere_core_st ${WEB_SOURCES})
-target_include_directories(raysphere_core_st PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
-target_compile_options(raysphere_core_st PRIVATE ${WEB_CORE_OPTIONS})
-target_compile_definitions(raysphere_core_st PRIVATE ${WEB_CORE_DEFINITIONS})
+add_executable(raysphere_core_st ${WEB_SOURCES} $<TARGET_PROPERTY:audio_block,SOURCES>)
+target_link_libraries(raysphere_core_st PRIVATE core)
 target_link_options(raysphere_core_st PRIVATE ${WEB_LINK_OPTIONS})
+foreach(program raysphere_core_mt raysphere_core_st)
+    target_include_directories(${program} PRIVATE $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
+    target_compile_options(${program} PRIVATE ${WEB_CORE_OPTIONS})
+    target_compile_definitions(${program} PRIVATE ${WEB_CORE_DEFINITIONS})
+endforeach()
 set_target_properties(raysphere_core_mt raysphere_core_st PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WEB_PACKAGE_DIR}
                                                                    SUFFIX ".js")
 set(WEB_CORE_FILES raysphere_core_mt.js raysphere_core_mt.wasm raysphere_core_mt.worker.js raysphere_core_st.js

@@ -20,17 +20,23 @@ set(NODE_PROGRAM_OPTIONS -sENVIRONMENT=node,worker -sNODERAWFS=1 -sEXIT_RUNTIME=
 find_program(NODE_EXECUTABLE node REQUIRED)
 set(NODE_RUN ${NODE_EXECUTABLE} --no-experimental-fetch)
 
-# The frames on one thread and on the tracer pool's Web Workers: the core's
-# sources compiled again with threads, which every object of a program with
-# shared memory needs
+# The core, its files and its sound blocks compiled again with threads,
+# which every object of a program with shared memory needs: for the programs
+# whose tracer pool runs on Web Workers (this file's frames, the page's core)
 get_target_property(CORE_SOURCES core SOURCES)
 get_target_property(OS_FILES_SOURCES os_files SOURCES)
 list(APPEND CORE_SOURCES ${OS_FILES_SOURCES})
-add_executable(core_frames ${CORE_FRAMES_SOURCES} ${CORE_SOURCES} audio/demo_tune.cpp)
-target_include_directories(core_frames PRIVATE ${CMAKE_SOURCE_DIR} $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
-target_compile_definitions(core_frames PRIVATE $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
-target_compile_options(core_frames PRIVATE $<TARGET_PROPERTY:core,INTERFACE_COMPILE_OPTIONS> -pthread)
-target_link_options(core_frames PRIVATE -pthread -sPTHREAD_POOL_SIZE=2 ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
+get_target_property(AUDIO_BLOCK_SOURCES audio_block SOURCES)
+add_library(core_threads STATIC ${CORE_SOURCES} ${AUDIO_BLOCK_SOURCES})
+target_include_directories(core_threads PUBLIC ${CMAKE_SOURCE_DIR} PRIVATE $<TARGET_PROPERTY:core,INCLUDE_DIRECTORIES>)
+target_compile_definitions(core_threads PRIVATE $<TARGET_PROPERTY:core,COMPILE_DEFINITIONS>)
+target_compile_options(core_threads PUBLIC $<TARGET_PROPERTY:core,INTERFACE_COMPILE_OPTIONS> -pthread)
+target_link_options(core_threads INTERFACE -pthread)
+
+# The frames on one thread and on the tracer pool's Web Workers
+add_executable(core_frames ${CORE_FRAMES_SOURCES})
+target_link_libraries(core_frames PRIVATE core_threads)
+target_link_options(core_frames PRIVATE -sPTHREAD_POOL_SIZE=2 ${NODE_PROGRAM_OPTIONS} ${MATH_WRAP_OPTIONS})
 
 # The same with neither SIMD nor SSE2: the reference tracer and the
 # byte-at-a-time upsampling, which must give the same bytes
