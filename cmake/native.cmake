@@ -1,10 +1,23 @@
 # Linux: tests of the portable core, the frame renderer and the benchmark.
 find_package(GTest REQUIRED)
 
-# Declares one test program: its name, the library it tests, its sources.
+# GoogleTest's header, compiled once for every test program: reading it was
+# most of each one's build.
+add_library(native_test_header OBJECT tests/test_header.cpp)
+target_link_libraries(native_test_header PRIVATE GTest::gtest)
+target_precompile_headers(native_test_header PRIVATE <gtest/gtest.h>)
+
+# Declares one test program: its name, the library it tests, its sources;
+# OPTIONS, compile options of its own (it then reads the header itself).
 function(add_native_test name library)
-    add_executable(${name} ${ARGN})
+    cmake_parse_arguments(PARSE_ARGV 2 TEST "" "" OPTIONS)
+    add_executable(${name} ${TEST_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE ${library} GTest::gtest GTest::gtest_main)
+    if(TEST_OPTIONS)
+        target_compile_options(${name} PRIVATE ${TEST_OPTIONS})
+    else()
+        target_precompile_headers(${name} REUSE_FROM native_test_header)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
@@ -18,8 +31,7 @@ add_native_test(compose_test core tests/native/compose_test.cpp)
 add_native_test(any_resolution_test core tests/native/any_resolution_test.cpp)
 add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
 # Over a billion powf calls: optimised even in the sanitizer build.
-add_native_test(pow32_test core tests/native/pow32_test.cpp)
-target_compile_options(pow32_test PRIVATE -O2)
+add_native_test(pow32_test core tests/native/pow32_test.cpp OPTIONS -O2)
 add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
 add_native_test(analysis_test core tests/native/analysis_test.cpp)
 add_native_test(scene_file_test core tests/native/scene_file_test.cpp)

@@ -48,11 +48,17 @@ target_link_libraries(windows_fakes PUBLIC plugin gtest)
 # executes no 32-bit code (scripts/wine32-run.sh): ctest reports it as skipped.
 set(WINDOWS_TEST_SKIP_CODE 77)
 
+# GoogleTest's header, compiled once for every test program.
+add_library(windows_test_header OBJECT tests/test_header.cpp)
+target_link_libraries(windows_test_header PRIVATE windows_fakes plugin gtest)
+target_precompile_headers(windows_test_header PRIVATE <gtest/gtest.h>)
+
 # Declares one Windows test program made of the given sources. It is run by
 # ctest only where an emulator (Wine) or the host itself can run it.
 function(add_windows_test name)
     add_executable(${name} ${ARGN})
     target_link_libraries(${name} PRIVATE windows_fakes plugin gtest gtest_main)
+    target_precompile_headers(${name} REUSE_FROM windows_test_header)
     if(CMAKE_CROSSCOMPILING_EMULATOR OR NOT CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE ${WINDOWS_TEST_SKIP_CODE})
