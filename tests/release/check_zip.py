@@ -3,8 +3,8 @@
 raysphere.exe (64-bit), the 32-bit plug-in and host at the top and the
 64-bit pair under 64-bit/, each a
 PE file for its machine with the version resource of the release, the
-plug-in's one export and system imports, and the texts with Windows line
-endings.
+plug-in's one export and system imports, its about box and the committed
+about bitmap, and the texts with Windows line endings.
 
 Usage: check_zip.py ZIP VERSION OBJDUMP32 OBJDUMP64
 """
@@ -34,6 +34,7 @@ MEMBERS = {
     "NOTICES.txt": None,
 }
 IMAGE_FILE_DLL = 0x2000
+ABOUT_BITMAP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "about.bmp")
 README_TOPICS = ("raysphere.exe", "--capture", "Plugins", "vis_player.exe", "wine", "64-bit", "--desktop")
 
 
@@ -72,6 +73,11 @@ def check_program(name, data, machine, version, objdump):
         linked = check_dll.read_objdump(objdump, copy.name)
     if is_library:
         check_dll.check_links(linked)
+        with open(ABOUT_BITMAP, "rb") as committed:
+            try:
+                check_dll.check_resources(data, headers, committed.read())
+            except CheckFailed as failure:
+                raise CheckFailed("%s: %s" % (name, failure))
     else:
         require(linked["export_count"] == 0, "%s exports %d names" % (name, linked["export_count"]))
         # The programs also use COM (the audio devices) and the shell's tags.
