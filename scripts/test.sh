@@ -107,11 +107,16 @@ beside() {
     set -m
     (
         stage_names=() stage_seconds=() stage_cpu=()
+        # The rows are written on a failure too: the stage that failed
+        # shows, with the time it took
+        write_rows() {
+            close_stage
+            for i in "${!stage_names[@]}"; do
+                printf '%s\t%s\t%s\n' "${stage_seconds[i]}" "${stage_cpu[i]}" "${stage_names[i]%%:*}" >>"$rows"
+            done
+        }
+        trap write_rows EXIT
         "$1"
-        close_stage
-        for i in "${!stage_names[@]}"; do
-            printf '%s\t%s\t%s\n' "${stage_seconds[i]}" "${stage_cpu[i]}" "${stage_names[i]%%:*}" >>"$rows"
-        done
     ) >"$log" 2>&1 &
     beside_pids+=($!)
     set +m

@@ -54,8 +54,9 @@ fail() {
 wait_for() {
     local file=$1 tenths=$((WAIT_SECONDS * 10))
     while [ ! -e "$file" ]; do
-        [ -e "$signals/result" ] && fail "the program ended without $(basename "$file")"
-        kill -0 "$wine_pid" 2>/dev/null || fail "Wine ended without $(basename "$file")"
+        # The file may have come just before the result
+        [ -e "$signals/result" ] && [ ! -e "$file" ] && fail "the program ended without $(basename "$file")"
+        kill -0 "$wine_pid" 2>/dev/null || [ -e "$file" ] || fail "Wine ended without $(basename "$file")"
         tenths=$((tenths - 1))
         [ $tenths -gt 0 ] || fail "timed out waiting for $(basename "$file")"
         sleep 0.1
