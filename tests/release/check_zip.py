@@ -72,12 +72,13 @@ def check_program(name, data, machine, version, objdump):
         copy.flush()
         linked = check_dll.read_objdump(objdump, copy.name)
     if is_library:
-        check_dll.check_links(linked)
         with open(ABOUT_BITMAP, "rb") as committed:
-            try:
-                check_dll.check_resources(data, headers, committed.read())
-            except CheckFailed as failure:
-                raise CheckFailed("%s: %s" % (name, failure))
+            about = committed.read()
+        try:
+            check_dll.check_links(linked)
+            check_dll.check_resources(data, headers, about)
+        except CheckFailed as failure:
+            raise CheckFailed("%s: %s" % (name, failure))
     else:
         require(linked["export_count"] == 0, "%s exports %d names" % (name, linked["export_count"]))
         # The programs also use COM (the audio devices) and the shell's tags.
