@@ -29,7 +29,7 @@
 //
 // Four lanes, for the rows' running sums and the writing of pixels:
 //   Quad, quadSplat, quadAdd  four floats; a + b in each lane
-//   quadLoad, quadStore       memory aligned on 16 bytes; quadStoreAt anywhere
+//   quadLoad, quadStore       memory anywhere
 //   transposeQuads(q)         four quads as a 4 x 4 matrix, rows made columns
 //   writeFourPixels(pixel, grey, blue)  four pixels side by side: byte 0 blue,
 //                             bytes 1 and 2 grey (0..255 each), byte 3 kept

@@ -9,6 +9,31 @@
 
 namespace {
 
+// The packets' operations on each register: SSE2's four-float forms, its
+// comparisons by predicate and its bitwise operations on masks.
+#define QUAD_COMPARE(predicate, a, b) _mm_cmp##predicate##_ps(a, b)
+#define QUAD_AND _mm_and_ps
+#define QUAD_OR _mm_or_ps
+
+inline Quad quadNegate(Quad a) {
+    return _mm_xor_ps(a, _mm_set1_ps(-0.0f));
+}
+inline Quad quadMin(Quad a, Quad b) {
+    return _mm_min_ps(a, b);
+}
+inline Quad quadAndNot(Quad keep, Quad drop) {
+    return _mm_andnot_ps(drop, keep);
+}
+inline Quad quadSelect(Quad mask, Quad ifTrue, Quad ifFalse) {
+    return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
+}
+inline int32_t quadBits(Quad mask) {
+    return _mm_movemask_ps(mask);
+}
+inline void quadStoreTruncated(int32_t* out, Quad v) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_cvttps_epi32(v));
+}
+
 // x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
 // `lanes` of four: squared five times in double, where it is exact to
 // 2^-48; a lane whose value lies too near the middle between two floats to

@@ -1,12 +1,12 @@
 // The lane operations (see lanes.h) that SSE2 and WebAssembly's 128-bit SIMD
 // write alike: packets of eight rays as two registers of four, in the
 // namespace pair. The including header first defines, over its own register
-// of four lanes (Quad), the operations on one register: quadSplat, quadAdd,
-// quadLoad, quadStore and quadStoreAt (lanes.h), quadNegate, quadSub,
-// quadMul, quadDiv, quadSqrt, quadMin, quadLt, quadGt, quadGe, quadEq,
-// quadAnd, quadOr, quadAndNot, quadSelect, quadBits (the lanes' top bits),
-// quadStoreTruncated and pow32Quad, each the lane operation of the same name
-// in lanes.h on four lanes.
+// of four lanes (Quad), lanes_quad.h's operations and QUAD_PS(op); then
+// QUAD_COMPARE(predicate, a, b), the ordered comparison (lt, gt, ge, eq)
+// giving a mask; QUAD_AND and QUAD_OR, of two masks; and quadNegate,
+// quadMin, quadAndNot, quadSelect, quadBits (the lanes' top bits),
+// quadStoreTruncated and pow32Quad, each the lane operation of the same
+// name in lanes.h on four lanes.
 #pragma once
 #include <cstdint>
 
@@ -23,51 +23,40 @@ struct Floats { // also masks: all bits set in a true lane
     Quad high;  // lanes 4..7
 };
 
+// Each operation on a packet is the same operation on each register.
+#define PAIR_UNARY(name, op)                                                                                           \
+    inline Floats name(Floats a) {                                                                                     \
+        return {op(a.low), op(a.high)};                                                                                \
+    }
+#define PAIR_BINARY(name, op)                                                                                          \
+    inline Floats name(Floats a, Floats b) {                                                                           \
+        return {op(a.low, b.low), op(a.high, b.high)};                                                                 \
+    }
+#define PAIR_COMPARE(name, predicate)                                                                                  \
+    inline Floats name(Floats a, Floats b) {                                                                           \
+        return {QUAD_COMPARE(predicate, a.low, b.low), QUAD_COMPARE(predicate, a.high, b.high)};                       \
+    }
+PAIR_UNARY(negate, quadNegate)
+PAIR_UNARY(squareRoot, QUAD_PS(sqrt))
+PAIR_BINARY(add, QUAD_PS(add))
+PAIR_BINARY(sub, QUAD_PS(sub))
+PAIR_BINARY(mul, QUAD_PS(mul))
+PAIR_BINARY(div, QUAD_PS(div))
+PAIR_BINARY(minimum, quadMin)
+PAIR_COMPARE(cmpLt, lt)
+PAIR_COMPARE(cmpGt, gt)
+PAIR_COMPARE(cmpGe, ge)
+PAIR_COMPARE(cmpEq, eq)
+PAIR_BINARY(maskAnd, QUAD_AND)
+PAIR_BINARY(maskOr, QUAD_OR)
+// Lanes of the first mask that are not in the second.
+PAIR_BINARY(maskAndNot, quadAndNot)
+#undef PAIR_UNARY
+#undef PAIR_BINARY
+#undef PAIR_COMPARE
+
 inline Floats splat(float v) {
     return {quadSplat(v), quadSplat(v)};
-}
-inline Floats negate(Floats a) {
-    return {quadNegate(a.low), quadNegate(a.high)};
-}
-inline Floats add(Floats a, Floats b) {
-    return {quadAdd(a.low, b.low), quadAdd(a.high, b.high)};
-}
-inline Floats sub(Floats a, Floats b) {
-    return {quadSub(a.low, b.low), quadSub(a.high, b.high)};
-}
-inline Floats mul(Floats a, Floats b) {
-    return {quadMul(a.low, b.low), quadMul(a.high, b.high)};
-}
-inline Floats div(Floats a, Floats b) {
-    return {quadDiv(a.low, b.low), quadDiv(a.high, b.high)};
-}
-inline Floats squareRoot(Floats a) {
-    return {quadSqrt(a.low), quadSqrt(a.high)};
-}
-inline Floats minimum(Floats a, Floats b) {
-    return {quadMin(a.low, b.low), quadMin(a.high, b.high)};
-}
-inline Floats cmpLt(Floats a, Floats b) {
-    return {quadLt(a.low, b.low), quadLt(a.high, b.high)};
-}
-inline Floats cmpGt(Floats a, Floats b) {
-    return {quadGt(a.low, b.low), quadGt(a.high, b.high)};
-}
-inline Floats cmpGe(Floats a, Floats b) {
-    return {quadGe(a.low, b.low), quadGe(a.high, b.high)};
-}
-inline Floats cmpEq(Floats a, Floats b) {
-    return {quadEq(a.low, b.low), quadEq(a.high, b.high)};
-}
-inline Floats maskAnd(Floats a, Floats b) {
-    return {quadAnd(a.low, b.low), quadAnd(a.high, b.high)};
-}
-inline Floats maskOr(Floats a, Floats b) {
-    return {quadOr(a.low, b.low), quadOr(a.high, b.high)};
-}
-// Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return {quadAndNot(keep.low, drop.low), quadAndNot(keep.high, drop.high)};
 }
 inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
     return {quadSelect(mask.low, ifTrue.low, ifFalse.low), quadSelect(mask.high, ifTrue.high, ifFalse.high)};
@@ -80,7 +69,7 @@ inline int32_t laneBits(Floats mask) {
 inline void leaveLanes() {}
 // Masks have every bit of a lane alike, so a lane's top bit tells.
 inline bool anyLane(Floats mask) {
-    return quadBits(quadOr(mask.low, mask.high)) != 0;
+    return quadBits(QUAD_OR(mask.low, mask.high)) != 0;
 }
 inline Floats loadFloats(const float* v) {
     return {quadLoad(v), quadLoad(v + 4)};
@@ -90,8 +79,7 @@ inline void storeFloats(float* out, Floats v) {
     quadStore(out + 4, v.high);
 }
 inline void storeFloatsAt(float* out, Floats v) {
-    quadStoreAt(out, v.low);
-    quadStoreAt(out + 4, v.high);
+    storeFloats(out, v);
 }
 inline void storeTruncated(int32_t* out, Floats v) {
     quadStoreTruncated(out, v.low);

@@ -53,61 +53,23 @@ v128_t pow32Quad(v128_t x, v128_t lanes) {
 // Four lanes, for the rows' running sums and the writing of pixels, and
 // for the packets of two such registers (lanes_two_registers.h).
 typedef v128_t Quad;
+#define QUAD_PS(op) wasm_f32x4_##op
+// Comparisons give masks the compiler cannot see through, as above.
+#define QUAD_COMPARE(predicate, a, b) opaque(wasm_f32x4_##predicate(a, b))
+#define QUAD_AND wasm_v128_and
+#define QUAD_OR wasm_v128_or
 
 inline Quad quadSplat(float v) {
     return wasm_f32x4_splat(v);
-}
-inline Quad quadAdd(Quad a, Quad b) {
-    return wasm_f32x4_add(a, b);
-}
-inline Quad quadLoad(const float* v) {
-    return wasm_v128_load(v);
-}
-inline void quadStore(float* out, Quad v) {
-    wasm_v128_store(out, v);
-}
-inline void quadStoreAt(float* out, Quad v) {
-    wasm_v128_store(out, v);
 }
 // Flips the sign bit alone, as SSE2's xor with -0 does.
 inline Quad quadNegate(Quad a) {
     return wasm_f32x4_neg(a);
 }
-inline Quad quadSub(Quad a, Quad b) {
-    return wasm_f32x4_sub(a, b);
-}
-inline Quad quadMul(Quad a, Quad b) {
-    return wasm_f32x4_mul(a, b);
-}
-inline Quad quadDiv(Quad a, Quad b) {
-    return wasm_f32x4_div(a, b);
-}
-inline Quad quadSqrt(Quad a) {
-    return wasm_f32x4_sqrt(a);
-}
 // SSE2's minimum, a < b ? a : b, is pmin with the operands swapped: one
 // instruction where emscripten's _mm_min_ps takes a compare and a select.
 inline Quad quadMin(Quad a, Quad b) {
     return wasm_f32x4_pmin(b, a);
-}
-// Comparisons give masks the compiler cannot see through, as above.
-inline Quad quadLt(Quad a, Quad b) {
-    return opaque(wasm_f32x4_lt(a, b));
-}
-inline Quad quadGt(Quad a, Quad b) {
-    return opaque(wasm_f32x4_gt(a, b));
-}
-inline Quad quadGe(Quad a, Quad b) {
-    return opaque(wasm_f32x4_ge(a, b));
-}
-inline Quad quadEq(Quad a, Quad b) {
-    return opaque(wasm_f32x4_eq(a, b));
-}
-inline Quad quadAnd(Quad a, Quad b) {
-    return wasm_v128_and(a, b);
-}
-inline Quad quadOr(Quad a, Quad b) {
-    return wasm_v128_or(a, b);
 }
 inline Quad quadAndNot(Quad keep, Quad drop) {
     return wasm_v128_andnot(keep, drop);
@@ -144,4 +106,5 @@ inline void writeFourPixels(uint8_t* pixel, const int32_t* grey, const int32_t* 
 
 } // namespace
 
+#include "raytracer/lanes_quad.h"
 #include "raytracer/lanes_two_registers.h"

@@ -2,14 +2,7 @@
 // processor that has it; 64-bit and native builds only. AVX2 is switched on
 // below the includes, for this file's own routines alone, all of them
 // internal, so no shared inline routine is ever compiled for it.
-#include <cmath>
-#include <cstring>
-
-#include "raytracer/bounds.h"
-#include "raytracer/packet_tracer.h"
-#include "raytracer/pow32.h"
-#include "raytracer/scene.h"
-#include "raytracer/shading.h"
+#include "raytracer/packet_body.h"
 
 #if defined(__x86_64__)
 
@@ -22,7 +15,6 @@
 
 namespace {
 
-#include "raytracer/packet_trace.inc"
 #include "raytracer/packet_any_scene.inc"
 
 } // namespace

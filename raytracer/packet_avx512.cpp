@@ -5,14 +5,7 @@
 // routines alone, all of them internal. Masks live in AVX-512F's mask
 // registers, a bit a lane; only the shadow, kept in memory between depths,
 // is stored as floats.
-#include <cmath>
-#include <cstring>
-
-#include "raytracer/bounds.h"
-#include "raytracer/packet_tracer.h"
-#include "raytracer/pow32.h"
-#include "raytracer/scene.h"
-#include "raytracer/shading.h"
+#include "raytracer/packet_body.h"
 
 #if defined(__x86_64__) && !defined(_WIN32)
 
@@ -31,7 +24,6 @@
 
 namespace {
 
-#include "raytracer/packet_trace.inc"
 #include "raytracer/packet_any_scene.inc"
 
 } // namespace

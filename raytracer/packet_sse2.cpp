@@ -1,14 +1,7 @@
 // The packet tracer with SSE2: every x86 processor the plug-in runs on has
 // it, so the 32-bit DLL uses it too. It traces 8 rays at a time as two
 // registers of 4. A build without SSE2 has the reference tracer alone.
-#include <cmath>
-#include <cstring>
-
-#include "raytracer/bounds.h"
-#include "raytracer/packet_tracer.h"
-#include "raytracer/pow32.h"
-#include "raytracer/scene.h"
-#include "raytracer/shading.h"
+#include "raytracer/packet_body.h"
 
 #if defined(__SSE2__)
 
@@ -17,7 +10,6 @@
 namespace {
 namespace pair {
 
-#include "raytracer/packet_trace.inc"
 #include "raytracer/packet_any_scene.inc"
 
 } // namespace pair

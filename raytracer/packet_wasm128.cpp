@@ -1,14 +1,7 @@
 // The packet tracer with WebAssembly's 128-bit SIMD: 8 rays at a time as two
 // registers of 4, like SSE2's, each lane operation one WebAssembly
 // instruction with the very result SSE2's gives.
-#include <cmath>
-#include <cstring>
-
-#include "raytracer/bounds.h"
-#include "raytracer/packet_tracer.h"
-#include "raytracer/pow32.h"
-#include "raytracer/scene.h"
-#include "raytracer/shading.h"
+#include "raytracer/packet_body.h"
 
 #if defined(__wasm_simd128__)
 
@@ -17,7 +10,6 @@
 namespace {
 namespace pair {
 
-#include "raytracer/packet_trace.inc"
 #include "raytracer/packet_any_scene.inc"
 
 } // namespace pair

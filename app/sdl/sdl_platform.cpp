@@ -219,34 +219,18 @@ bool hasVsync() {
     return sdl.vsync;
 }
 
+// The codes of each key the program answers, in its order; a second code
+// where two keys do the same, 0 for none.
+const SDL_Keycode KEY_CODES[KEY_OTHER][2] = {
+    {SDLK_ESCAPE}, {SDLK_SPACE}, {SDLK_f}, {SDLK_RETURN, SDLK_KP_ENTER},       {SDLK_n},
+    {SDLK_p},      {SDLK_i},     {SDLK_w}, {SDLK_PAGEDOWN, SDLK_RIGHTBRACKET}, {SDLK_PAGEUP, SDLK_LEFTBRACKET}};
+
 int32_t keyOf(SDL_Keycode code) {
-    switch (code) {
-    case SDLK_ESCAPE:
-        return KEY_ESCAPE;
-    case SDLK_SPACE:
-        return KEY_SPACE;
-    case SDLK_f:
-        return KEY_F;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-        return KEY_ENTER;
-    case SDLK_n:
-        return KEY_N;
-    case SDLK_p:
-        return KEY_P;
-    case SDLK_i:
-        return KEY_I;
-    case SDLK_w:
-        return KEY_W;
-    case SDLK_PAGEDOWN:
-    case SDLK_RIGHTBRACKET:
-        return KEY_NEXT_SCENE;
-    case SDLK_PAGEUP:
-    case SDLK_LEFTBRACKET:
-        return KEY_PREVIOUS_SCENE;
-    default:
-        return KEY_OTHER;
+    int32_t key = 0;
+    while (key < KEY_OTHER && code != KEY_CODES[key][0] && (code == 0 || code != KEY_CODES[key][1])) {
+        key++;
     }
+    return key;
 }
 
 bool pollEvent(AppEvent* event) {

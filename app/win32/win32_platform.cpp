@@ -50,33 +50,17 @@ void queueEvent(int32_t kind, int32_t key, bool repeat, bool alt) {
     }
 }
 
+// The virtual keys of each key the program answers, in its order; a second
+// where two keys do the same (VK_OEM_6 is ], VK_OEM_4 [), 0 for none.
+const WPARAM KEY_CODES[KEY_OTHER][2] = {{VK_ESCAPE}, {VK_SPACE}, {'F'}, {VK_RETURN},         {'N'},
+                                        {'P'},       {'I'},      {'W'}, {VK_NEXT, VK_OEM_6}, {VK_PRIOR, VK_OEM_4}};
+
 int32_t keyOf(WPARAM virtualKey) {
-    switch (virtualKey) {
-    case VK_ESCAPE:
-        return KEY_ESCAPE;
-    case VK_SPACE:
-        return KEY_SPACE;
-    case 'F':
-        return KEY_F;
-    case VK_RETURN:
-        return KEY_ENTER;
-    case 'N':
-        return KEY_N;
-    case 'P':
-        return KEY_P;
-    case 'I':
-        return KEY_I;
-    case 'W':
-        return KEY_W;
-    case VK_NEXT:
-    case VK_OEM_6: // ]
-        return KEY_NEXT_SCENE;
-    case VK_PRIOR:
-    case VK_OEM_4: // [
-        return KEY_PREVIOUS_SCENE;
-    default:
-        return KEY_OTHER;
+    int32_t key = 0;
+    while (key < KEY_OTHER && virtualKey != KEY_CODES[key][0] && (virtualKey == 0 || virtualKey != KEY_CODES[key][1])) {
+        key++;
     }
+    return key;
 }
 
 // The frame drawn last into the device context, letterboxed, black around it.
