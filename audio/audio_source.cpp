@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,40 @@ void closeAudio(AudioSource* source) {
         routineTable[source->kind]->close(source);
     }
     source->state = nullptr;
+}
+
+bool refuseAudio(AudioSource* source, const char* verb, const char* what, const char* reason, char* error,
+                 size_t errorSize) {
+    if (what != nullptr) {
+        snprintf(error, errorSize, "cannot %s %s: %s", verb, what, reason);
+    } else {
+        snprintf(error, errorSize, "cannot %s: %s", verb, reason);
+    }
+    closeAudio(source);
+    return false;
+}
+
+void* makeAudioState(AudioSource* source, size_t stateSize, const char* verb, const char* what, char* error,
+                     size_t errorSize) {
+    source->state = calloc(1, stateSize);
+    if (source->state == nullptr) {
+        refuseAudio(source, verb, what, "out of memory", error, errorSize);
+    }
+    return source->state;
+}
+
+void* startAudioState(AudioSource* source, AudioKind kind, size_t stateSize, const char* verb, const char* what,
+                      char* error, size_t errorSize) {
+    startAudioSource(source, kind);
+    return makeAudioState(source, stateSize, verb, what, error, errorSize);
+}
+
+void* startCaptureSource(AudioSource* source, size_t stateSize, char* error, size_t errorSize) {
+    void* state = startAudioState(source, AUDIO_CAPTURE, stateSize, "capture", nullptr, error, errorSize);
+    source->sampleRate = AUDIO_CAPTURE_RATE;
+    source->channels = AUDIO_CAPTURE_CHANNELS;
+    source->frameCount = AUDIO_ENDLESS;
+    return state;
 }
 
 bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block) {
@@ -136,16 +171,26 @@ void formatTime(char* text, size_t textSize, int64_t frames, int32_t rate) {
 
 } // namespace
 
-void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
-                      size_t noticeSize) {
-    char at[32];
-    char length[40] = "";
-    formatTime(at, sizeof at, source->position, source->sampleRate);
-    if (promisedFrames > source->position) {
-        memcpy(length, " of ", 5);
-        formatTime(length + 4, sizeof length - 4, promisedFrames, source->sampleRate);
+void noteFileBreak(AudioSource* source, FileBreak* fileBreak, int64_t promisedFrames) {
+    if (!fileBreak->noted) {
+        char at[32];
+        char length[40] = "";
+        formatTime(at, sizeof at, source->position, source->sampleRate);
+        if (promisedFrames > source->position) {
+            memcpy(length, " of ", 5);
+            formatTime(length + 4, sizeof length - 4, promisedFrames, source->sampleRate);
+        }
+        snprintf(fileBreak->notice, sizeof fileBreak->notice, "%s ends early, at %s%s (truncated or damaged)",
+                 fileBreak->path, at, length);
+        fileBreak->noted = true;
+        fileBreak->pending = true;
     }
-    snprintf(notice, noticeSize, "%s ends early, at %s%s (truncated or damaged)", path, at, length);
+    source->frameCount = source->position;
+}
+
+bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
+    FileBreak* fileBreak = (FileBreak*)source->state;
+    return takePendingNotice(&fileBreak->pending, fileBreak->notice, text, textSize);
 }
 
 bool takePendingNotice(bool* pending, const char* notice, char* text, size_t textSize) {

@@ -13,11 +13,14 @@
 
 enum AudioKind { AUDIO_DEMO_TUNE, AUDIO_FILE, AUDIO_CAPTURE, AUDIO_MEMORY, AUDIO_KIND_COUNT };
 
-constexpr int64_t AUDIO_ENDLESS = -1;        // frameCount of a source that never ends
-constexpr int64_t AUDIO_UNKNOWN_LENGTH = -2; // frameCount of a file whose length is learnt at its end
-constexpr int32_t AUDIO_MAX_CHANNELS = 2;    // a source with more gives its first two
-constexpr size_t AUDIO_TITLE_CHARS = 256;    // the title with its terminator
-constexpr size_t AUDIO_MESSAGE_CHARS = 640;  // an error or notice with its terminator
+constexpr int64_t AUDIO_ENDLESS = -1;         // frameCount of a source that never ends
+constexpr int64_t AUDIO_UNKNOWN_LENGTH = -2;  // frameCount of a file whose length is learnt at its end
+constexpr int32_t AUDIO_MAX_CHANNELS = 2;     // a source with more gives its first two
+constexpr size_t AUDIO_TITLE_CHARS = 256;     // the title with its terminator
+constexpr size_t AUDIO_MESSAGE_CHARS = 640;   // an error or notice with its terminator
+constexpr size_t AUDIO_PATH_CHARS = 4096;     // a file's path with its terminator
+constexpr int32_t AUDIO_CAPTURE_RATE = 44100; // what capture gives, on every system
+constexpr int32_t AUDIO_CAPTURE_CHANNELS = 2;
 
 struct AudioSource {
     int32_t kind;                  // AudioKind, set by the opening routine
@@ -122,6 +125,26 @@ struct AudioRoutines {
 // The start of every open: a source of `kind` with nothing else set yet.
 void startAudioSource(AudioSource* source, AudioKind kind);
 
+// Ends an open that failed: "cannot VERB WHAT: REASON" in `error` ("cannot
+// VERB: REASON" where `what` is null), and the source closed through its
+// kind's close routine, which releases what the open had made; false.
+bool refuseAudio(AudioSource* source, const char* verb, const char* what, const char* reason, char* error,
+                 size_t errorSize);
+
+// The state of a source being opened: `stateSize` zeroed bytes, freed from
+// here on by the kind's close routine. Null where memory is short, refused
+// as refuseAudio refuses, with "out of memory".
+void* makeAudioState(AudioSource* source, size_t stateSize, const char* verb, const char* what, char* error,
+                     size_t errorSize);
+// startAudioSource and makeAudioState at once, for the kinds whose every
+// check needs the state.
+void* startAudioState(AudioSource* source, AudioKind kind, size_t stateSize, const char* verb, const char* what,
+                      char* error, size_t errorSize);
+// The start of a capture open, as startAudioState's, with capture's format
+// set: 44.1 kHz stereo, endless. Where memory is short, "cannot capture: out
+// of memory".
+void* startCaptureSource(AudioSource* source, size_t stateSize, char* error, size_t errorSize);
+
 // Routines several sources share: a seek that only moves the position (the
 // sources held whole), no notice, nothing to close, no reading at a frame
 // (the sources that stream).
@@ -143,11 +166,21 @@ int32_t readStereoRing(AudioSource* source, const int16_t* ring, int32_t ringFra
 // into floats), clipped, the fraction dropped as 24-bit samples lose their
 // low byte; NaN becomes -32768.
 int16_t floatToPcm16(float value);
-// The notice of a file that breaks off at the source's position: "PATH ends
-// early, at m:ss of m:ss (truncated or damaged)", the length told only where
-// `promisedFrames` is past the position.
-void describeEarlyEnd(const AudioSource* source, const char* path, int64_t promisedFrames, char* notice,
-                      size_t noticeSize);
+
+// Where a file source's file breaks off, said once however often the part
+// before is read again, and the notice that says it, taken once.
+struct FileBreak {
+    char path[AUDIO_PATH_CHARS];         // the file's, for the notice
+    bool noted;                          // the break has been noted
+    bool pending;                        // the notice is not yet taken
+    char notice[AUDIO_PATH_CHARS + 256]; // "PATH ends early, at m:ss of m:ss (truncated or damaged)"
+};
+// Records that the file broke off at the source's position: the source is
+// over there. The notice tells the length only where `promisedFrames` is
+// past the position.
+void noteFileBreak(AudioSource* source, FileBreak* fileBreak, int64_t promisedFrames);
+// The notice of a file kind, whose state begins with its FileBreak.
+bool takeFileNotice(AudioSource* source, char* text, size_t textSize);
 
 // The rows, each defined in its kind's file.
 extern const AudioRoutines demoTuneRoutines;

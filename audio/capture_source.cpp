@@ -12,9 +12,7 @@
 
 namespace {
 
-constexpr int32_t CAPTURE_RATE = 44100;
-constexpr int32_t CAPTURE_CHANNELS = 2;
-static_assert(CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
+static_assert(AUDIO_CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;    // about 1.5 s: far more than a frame's worth
 constexpr uint32_t FRAGMENT_BYTES = 2048; // 512 frames, about 12 ms: blocks arrive in small steps
 constexpr int64_t RETRY_NANOSECONDS = 1000000000;
@@ -27,15 +25,15 @@ struct Connection {
 };
 
 struct CaptureState {
-    Connection connection;                         // the server, while the source is open
-    pa_stream* stream;                             // the recording stream, null while lost
-    char device[NAME_CHARS];                       // the source's name
-    int16_t ring[RING_FRAMES * CAPTURE_CHANNELS];  // the latest frames; written on the server's thread
-    int64_t written;                               // frames ever written into the ring
-    bool lost;                                     // the stream stopped; opened again after a pause
-    int64_t lostAt;                                // monotonic nanoseconds when it stopped or last retried
-    bool noticePending;                            // notice not yet taken
-    char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS]; // what happened to the stream
+    Connection connection;                              // the server, while the source is open
+    pa_stream* stream;                                  // the recording stream, null while lost
+    char device[NAME_CHARS];                            // the source's name
+    int16_t ring[RING_FRAMES * AUDIO_CAPTURE_CHANNELS]; // the latest frames; written on the server's thread
+    int64_t written;                                    // frames ever written into the ring
+    bool lost;                                          // the stream stopped; opened again after a pause
+    int64_t lostAt;                                     // monotonic nanoseconds when it stopped or last retried
+    bool noticePending;                                 // notice not yet taken
+    char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS];      // what happened to the stream
 };
 
 int64_t nowNanoseconds() {
@@ -180,11 +178,11 @@ void takeRecordedData(pa_stream* stream, size_t, void* userdata) {
         // A hole (data null) is skipped: the ring holds only what was heard.
         if (data != nullptr) {
             const int16_t* samples = (const int16_t*)data;
-            int64_t frames = (int64_t)(bytes / (sizeof(int16_t) * CAPTURE_CHANNELS));
+            int64_t frames = (int64_t)(bytes / (sizeof(int16_t) * AUDIO_CAPTURE_CHANNELS));
             for (int64_t i = 0; i < frames; i++) {
                 int64_t slot = (state->written + i) % RING_FRAMES;
-                state->ring[slot * CAPTURE_CHANNELS] = samples[i * CAPTURE_CHANNELS];
-                state->ring[slot * CAPTURE_CHANNELS + 1] = samples[i * CAPTURE_CHANNELS + 1];
+                state->ring[slot * AUDIO_CAPTURE_CHANNELS] = samples[i * AUDIO_CAPTURE_CHANNELS];
+                state->ring[slot * AUDIO_CAPTURE_CHANNELS + 1] = samples[i * AUDIO_CAPTURE_CHANNELS + 1];
             }
             state->written += frames;
         }
@@ -222,8 +220,8 @@ void dropStream(CaptureState* state) {
 bool openStream(CaptureState* state, char* error, size_t errorSize) {
     pa_sample_spec spec;
     spec.format = PA_SAMPLE_S16LE;
-    spec.rate = CAPTURE_RATE;
-    spec.channels = CAPTURE_CHANNELS;
+    spec.rate = AUDIO_CAPTURE_RATE;
+    spec.channels = AUDIO_CAPTURE_CHANNELS;
     state->stream = pa_stream_new(state->connection.context, "raysphere visualisation", &spec, nullptr);
     if (state->stream == nullptr) {
         snprintf(error, errorSize, "%s", pa_strerror(pa_context_errno(state->connection.context)));
@@ -316,7 +314,8 @@ bool takeCaptureNotice(AudioSource* source, char* text, size_t textSize) {
 }
 
 // Drops the stream and the connection and frees the state.
-void releaseCapture(CaptureState* state) {
+void closeCapture(AudioSource* source) {
+    CaptureState* state = (CaptureState*)source->state;
     if (state->connection.mainloop != nullptr) {
         pa_threaded_mainloop_lock(state->connection.mainloop);
         dropStream(state);
@@ -326,16 +325,11 @@ void releaseCapture(CaptureState* state) {
     free(state);
 }
 
-void closeCapture(AudioSource* source) {
-    releaseCapture((CaptureState*)source->state);
-}
-
-// Says why capture cannot start and releases what was made.
-bool refuseCapture(CaptureState* state, char* error, size_t errorSize, const char* reason) {
-    snprintf(error, errorSize, "cannot capture from %s: %s",
-             state->device[0] != '\0' ? state->device : "the default output", reason);
-    releaseCapture(state);
-    return false;
+// Says why capture cannot start, naming the device, and closes the source.
+bool refuseCapture(AudioSource* source, const char* reason, char* error, size_t errorSize) {
+    const CaptureState* state = (const CaptureState*)source->state;
+    return refuseAudio(source, "capture from", state->device[0] != '\0' ? state->device : "the default output", reason,
+                       error, errorSize);
 }
 
 } // namespace
@@ -343,10 +337,8 @@ bool refuseCapture(CaptureState* state, char* error, size_t errorSize, const cha
 const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
 
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    startAudioSource(source, AUDIO_CAPTURE);
-    CaptureState* state = (CaptureState*)calloc(1, sizeof(CaptureState));
+    CaptureState* state = (CaptureState*)startCaptureSource(source, sizeof(CaptureState), error, errorSize);
     if (state == nullptr) {
-        snprintf(error, errorSize, "cannot capture: out of memory");
         return false;
     }
     if (device != nullptr) {
@@ -356,12 +348,12 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
 
     // Server, source and its name
     if (!connectServer(&state->connection, reason, sizeof reason)) {
-        return refuseCapture(state, error, errorSize, reason);
+        return refuseCapture(source, reason, error, errorSize);
     }
     pa_threaded_mainloop_lock(state->connection.mainloop);
     if (device == nullptr && !findDefaultMonitor(&state->connection, state->device, sizeof state->device)) {
         pa_threaded_mainloop_unlock(state->connection.mainloop);
-        return refuseCapture(state, error, errorSize, "the sound server has no default output");
+        return refuseCapture(source, "the sound server has no default output", error, errorSize);
     }
     LookUp lookUp;
     memset(&lookUp, 0, sizeof lookUp);
@@ -370,21 +362,17 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
             pa_context_get_source_info_by_name(state->connection.context, state->device, takeSourceInfo, &lookUp));
     if (!lookUp.found) {
         pa_threaded_mainloop_unlock(state->connection.mainloop);
-        return refuseCapture(state, error, errorSize, "no such source (see --list-sources)");
+        return refuseCapture(source, "no such source (see --list-sources)", error, errorSize);
     }
 
     // The stream
     if (!openStream(state, reason, sizeof reason)) {
         pa_threaded_mainloop_unlock(state->connection.mainloop);
-        return refuseCapture(state, error, errorSize, reason);
+        return refuseCapture(source, reason, error, errorSize);
     }
     pa_threaded_mainloop_unlock(state->connection.mainloop);
 
-    source->sampleRate = CAPTURE_RATE;
-    source->channels = CAPTURE_CHANNELS;
-    source->frameCount = AUDIO_ENDLESS;
     snprintf(source->title, sizeof source->title, "%s", lookUp.description);
-    source->state = state;
     return true;
 }
 

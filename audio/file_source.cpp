@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,33 +18,24 @@ namespace {
 
 constexpr int32_t MAX_FILE_CHANNELS = 1024; // more than any real file has
 constexpr int32_t SCRATCH_SAMPLES = 16384;  // at least 16 frames of the widest file
-constexpr size_t PATH_CHARS = 4096;
 constexpr size_t LOG_CHARS = 16384;
 constexpr int64_t MAX_SENSIBLE_SECONDS = 1000 * 3600; // a longer length in a header is nonsense
 
 struct FileState {
+    FileBreak fileBreak;            // first, where takeFileNotice looks: the path, and where the file broke off
     SNDFILE* file;                  // open while the source is
     int32_t fileChannels;           // channels in the file; the source keeps the first two
     bool floatingPoint;             // float samples: read through the scratch buffer
-    bool broken;                    // reading broke off before the end; noted once
     bool headerPromisesMore;        // the header gives more data than the file holds
     bool lengthImpossible;          // the length given is nonsense, as that of an Ogg file cut short
-    bool noticePending;             // notice not yet taken
-    char notice[PATH_CHARS + 256];  // what went wrong while reading
-    char path[PATH_CHARS];          // for messages
     float scratch[SCRATCH_SAMPLES]; // frames of all channels, for float files and wide ones
 };
+static_assert(offsetof(FileState, fileBreak) == 0, "takeFileNotice finds the break first in the state");
 
-// Records that the file broke off at the source's position: the source is
-// over there. Said once, however often the part before is read again.
+// Records that the file broke off at the source's position. A header that
+// promised more gives no length worth telling.
 void noteBreak(AudioSource* source, FileState* state) {
-    // A header that promised more gives no length worth telling.
-    if (!state->broken) {
-        describeEarlyEnd(source, state->path, source->frameCount, state->notice, sizeof state->notice);
-        state->broken = true;
-        state->noticePending = true;
-    }
-    source->frameCount = source->position;
+    noteFileBreak(source, &state->fileBreak, source->frameCount);
 }
 
 // Reads float files and files of more than two channels through the scratch
@@ -112,39 +104,12 @@ bool seekFile(AudioSource* source, int64_t frame) {
     return true;
 }
 
-bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
-    FileState* state = (FileState*)source->state;
-    return takePendingNotice(&state->noticePending, state->notice, text, textSize);
-}
-
 void closeFile(AudioSource* source) {
     FileState* state = (FileState*)source->state;
     if (state->file != nullptr) {
         sf_close(state->file);
     }
     free(state);
-}
-
-// "artist - title" from the tags, the title alone, or the file's name; a
-// control character (ESC, BEL, a new line) becomes '?', so that printing the
-// title cannot drive the user's terminal.
-void titleFromTags(SNDFILE* file, const char* path, char* title, size_t titleSize) {
-    const char* artist = sf_get_string(file, SF_STR_ARTIST);
-    const char* name = sf_get_string(file, SF_STR_TITLE);
-    bool hasArtist = artist != nullptr && artist[0] != '\0';
-    bool hasName = name != nullptr && name[0] != '\0';
-    if (hasArtist && hasName) {
-        snprintf(title, titleSize, "%s - %s", artist, name);
-    } else if (hasName) {
-        snprintf(title, titleSize, "%s", name);
-    } else {
-        titleFromPath(path, title, titleSize);
-    }
-    for (char* c = title; *c != '\0'; c++) {
-        if ((uint8_t)*c < 0x20 || *c == 0x7f) {
-            *c = '?';
-        }
-    }
 }
 
 // sf_open with the standard error closed for the while: the MP3 decoder
@@ -182,58 +147,45 @@ bool dataLineCorrected(const char* log, const char* name) {
     return correction != nullptr && (end == nullptr || correction < end);
 }
 
-// Says why the file cannot be played and releases what was made.
-bool refuse(FileState* state, char* error, size_t errorSize, const char* path, const char* reason) {
-    snprintf(error, errorSize, "cannot play %s: %s", path, reason);
-    if (state != nullptr) {
-        if (state->file != nullptr) {
-            sf_close(state->file);
-        }
-        free(state);
-    }
-    return false;
-}
-
 } // namespace
 
 const AudioRoutines audioFileRoutines = {readFile, seekFile, takeFileNotice, closeFile, noReadAt};
 
 bool openAudioFile(AudioSource* source, const char* path, char* error, size_t errorSize) {
-    startAudioSource(source, AUDIO_FILE);
-
     // Open and check the format
-    FileState* state = (FileState*)calloc(1, sizeof(FileState));
+    FileState* state =
+        (FileState*)startAudioState(source, AUDIO_FILE, sizeof(FileState), "play", path, error, errorSize);
     if (state == nullptr) {
-        return refuse(nullptr, error, errorSize, path, "out of memory");
+        return false;
     }
-    snprintf(state->path, sizeof state->path, "%s", path);
+    snprintf(state->fileBreak.path, sizeof state->fileBreak.path, "%s", path);
     SF_INFO info;
     memset(&info, 0, sizeof info);
     FileStatus status;
     if (!fileStatus(path, &status)) {
-        return refuse(state, error, errorSize, path, errno == ENOENT ? "no such file" : strerror(errno));
+        return refuseAudio(source, "play", path, errno == ENOENT ? "no such file" : strerror(errno), error, errorSize);
     }
     if (status.isFolder) {
-        return refuse(state, error, errorSize, path, "is a directory");
+        return refuseAudio(source, "play", path, "is a directory", error, errorSize);
     }
     state->file = openQuietly(path, &info);
     if (state->file == nullptr) {
         // libsndfile's own reasons speak of its insides ("possibly a pipe?")
         FILE* readable = openFile(path, "rb");
         if (readable == nullptr) {
-            return refuse(state, error, errorSize, path, strerror(errno));
+            return refuseAudio(source, "play", path, strerror(errno), error, errorSize);
         }
         fclose(readable);
-        return refuse(state, error, errorSize, path, "not a sound file libsndfile can read");
+        return refuseAudio(source, "play", path, "not a sound file libsndfile can read", error, errorSize);
     }
     if (info.channels < 1 || info.channels > MAX_FILE_CHANNELS) {
-        return refuse(state, error, errorSize, path, "unusable channel count");
+        return refuseAudio(source, "play", path, "unusable channel count", error, errorSize);
     }
     if (info.samplerate <= 0) {
-        return refuse(state, error, errorSize, path, "no sample rate");
+        return refuseAudio(source, "play", path, "no sample rate", error, errorSize);
     }
     if (info.frames == 0) {
-        return refuse(state, error, errorSize, path, "no samples");
+        return refuseAudio(source, "play", path, "no samples", error, errorSize);
     }
     // Some formats give no length, or the largest number there is, when the
     // file is cut short: the length is learnt at the end instead.
@@ -253,7 +205,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     source->channels = info.channels < AUDIO_MAX_CHANNELS ? info.channels : AUDIO_MAX_CHANNELS;
     source->frameCount = sensible ? info.frames : AUDIO_UNKNOWN_LENGTH;
     state->lengthImpossible = info.frames > 0 && !sensible;
-    titleFromTags(state->file, path, source->title, sizeof source->title);
-    source->state = state;
+    composeTitle(sf_get_string(state->file, SF_STR_ARTIST), sf_get_string(state->file, SF_STR_TITLE), path,
+                 source->title, sizeof source->title);
     return true;
 }

@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,33 +78,26 @@ bool haveMediaFoundation() {
 }
 
 struct FileState {
-    IMFSourceReader* reader;       // open while the source is
-    IMFMediaBuffer* buffer;        // the decoded piece being read, locked; null between pieces
-    const BYTE* data;              // its bytes
-    DWORD bytes;                   // how many
-    DWORD offset;                  // the first not yet read
-    int32_t type;                  // SampleType of the decoded samples
-    int32_t fileChannels;          // channels decoded; the source keeps the first two
-    int32_t bytesPerFrame;         // of the decoded samples
-    int64_t skip;                  // frames still to drop after a seek to reach the frame asked for
-    int64_t promisedFrames;        // the length the file gives, or -1
-    bool finished;                 // the reader said the stream ended, or failed
-    bool failed;                   // it failed: the file is damaged
-    bool broken;                   // the break has been noted
-    bool noticePending;            // notice not yet taken
-    char notice[PATH_CHARS + 256]; // what went wrong while reading
-    char path[PATH_CHARS];         // for messages
+    FileBreak fileBreak;     // first, where takeFileNotice looks: the path, and where the file broke off
+    IMFSourceReader* reader; // open while the source is
+    IMFMediaBuffer* buffer;  // the decoded piece being read, locked; null between pieces
+    const BYTE* data;        // its bytes
+    DWORD bytes;             // how many
+    DWORD offset;            // the first not yet read
+    int32_t type;            // SampleType of the decoded samples
+    int32_t fileChannels;    // channels decoded; the source keeps the first two
+    int32_t bytesPerFrame;   // of the decoded samples
+    int64_t skip;            // frames still to drop after a seek to reach the frame asked for
+    int64_t promisedFrames;  // the length the file gives, or -1
+    bool finished;           // the reader said the stream ended, or failed
+    bool failed;             // it failed: the file is damaged
 };
+static_assert(offsetof(FileState, fileBreak) == 0, "takeFileNotice finds the break first in the state");
 
-// Records that the file broke off at the source's position: the source is
-// over there. Said once, however often the part before is read again.
+// Records that the file broke off at the source's position, short of the
+// length it gave.
 void noteBreak(AudioSource* source, FileState* state) {
-    if (!state->broken) {
-        describeEarlyEnd(source, state->path, state->promisedFrames, state->notice, sizeof state->notice);
-        state->broken = true;
-        state->noticePending = true;
-    }
-    source->frameCount = source->position;
+    noteFileBreak(source, &state->fileBreak, state->promisedFrames);
 }
 
 // One decoded sample in 16 bits: the high bits of integers, floats scaled.
@@ -255,21 +249,13 @@ bool seekFile(AudioSource* source, int64_t frame) {
     return true;
 }
 
-bool takeFileNotice(AudioSource* source, char* text, size_t textSize) {
+void closeFile(AudioSource* source) {
     FileState* state = (FileState*)source->state;
-    return takePendingNotice(&state->noticePending, state->notice, text, textSize);
-}
-
-void releaseFile(FileState* state) {
     dropBuffer(state);
     if (state->reader != nullptr) {
         state->reader->Release();
     }
     free(state);
-}
-
-void closeFile(AudioSource* source) {
-    releaseFile((FileState*)source->state);
 }
 
 // A string property, the first of a list; false where there is none.
@@ -344,18 +330,8 @@ void titleFromTags(IMFSourceReader* reader, const wchar_t* widePath, const char*
         found = tagsFromStore(store, artist, sizeof artist, name, sizeof name);
         store->Release();
     }
-    if (found && artist[0] != '\0') {
-        snprintf(title, titleSize, "%s - %s", artist, name);
-    } else if (found) {
-        snprintf(title, titleSize, "%s", name);
-    } else {
-        titleFromPath(path, title, titleSize);
-    }
-    for (char* c = title; *c != '\0'; c++) {
-        if ((uint8_t)*c < 0x20 || *c == 0x7f) {
-            *c = '?';
-        }
-    }
+    // Without a title found, the name stays empty.
+    composeTitle(artist, name, path, title, titleSize);
 }
 
 // The frames a WAV file's header promises, or -1 for another kind of file or
@@ -464,15 +440,6 @@ bool chooseOutput(IMFSourceReader* reader, FileState* state, AudioSource* source
     return true;
 }
 
-// Says why the file cannot be played and releases what was made.
-bool refuse(FileState* state, char* error, size_t errorSize, const char* path, const char* reason) {
-    snprintf(error, errorSize, "cannot play %s: %s", path, reason);
-    if (state != nullptr) {
-        releaseFile(state);
-    }
-    return false;
-}
-
 } // namespace
 
 // A file streams from disk: it is read where its one position stands.
@@ -484,44 +451,45 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
     // The file itself
     wchar_t widePath[PATH_CHARS];
     if (!wideFromText(path, widePath, PATH_CHARS)) {
-        return refuse(nullptr, error, errorSize, path, "the name is too long");
+        return refuseAudio(source, "play", path, "the name is too long", error, errorSize);
     }
     FileStatus status;
     if (!fileStatus(path, &status)) {
-        return refuse(nullptr, error, errorSize, path, errno == ENOENT ? "no such file" : strerror(errno));
+        return refuseAudio(source, "play", path, errno == ENOENT ? "no such file" : strerror(errno), error, errorSize);
     }
     if (status.isFolder) {
-        return refuse(nullptr, error, errorSize, path, "is a directory");
+        return refuseAudio(source, "play", path, "is a directory", error, errorSize);
     }
     FILE* readable = openFile(path, "rb");
     if (readable == nullptr) {
-        return refuse(nullptr, error, errorSize, path, strerror(errno));
+        return refuseAudio(source, "play", path, strerror(errno), error, errorSize);
     }
     fclose(readable);
     if (!haveMediaFoundation()) {
-        return refuse(nullptr, error, errorSize, path,
-                      "this Windows has no Media Foundation (an N edition needs the Media Feature Pack)");
+        return refuseAudio(source, "play", path,
+                           "this Windows has no Media Foundation (an N edition needs the Media Feature Pack)", error,
+                           errorSize);
     }
     // Media Foundation and the shell's tags need COM on the calling thread:
     // the model a window's thread wants, kept by a thread that has one already.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     // The reader and its samples
-    FileState* state = (FileState*)calloc(1, sizeof(FileState));
+    FileState* state = (FileState*)makeAudioState(source, sizeof(FileState), "play", path, error, errorSize);
     if (state == nullptr) {
-        return refuse(nullptr, error, errorSize, path, "out of memory");
+        return false;
     }
-    snprintf(state->path, sizeof state->path, "%s", path);
+    snprintf(state->fileBreak.path, sizeof state->fileBreak.path, "%s", path);
     if (FAILED(mediaFoundation.createReader(widePath, nullptr, &state->reader))) {
-        return refuse(state, error, errorSize, path, "not a sound file Windows can read");
+        return refuseAudio(source, "play", path, "not a sound file Windows can read", error, errorSize);
     }
     state->reader->SetStreamSelection((DWORD)MF_SOURCE_READER_ALL_STREAMS, FALSE);
     if (FAILED(state->reader->SetStreamSelection((DWORD)MF_SOURCE_READER_FIRST_AUDIO_STREAM, TRUE))) {
-        return refuse(state, error, errorSize, path, "not a sound file Windows can read");
+        return refuseAudio(source, "play", path, "not a sound file Windows can read", error, errorSize);
     }
     char reason[AUDIO_MESSAGE_CHARS];
     if (!chooseOutput(state->reader, state, source, reason, sizeof reason)) {
-        return refuse(state, error, errorSize, path, reason);
+        return refuseAudio(source, "play", path, reason, error, errorSize);
     }
 
     // The length it gives: where it is missing or nonsense, learnt at the end.
@@ -534,7 +502,7 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
         int64_t units = (int64_t)duration.uhVal.QuadPart;
         if (units == 0) {
             PropVariantClear(&duration);
-            return refuse(state, error, errorSize, path, "no samples");
+            return refuseAudio(source, "play", path, "no samples", error, errorSize);
         }
         if (units > 0 && units / UNITS_PER_SECOND <= MAX_SENSIBLE_SECONDS) {
             state->promisedFrames = frameAtTime(units, source->sampleRate);
@@ -547,6 +515,5 @@ bool openAudioFile(AudioSource* source, const char* path, char* error, size_t er
         state->promisedFrames = headerFrames;
     }
     titleFromTags(state->reader, widePath, path, source->title, sizeof source->title);
-    source->state = state;
     return true;
 }

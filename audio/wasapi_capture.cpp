@@ -24,9 +24,7 @@
 
 namespace {
 
-constexpr int32_t CAPTURE_RATE = 44100;
-constexpr int32_t CAPTURE_CHANNELS = 2;
-static_assert(CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
+static_assert(AUDIO_CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;              // about 1.5 s: far more than a frame's worth
 constexpr REFERENCE_TIME BUFFER_DURATION = 2000000; // 200 ms in 100 ns units
 constexpr DWORD POLL_MILLISECONDS = 5;              // how often packets are taken
@@ -65,23 +63,19 @@ struct Stream {
 };
 
 struct CaptureState {
-    CRITICAL_SECTION lock;                         // around everything below shared with the reader
-    HANDLE thread;                                 // the capture thread
-    HANDLE stopEvent;                              // set by closeAudio
-    HANDLE readyEvent;                             // set once the first open has succeeded or failed
-    bool followDefault;                            // no device named: the default output's loopback
-    char asked[NAME_CHARS];                        // the name asked for, "" for the default output
-    Endpoint endpoint;                             // what is captured
-    Stream stream;                                 // the thread's own
-    bool opened;                                   // the first open's result
-    char reason[AUDIO_MESSAGE_CHARS];              // why it failed
-    int16_t ring[RING_FRAMES * CAPTURE_CHANNELS];  // the latest frames
-    int64_t written;                               // frames ever written into the ring
-    bool lost;                                     // the stream stopped; opened again after a pause
-    bool returning;                                // an input opened again, not yet delivering
-    bool noticePending;                            // notice not yet taken
-    char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS]; // what happened to the stream
-    char title[NAME_CHARS];                        // the device now captured, for the source's title
+    DeviceThread worker;                                // the capture thread, its lock around what the reader shares
+    bool followDefault;                                 // no device named: the default output's loopback
+    char asked[NAME_CHARS];                             // the name asked for, "" for the default output
+    Endpoint endpoint;                                  // what is captured
+    Stream stream;                                      // the thread's own
+    char reason[AUDIO_MESSAGE_CHARS];                   // why it failed
+    int16_t ring[RING_FRAMES * AUDIO_CAPTURE_CHANNELS]; // the latest frames
+    int64_t written;                                    // frames ever written into the ring
+    bool lost;                                          // the stream stopped; opened again after a pause
+    bool returning;                                     // an input opened again, not yet delivering
+    bool noticePending;                                 // notice not yet taken
+    char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS];      // what happened to the stream
+    char title[NAME_CHARS];                             // the device now captured, for the source's title
 };
 
 // Every active endpoint, outputs first; how many were found.
@@ -271,7 +265,7 @@ bool openStream(IMMDeviceEnumerator* enumerator, const Endpoint* endpoint, Strea
     }
     stream->channels = format->nChannels;
     stream->bytesPerFrame = format->nBlockAlign;
-    stream->step = (double)format->nSamplesPerSec / CAPTURE_RATE;
+    stream->step = (double)format->nSamplesPerSec / AUDIO_CAPTURE_RATE;
     stream->phase = 1.0;
     DWORD flags = endpoint->output ? AUDCLNT_STREAMFLAGS_LOOPBACK : 0;
     result = stream->client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, BUFFER_DURATION, 0, format, nullptr);
@@ -333,9 +327,9 @@ void takeFrames(CaptureState* state, const BYTE* data, UINT32 frames) {
         while (stream->phase <= 1.0) {
             float weight = (float)stream->phase;
             int64_t slot = state->written % RING_FRAMES;
-            for (int32_t channel = 0; channel < CAPTURE_CHANNELS; channel++) {
+            for (int32_t channel = 0; channel < AUDIO_CAPTURE_CHANNELS; channel++) {
                 float value = stream->previous[channel] + (current[channel] - stream->previous[channel]) * weight;
-                state->ring[slot * CAPTURE_CHANNELS + channel] = floatToPcm16(value);
+                state->ring[slot * AUDIO_CAPTURE_CHANNELS + channel] = floatToPcm16(value);
             }
             state->written++;
             stream->phase += stream->step;
@@ -377,20 +371,20 @@ bool takePackets(CaptureState* state) {
             describeResult(result, state->reason, sizeof state->reason);
             return false;
         }
-        EnterCriticalSection(&state->lock);
+        EnterCriticalSection(&state->worker.lock);
         takeFrames(state, (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0 ? nullptr : data, frames);
-        LeaveCriticalSection(&state->lock);
+        LeaveCriticalSection(&state->worker.lock);
         state->stream.capture->ReleaseBuffer(frames);
     }
 }
 
 // Leaves a notice for the reader; with the lock not held.
 void leaveNotice(CaptureState* state, const char* text) {
-    EnterCriticalSection(&state->lock);
+    EnterCriticalSection(&state->worker.lock);
     snprintf(state->notice, sizeof state->notice, "%s", text);
     state->noticePending = true;
     snprintf(state->title, sizeof state->title, "%s", state->endpoint.name);
-    LeaveCriticalSection(&state->lock);
+    LeaveCriticalSection(&state->worker.lock);
 }
 
 // Finds what to capture and opens it: the default output or the named
@@ -470,17 +464,16 @@ bool stillActive(IMMDeviceEnumerator* enumerator, const Endpoint* endpoint) {
 
 DWORD WINAPI runCapture(void* parameter) {
     CaptureState* state = (CaptureState*)parameter;
-    // Packets not taken in time are lost: this thread goes before the frames'.
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     DeviceEnumeration devices;
-    state->opened = startDeviceEnumeration(&devices, COINIT_MULTITHREADED, state->reason, sizeof state->reason) &&
-                    openWanted(state, devices.enumerator, true, state->reason, sizeof state->reason);
+    // Packets not taken in time are lost: this thread goes before the frames'.
+    state->worker.opened = enterDeviceThread(THREAD_PRIORITY_HIGHEST, &devices, state->reason, sizeof state->reason) &&
+                           openWanted(state, devices.enumerator, true, state->reason, sizeof state->reason);
     IMMDeviceEnumerator* enumerator = devices.enumerator;
     snprintf(state->title, sizeof state->title, "%s", state->endpoint.name);
-    SetEvent(state->readyEvent);
+    SetEvent(state->worker.readyEvent);
 
     ULONGLONG lookedAt = GetTickCount64();
-    while (state->opened && WaitForSingleObject(state->stopEvent, POLL_MILLISECONDS) == WAIT_TIMEOUT) {
+    while (state->worker.opened && WaitForSingleObject(state->worker.stopEvent, POLL_MILLISECONDS) == WAIT_TIMEOUT) {
         ULONGLONG now = GetTickCount64();
         bool lookAgain = now - lookedAt >= RETRY_MILLISECONDS;
         if (lookAgain) {
@@ -534,28 +527,11 @@ DWORD WINAPI runCapture(void* parameter) {
     return 0;
 }
 
-// Stops the thread and frees the state.
-void releaseCapture(CaptureState* state) {
-    if (state->thread != nullptr) {
-        SetEvent(state->stopEvent);
-        WaitForSingleObject(state->thread, INFINITE);
-        CloseHandle(state->thread);
-    }
-    if (state->stopEvent != nullptr) {
-        CloseHandle(state->stopEvent);
-    }
-    if (state->readyEvent != nullptr) {
-        CloseHandle(state->readyEvent);
-    }
-    DeleteCriticalSection(&state->lock);
-    free(state);
-}
-
 int32_t readCapture(AudioSource* source, int16_t* samples, int32_t frames) {
     CaptureState* state = (CaptureState*)source->state;
-    EnterCriticalSection(&state->lock);
+    EnterCriticalSection(&state->worker.lock);
     int32_t count = readStereoRing(source, state->ring, RING_FRAMES, state->written, samples, frames);
-    LeaveCriticalSection(&state->lock);
+    LeaveCriticalSection(&state->worker.lock);
     return count;
 }
 
@@ -566,17 +542,20 @@ bool seekCapture(AudioSource*, int64_t) {
 // The notice, and the title of the device now captured.
 bool takeCaptureNotice(AudioSource* source, char* text, size_t textSize) {
     CaptureState* state = (CaptureState*)source->state;
-    EnterCriticalSection(&state->lock);
+    EnterCriticalSection(&state->worker.lock);
     bool pending = takePendingNotice(&state->noticePending, state->notice, text, textSize);
     if (pending) {
         snprintf(source->title, sizeof source->title, "%s", state->title);
     }
-    LeaveCriticalSection(&state->lock);
+    LeaveCriticalSection(&state->worker.lock);
     return pending;
 }
 
+// Stops the thread and frees the state.
 void closeCapture(AudioSource* source) {
-    releaseCapture((CaptureState*)source->state);
+    CaptureState* state = (CaptureState*)source->state;
+    endDeviceThread(&state->worker);
+    free(state);
 }
 
 } // namespace
@@ -585,41 +564,24 @@ void closeCapture(AudioSource* source) {
 const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
 
 bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    startAudioSource(source, AUDIO_CAPTURE);
-    CaptureState* state = (CaptureState*)calloc(1, sizeof(CaptureState));
+    CaptureState* state = (CaptureState*)startCaptureSource(source, sizeof(CaptureState), error, errorSize);
     if (state == nullptr) {
-        snprintf(error, errorSize, "cannot capture: out of memory");
         return false;
     }
-    InitializeCriticalSection(&state->lock);
     state->followDefault = device == nullptr;
     if (device != nullptr) {
         snprintf(state->asked, sizeof state->asked, "%s", device);
     }
-    state->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    state->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (state->stopEvent != nullptr && state->readyEvent != nullptr) {
-        state->thread = CreateThread(nullptr, 0, runCapture, state, 0, nullptr);
+    if (!prepareDeviceThread(&state->worker) || !startDeviceThread(&state->worker, runCapture, state)) {
+        return refuseAudio(source, "capture", nullptr, "cannot start its thread", error, errorSize);
     }
-    if (state->thread == nullptr) {
-        releaseCapture(state);
-        snprintf(error, errorSize, "cannot capture: cannot start its thread");
-        return false;
+    if (!state->worker.opened) {
+        return refuseAudio(source, "capture from", device != nullptr ? device : "the default output", state->reason,
+                           error, errorSize);
     }
-    WaitForSingleObject(state->readyEvent, INFINITE);
-    if (!state->opened) {
-        snprintf(error, errorSize, "cannot capture from %s: %s", device != nullptr ? device : "the default output",
-                 state->reason);
-        releaseCapture(state);
-        return false;
-    }
-    source->sampleRate = CAPTURE_RATE;
-    source->channels = CAPTURE_CHANNELS;
-    source->frameCount = AUDIO_ENDLESS;
-    EnterCriticalSection(&state->lock);
+    EnterCriticalSection(&state->worker.lock);
     snprintf(source->title, sizeof source->title, "%s", state->endpoint.name);
-    LeaveCriticalSection(&state->lock);
-    source->state = state;
+    LeaveCriticalSection(&state->worker.lock);
     return true;
 }
 

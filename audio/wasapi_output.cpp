@@ -43,11 +43,7 @@ struct SoundOutput {
     int32_t channels;
     SoundFill fill;
     void* context;
-    CRITICAL_SECTION lock; // held around every call of fill
-    HANDLE thread;
-    HANDLE stopEvent;              // set by closeSoundOutput
-    HANDLE readyEvent;             // set by the thread once the first open has succeeded or failed
-    bool opened;                   // the first open's result
+    DeviceThread worker;           // its lock held around every call of fill
     char reason[REASON_CHARS];     // why it failed
     int16_t* clockSamples;         // where fill writes while there is no device
     volatile LONG64 queuedFrames;  // frames in the device's buffer after the last top-up
@@ -151,9 +147,9 @@ bool topUp(SoundOutput* output, Device* device) {
         if (FAILED(device->render->GetBuffer(free, &data))) {
             return false;
         }
-        EnterCriticalSection(&output->lock);
+        EnterCriticalSection(&output->worker.lock);
         output->fill(output->context, (int16_t*)data, (int32_t)free);
-        LeaveCriticalSection(&output->lock);
+        LeaveCriticalSection(&output->worker.lock);
         if (FAILED(device->render->ReleaseBuffer(free, 0))) {
             return false;
         }
@@ -181,14 +177,14 @@ bool defaultChanged(IMMDeviceEnumerator* enumerator, const Device* device) {
 
 DWORD WINAPI runOutput(void* parameter) {
     SoundOutput* output = (SoundOutput*)parameter;
-    // A late top-up is heard as a gap: this thread goes before the frames'.
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     DeviceEnumeration devices;
     Device device = {};
-    output->opened = startDeviceEnumeration(&devices, COINIT_MULTITHREADED, output->reason, sizeof output->reason) &&
-                     openDevice(output, devices.enumerator, &device, output->reason, sizeof output->reason);
-    SetEvent(output->readyEvent);
-    if (!output->opened) {
+    // A late top-up is heard as a gap: this thread goes before the frames'.
+    output->worker.opened =
+        enterDeviceThread(THREAD_PRIORITY_TIME_CRITICAL, &devices, output->reason, sizeof output->reason) &&
+        openDevice(output, devices.enumerator, &device, output->reason, sizeof output->reason);
+    SetEvent(output->worker.readyEvent);
+    if (!output->worker.opened) {
         endDeviceEnumeration(&devices);
         return 0;
     }
@@ -198,7 +194,7 @@ DWORD WINAPI runOutput(void* parameter) {
     ULONGLONG lookedAt = GetTickCount64();
     ULONGLONG clockStart = 0;
     int64_t clockFrames = 0;
-    while (WaitForSingleObject(output->stopEvent, POLL_MILLISECONDS) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(output->worker.stopEvent, POLL_MILLISECONDS) == WAIT_TIMEOUT) {
         ULONGLONG now = GetTickCount64();
         bool lookAgain = now - lookedAt >= (ULONGLONG)RETRY_MILLISECONDS;
         if (lookAgain) {
@@ -228,9 +224,9 @@ DWORD WINAPI runOutput(void* parameter) {
         int64_t due = (int64_t)(now - clockStart) * output->sampleRate / 1000 - clockFrames;
         while (due > 0) {
             int32_t frames = due < CLOCK_CHUNK_FRAMES ? (int32_t)due : CLOCK_CHUNK_FRAMES;
-            EnterCriticalSection(&output->lock);
+            EnterCriticalSection(&output->worker.lock);
             output->fill(output->context, output->clockSamples, frames);
-            LeaveCriticalSection(&output->lock);
+            LeaveCriticalSection(&output->worker.lock);
             clockFrames += frames;
             due -= frames;
         }
@@ -243,18 +239,9 @@ DWORD WINAPI runOutput(void* parameter) {
     return 0;
 }
 
-// Frees the output's record and what it holds; the thread has ended.
+// Stops the thread and frees the output's record and what it holds.
 void freeOutput(SoundOutput* output) {
-    if (output->stopEvent != nullptr) {
-        CloseHandle(output->stopEvent);
-    }
-    if (output->readyEvent != nullptr) {
-        CloseHandle(output->readyEvent);
-    }
-    if (output->thread != nullptr) {
-        CloseHandle(output->thread);
-    }
-    DeleteCriticalSection(&output->lock);
+    endDeviceThread(&output->worker);
     free(output->clockSamples);
     free(output);
 }
@@ -274,28 +261,22 @@ bool openSoundOutput(SoundOutput** output, int32_t sampleRate, int32_t channels,
         snprintf(error, errorSize, "no sound output: out of memory");
         return false;
     }
-    InitializeCriticalSection(&made->lock);
     made->sampleRate = sampleRate;
     made->channels = channels;
     made->fill = fill;
     made->context = context;
     made->clockSamples = (int16_t*)calloc((size_t)CLOCK_CHUNK_FRAMES * (size_t)channels, sizeof(int16_t));
-    made->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    made->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (made->clockSamples == nullptr || made->stopEvent == nullptr || made->readyEvent == nullptr) {
+    if (!prepareDeviceThread(&made->worker) || made->clockSamples == nullptr) {
         freeOutput(made);
         snprintf(error, errorSize, "no sound output: out of memory");
         return false;
     }
-    made->thread = CreateThread(nullptr, 0, runOutput, made, 0, nullptr);
-    if (made->thread == nullptr) {
+    if (!startDeviceThread(&made->worker, runOutput, made)) {
         freeOutput(made);
         snprintf(error, errorSize, "no sound output: cannot start its thread");
         return false;
     }
-    WaitForSingleObject(made->readyEvent, INFINITE);
-    if (!made->opened) {
-        WaitForSingleObject(made->thread, INFINITE);
+    if (!made->worker.opened) {
         snprintf(error, errorSize, "no sound output: %s", made->reason);
         freeOutput(made);
         return false;
@@ -305,11 +286,11 @@ bool openSoundOutput(SoundOutput** output, int32_t sampleRate, int32_t channels,
 }
 
 void lockSoundOutput(SoundOutput* output) {
-    EnterCriticalSection(&output->lock);
+    EnterCriticalSection(&output->worker.lock);
 }
 
 void unlockSoundOutput(SoundOutput* output) {
-    LeaveCriticalSection(&output->lock);
+    LeaveCriticalSection(&output->worker.lock);
 }
 
 int64_t soundOutputLatencyFrames(SoundOutput* output) {
@@ -325,8 +306,6 @@ void closeSoundOutput(SoundOutput** output) {
     if (*output == nullptr) {
         return;
     }
-    SetEvent((*output)->stopEvent);
-    WaitForSingleObject((*output)->thread, INFINITE);
     freeOutput(*output);
     *output = nullptr;
 }

@@ -1,4 +1,5 @@
-// Windows only. Text and reasons for the Windows sources and sound output.
+// Windows only. Text, reasons and device threads for the Windows sources and
+// sound output.
 #ifndef _WIN32
 #error "audio/win_audio.cpp is Windows-only"
 #endif
@@ -106,4 +107,40 @@ void endDeviceEnumeration(DeviceEnumeration* use) {
     if (SUCCEEDED(use->comResult)) {
         CoUninitialize();
     }
+}
+
+bool prepareDeviceThread(DeviceThread* worker) {
+    InitializeCriticalSection(&worker->lock);
+    worker->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    worker->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return worker->stopEvent != nullptr && worker->readyEvent != nullptr;
+}
+
+bool startDeviceThread(DeviceThread* worker, LPTHREAD_START_ROUTINE run, void* parameter) {
+    worker->thread = CreateThread(nullptr, 0, run, parameter, 0, nullptr);
+    if (worker->thread == nullptr) {
+        return false;
+    }
+    WaitForSingleObject(worker->readyEvent, INFINITE);
+    return true;
+}
+
+bool enterDeviceThread(int priority, DeviceEnumeration* use, char* reason, size_t reasonSize) {
+    SetThreadPriority(GetCurrentThread(), priority);
+    return startDeviceEnumeration(use, COINIT_MULTITHREADED, reason, reasonSize);
+}
+
+void endDeviceThread(DeviceThread* worker) {
+    if (worker->thread != nullptr) {
+        SetEvent(worker->stopEvent);
+        WaitForSingleObject(worker->thread, INFINITE);
+        CloseHandle(worker->thread);
+    }
+    if (worker->stopEvent != nullptr) {
+        CloseHandle(worker->stopEvent);
+    }
+    if (worker->readyEvent != nullptr) {
+        CloseHandle(worker->readyEvent);
+    }
+    DeleteCriticalSection(&worker->lock);
 }
