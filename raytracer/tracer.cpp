@@ -7,23 +7,18 @@
 #include "raytracer/scene.h"
 #include "raytracer/shading.h"
 
-const RowsRoutine rowsTable[TRACER_KIND_COUNT] = {
-    traceRowsReference, // TRACER_REFERENCE
-    traceRowsSse2,      // TRACER_SSE2
-    traceRowsAvx2,      // TRACER_AVX2
-    traceRowsAvx512,    // TRACER_AVX512
-    traceRowsWasm128,   // TRACER_WASM128
-};
-static_assert(sizeof(rowsTable) / sizeof(rowsTable[0]) == TRACER_KIND_COUNT, "one rows routine per tracer");
+static bool referenceAvailable() {
+    return true;
+}
 
-const char* const tracerNames[TRACER_KIND_COUNT] = {
-    "reference", // TRACER_REFERENCE
-    "sse2",      // TRACER_SSE2
-    "avx2",      // TRACER_AVX2
-    "avx512",    // TRACER_AVX512
-    "wasm128",   // TRACER_WASM128
+const TracerEntry tracerTable[TRACER_KIND_COUNT] = {
+    {"reference", traceRowsReference, referenceAvailable}, // TRACER_REFERENCE
+    {"sse2", traceRowsSse2, sse2Available},                // TRACER_SSE2
+    {"avx2", traceRowsAvx2, avx2Available},                // TRACER_AVX2
+    {"avx512", traceRowsAvx512, avx512Available},          // TRACER_AVX512
+    {"wasm128", traceRowsWasm128, wasm128Available},       // TRACER_WASM128
 };
-static_assert(sizeof(tracerNames) / sizeof(tracerNames[0]) == TRACER_KIND_COUNT, "one name per tracer");
+static_assert(sizeof(tracerTable) / sizeof(tracerTable[0]) == TRACER_KIND_COUNT, "one row per tracer");
 
 #if defined(__wasm_simd128__)
 TracerKind activeTracer = TRACER_WASM128;
@@ -34,20 +29,7 @@ TracerKind activeTracer = TRACER_REFERENCE;
 #endif
 
 bool tracerAvailable(TracerKind kind) {
-    switch (kind) {
-    case TRACER_REFERENCE:
-        return true;
-    case TRACER_SSE2:
-        return sse2Available();
-    case TRACER_AVX2:
-        return avx2Available();
-    case TRACER_AVX512:
-        return avx512Available();
-    case TRACER_WASM128:
-        return wasm128Available();
-    default:
-        return false;
-    }
+    return kind < TRACER_KIND_COUNT && tracerTable[kind].available();
 }
 
 TracerKind fastestTracer() {
@@ -91,7 +73,7 @@ bool sceneIsTheFixedOne() {
 }
 
 RowsRoutine frameRowsRoutine() {
-    return rowsTable[activeTracer];
+    return tracerTable[activeTracer].rows;
 }
 
 bool packetCulling = true;

@@ -28,7 +28,7 @@ struct RayRows {
 
 typedef void (*RowsRoutine)(const ViewRays* view, const RayRows* rows);
 
-// A new kind needs a row in rowsTable and in tracerNames.
+// A new kind needs a row in tracerTable.
 enum TracerKind : uint8_t {
     TRACER_REFERENCE,
     TRACER_SSE2,
@@ -38,8 +38,14 @@ enum TracerKind : uint8_t {
     TRACER_KIND_COUNT
 };
 
-extern const RowsRoutine rowsTable[TRACER_KIND_COUNT];
-extern const char* const tracerNames[TRACER_KIND_COUNT]; // "reference", "sse2", "avx2", "avx512", "wasm128"
+// Each kind's name ("reference", "sse2", "avx2", "avx512", "wasm128"), its
+// rows routine, and whether this build and this processor can run it.
+struct TracerEntry {
+    const char* name;
+    RowsRoutine rows;
+    bool (*available)();
+};
+extern const TracerEntry tracerTable[TRACER_KIND_COUNT];
 // Used by every frame, changed by selectTracer; at load TRACER_WASM128 in a
 // WebAssembly build with SIMD, else TRACER_SSE2, or the reference where the
 // build has neither.

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     for (int32_t i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--tracer") == 0) {
             kind = 0;
-            while (kind < TRACER_KIND_COUNT && std::strcmp(argv[i + 1], tracerNames[kind]) != 0) {
+            while (kind < TRACER_KIND_COUNT && std::strcmp(argv[i + 1], tracerTable[kind].name) != 0) {
                 kind++;
             }
         } else if (std::strcmp(argv[i], "--size") == 0) {
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!selectTracer(static_cast<TracerKind>(kind))) {
-        std::fprintf(stderr, "bench_core: the %s tracer is not available here\n", tracerNames[kind]);
+        std::fprintf(stderr, "bench_core: the %s tracer is not available here\n", tracerTable[kind].name);
         return 1;
     }
 
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         double each = (seconds() - start) / frames;
         best = round == 0 || each < best ? each : best;
     }
-    std::printf("%s %dx%d %.4f ms\n", tracerNames[kind], static_cast<int>(width), static_cast<int>(height),
+    std::printf("%s %dx%d %.4f ms\n", tracerTable[kind].name, static_cast<int>(width), static_cast<int>(height),
                 best * 1000.0);
     return 0;
 }

@@ -201,13 +201,13 @@ static void plugInTable() {
             total[kind] += ms;
             totalWithout[kind] += without;
             std::printf("%-12s %-10s %10.3f %9.2f %7.2fx %12.3f %8.2fx\n", kind == 0 ? named.name : "",
-                        tracerNames[kind], ms, PRIMARY_RAYS / ms / 1000.0, reference / ms, without, without / ms);
+                        tracerTable[kind].name, ms, PRIMARY_RAYS / ms / 1000.0, reference / ms, without, without / ms);
         }
     }
     for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
         if (tracerAvailable(static_cast<TracerKind>(kind))) {
             std::printf("%-12s %-10s %10.3f %9.2f %7.2fx %12.3f %8.2fx\n", kind == 0 ? "all four" : "",
-                        tracerNames[kind], total[kind] / NAMED_FRAME_COUNT,
+                        tracerTable[kind].name, total[kind] / NAMED_FRAME_COUNT,
                         PRIMARY_RAYS * NAMED_FRAME_COUNT / total[kind] / 1000.0, total[0] / total[kind],
                         totalWithout[kind] / NAMED_FRAME_COUNT, totalWithout[kind] / total[kind]);
         }
@@ -242,8 +242,8 @@ static void hdTable(int32_t allThreads) {
                 without = kind == TRACER_REFERENCE ? ms : without;
                 reference = (kind == TRACER_REFERENCE && threads == 1) ? ms : reference;
                 std::printf("%4dx%-6d %-10s %7d %10.2f %9.1f %8.1f %7.2fx %12.2f %8.2fx\n", size[0], size[1],
-                            tracerNames[kind], threads, ms, rays / ms / 1000.0, 1000.0 / ms, reference / ms, without,
-                            without / ms);
+                            tracerTable[kind].name, threads, ms, rays / ms / 1000.0, 1000.0 / ms, reference / ms,
+                            without, without / ms);
                 if (kind == TRACER_REFERENCE) {
                     break; // on one thread only: the ratio is per thread
                 }
@@ -258,7 +258,7 @@ static void hdTable(int32_t allThreads) {
 static void skippedTable() {
     selectTracer(fastestTracer());
     useThreads(1, false);
-    std::printf("\nSphere tests skipped, a packet against a sphere each (%s, %s)\n", tracerNames[activeTracer],
+    std::printf("\nSphere tests skipped, a packet against a sphere each (%s, %s)\n", tracerTable[activeTracer].name,
                 namedFrames[1].name);
     printSkippedTests("plug-in frame 320 x 200", plugInFrame, namedFrames[1]);
     setImageSize(1920, 1080);
@@ -271,7 +271,7 @@ static void skippedTable() {
 // Table 4: time per frame against pixels, fastest tracer, one thread and all.
 static void pixelsTable(int32_t allThreads) {
     selectTracer(fastestTracer());
-    std::printf("\nTime per frame against pixels (%s, %s)\n", tracerNames[activeTracer], namedFrames[1].name);
+    std::printf("\nTime per frame against pixels (%s, %s)\n", tracerTable[activeTracer].name, namedFrames[1].name);
     std::printf("%-11s %10s %12s %10s %12s\n", "size", "pixels", "1 thread ms", "ns/pixel", "all threads ms");
     const int32_t sizes[][2] = {{160, 91},    {320, 181},   {640, 360},  {1280, 720},
                                 {1920, 1080}, {2560, 1440}, {3840, 2160}};
@@ -291,7 +291,7 @@ static void pixelsTable(int32_t allThreads) {
 static void threadsTable() {
     selectTracer(fastestTracer());
     std::printf("\nTime per 1920 x 1080 frame against threads (%s; this machine has %d cores)\n",
-                tracerNames[activeTracer], static_cast<int>(std::thread::hardware_concurrency()));
+                tracerTable[activeTracer].name, static_cast<int>(std::thread::hardware_concurrency()));
     std::printf("%7s %10s %8s %8s\n", "threads", "ms/frame", "frames/s", "scaling");
     setImageSize(1920, 1080);
     double single = 0.0;
@@ -335,7 +335,7 @@ static void scenesTable(TracerKind kind, int32_t threads) {
                                              : millisecondsPerFrame(imageFrame, named, ROUNDS, &without);
         without = kind == TRACER_REFERENCE ? ms : without;
         std::printf("%s %dx%d %d %s %.2f %.1f %.2f %.2fx\n", design.name, image.width, image.height, threads,
-                    tracerNames[kind], ms, 1000.0 / ms, without, without / ms);
+                    tracerTable[kind].name, ms, 1000.0 / ms, without, without / ms);
         std::fflush(stdout);
     }
     stopTracerPool();
@@ -391,7 +391,7 @@ int main(int argc, char** argv) {
     TracerKind kind = fastestTracer();
     if (options.tracer != nullptr) {
         int32_t k = 0;
-        while (k < TRACER_KIND_COUNT && std::strcmp(options.tracer, tracerNames[k]) != 0) {
+        while (k < TRACER_KIND_COUNT && std::strcmp(options.tracer, tracerTable[k].name) != 0) {
             k++;
         }
         if (k == TRACER_KIND_COUNT || !tracerAvailable(static_cast<TracerKind>(k))) {

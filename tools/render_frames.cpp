@@ -115,7 +115,7 @@ static bool readOperand(const char* argument, void* record, char* error, size_t 
 static bool readTracer(const OptionCall* call) {
     Options* options = static_cast<Options*>(call->record);
     for (int32_t kind = 0; kind < TRACER_KIND_COUNT; kind++) {
-        if (std::strcmp(call->value, tracerNames[kind]) == 0) {
+        if (std::strcmp(call->value, tracerTable[kind].name) == 0) {
             options->tracer = kind;
         }
     }

@@ -84,7 +84,7 @@ TEST_F(AnyResolutionTest, GridSizedImageHoldsThePluginsSamples) {
                     bool marked = pixel[0] == 1 && pixel[1] == 0 && pixel[2] == 0 && pixel[3] == 0;
                     if (!marked) {
                         ASSERT_EQ(std::memcmp(sample, pixel, 3), 0)
-                            << tracerNames[kind] << " frame " << f << " sample (" << j << ", " << i << ")";
+                            << tracerTable[kind].name << " frame " << f << " sample (" << j << ", " << i << ")";
                     }
                 }
             }

@@ -103,7 +103,7 @@ TEST(FrameAllocation, NoneAfterStartUp) {
                     composeFrameAt(&image, block, channels);
                 }
             }
-            EXPECT_EQ(allocations.load() - before, 0) << tracerNames[kind] << ", " << threads << " threads";
+            EXPECT_EQ(allocations.load() - before, 0) << tracerTable[kind].name << ", " << threads << " threads";
         }
     }
     // Every built-in scene moves and traces without allocating either

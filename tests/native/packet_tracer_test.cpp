@@ -99,12 +99,12 @@ class PacketTracerTest : public ::testing::Test {
             scene = sceneBefore;
             std::vector<uint8_t> frame(FRAME_BYTES, 0x5A);
             selectTracer(kind);
-            ASSERT_EQ(frameRowsRoutine(), rowsTable[kind]) << "the packet tracer does not know the scene";
+            ASSERT_EQ(frameRowsRoutine(), tracerTable[kind].rows) << "the packet tracer does not know the scene";
             composeFrame(frame.data(), block, channels);
             if (kind == TRACER_REFERENCE) {
                 reference = frame;
             } else {
-                ASSERT_TRUE(frame == reference) << tracerNames[kind] << ", " << what << ", angle " << motion.angle;
+                ASSERT_TRUE(frame == reference) << tracerTable[kind].name << ", " << what << ", angle " << motion.angle;
             }
         }
     }
@@ -159,7 +159,7 @@ TEST_F(PacketTracerTest, PacketEdgesAndMixedPackets) {
             if (kind == TRACER_REFERENCE) {
                 reference = bytes;
             } else {
-                ASSERT_TRUE(bytes == reference) << tracerNames[kind] << " at " << size[0] << " x " << size[1];
+                ASSERT_TRUE(bytes == reference) << tracerTable[kind].name << " at " << size[0] << " x " << size[1];
             }
         }
 
@@ -226,8 +226,8 @@ TEST_F(PacketTracerTest, ShadowsWithTheLightAnywhere) {
             if (kind == TRACER_REFERENCE) {
                 reference = bytes;
             } else {
-                ASSERT_TRUE(bytes == reference)
-                    << tracerNames[kind] << ", light at " << position.x << ", " << position.y << ", " << position.z;
+                ASSERT_TRUE(bytes == reference) << tracerTable[kind].name << ", light at " << position.x << ", "
+                                                << position.y << ", " << position.z;
             }
         }
     }
@@ -350,7 +350,7 @@ TEST_F(PacketTracerTest, CullingKeepsEveryByte) {
                     reference = bytes;
                     continue;
                 }
-                ASSERT_TRUE(bytes == reference) << tracerNames[kind] << ", culling " << cull << ", " << view.what;
+                ASSERT_TRUE(bytes == reference) << tracerTable[kind].name << ", culling " << cull << ", " << view.what;
                 for (int32_t ray = 0; ray < RAY_KIND_COUNT && cull == 1; ray++) {
                     skipped.skipped[ray] += counts.skipped[ray];
                 }
@@ -388,9 +388,9 @@ TEST_F(PacketTracerTest, EveryBuiltinScene) {
                     reference = bytes;
                 } else {
                     EXPECT_TRUE(bytes == reference)
-                        << design.name << ", " << tracerNames[kind] << ", culling " << cull << ", " << size[0] << " x "
-                        << size[1] << ", " << threads << " threads, angle " << motion.angle << ", eye " << camera.eye.x
-                        << ", " << camera.eye.y << ", " << camera.eye.z;
+                        << design.name << ", " << tracerTable[kind].name << ", culling " << cull << ", " << size[0]
+                        << " x " << size[1] << ", " << threads << " threads, angle " << motion.angle << ", eye "
+                        << camera.eye.x << ", " << camera.eye.y << ", " << camera.eye.z;
                 }
             }
         }
@@ -440,7 +440,7 @@ TEST_F(PacketTracerTest, Avx512WhereTheProcessorHasIt) {
         GTEST_SKIP() << "the processor lacks AVX-512F, or this is not a 64-bit native build";
     }
     EXPECT_EQ(fastestTracer(), TRACER_AVX512);
-    EXPECT_STREQ(tracerNames[TRACER_AVX512], "avx512");
+    EXPECT_STREQ(tracerTable[TRACER_AVX512].name, "avx512");
     const int32_t sizes[][2] = {{24, 9}, {8, 3}, {520, 6}, {1, 40}};
     for (const auto& size : sizes) {
         motion.angle = angleAfter(2000 + size[0]);
@@ -473,7 +473,7 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
             fillWaveform(block, SQUARE, f);
             composeFrame(frame.data(), block, channels);
         }
-        EXPECT_EQ(fnv1a(frame.data(), frame.size()), FRAME_HASH) << tracerNames[kind];
+        EXPECT_EQ(fnv1a(frame.data(), frame.size()), FRAME_HASH) << tracerTable[kind].name;
 
         motion = SceneMotion{};
         buildScene(&textureStore);
@@ -483,7 +483,7 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
             fillWaveform(block, SQUARE, f);
             composeFrameAt(&image, block, channels);
         }
-        EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), IMAGE_HASH) << tracerNames[kind];
+        EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), IMAGE_HASH) << tracerTable[kind].name;
     }
 }
 

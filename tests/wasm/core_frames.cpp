@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
             threads = std::atoi(value);
         } else if (std::strcmp(option, "--tracer") == 0) {
             int32_t kind = 0;
-            while (kind < TRACER_KIND_COUNT && std::strcmp(value, tracerNames[kind]) != 0) {
+            while (kind < TRACER_KIND_COUNT && std::strcmp(value, tracerTable[kind].name) != 0) {
                 kind++;
             }
             if (kind == TRACER_KIND_COUNT || !tracerAvailable(static_cast<TracerKind>(kind))) {
@@ -261,8 +261,8 @@ int main(int argc, char** argv) {
     if (recordPath != nullptr && !saveMathRecord(recordPath)) {
         return 1;
     }
-    std::printf("%s: %zu frames with the %s tracer on %d threads\n", outPath, frames.size(), tracerNames[activeTracer],
-                static_cast<int>(tracerThreadCount()));
+    std::printf("%s: %zu frames with the %s tracer on %d threads\n", outPath, frames.size(),
+                tracerTable[activeTracer].name, static_cast<int>(tracerThreadCount()));
     stopTracerPool();
     return 0;
 }
