@@ -32,6 +32,10 @@ add_native_test(any_resolution_test core tests/native/any_resolution_test.cpp)
 add_native_test(packet_tracer_test core tests/native/packet_tracer_test.cpp)
 # Over a billion powf calls: optimised even in the sanitizer build.
 add_native_test(pow32_test core tests/native/pow32_test.cpp OPTIONS -O2)
+# glibc picks its powf by the processor: the same test against the form for
+# processors without FMA.
+add_test(NAME pow32_without_fma_test COMMAND pow32_test)
+set_tests_properties(pow32_without_fma_test PROPERTIES ENVIRONMENT "GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA")
 add_native_test(frame_allocation_test core tests/native/frame_allocation_test.cpp)
 add_native_test(analysis_test core tests/native/analysis_test.cpp)
 add_native_test(scene_file_test core tests/native/scene_file_test.cpp)
