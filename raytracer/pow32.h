@@ -7,16 +7,11 @@
 // Relative distance from the middle between two floats within which a
 // packet lane asks powf itself. glibc's powf (2.36, its FMA and its SSE2
 // forms alike) rounds x^32 otherwise than to nearest on (0, 2] only where
-// x^32 lies within 2^-30.5 of that middle; the other C libraries keep the
-// wider margin they were checked with. The exhaustive test holds each C
-// library to its margin (glibc here, mingw-w64's under wine64 and 32-bit
-// Wine, emscripten's under node). A lane in the margin costs a call to
-// powf: about one lane in twenty with 2^-29.
-#if defined(__GLIBC__)
+// x^32 lies within 2^-30.5 of that middle; the margin leaves room above
+// that, and the exhaustive test holds each C library to it (glibc here,
+// mingw-w64's under wine64 and 32-bit Wine, emscripten's under node). A
+// lane in the margin costs a call to powf: about one in forty.
 constexpr double POW32_MARGIN = 1.0 / (1 << 30);
-#else
-constexpr double POW32_MARGIN = 1.0 / (1 << 29);
-#endif
 
 // powf itself for the lanes set in `unsure` of `count`: the lanes too near
 // the middle between two floats.
