@@ -1,6 +1,6 @@
 // The lane operations (see lanes.h) that SSE2 and WebAssembly's 128-bit SIMD
-// write alike: packets of eight rays as two registers of four, in the
-// namespace pair. The including header first defines, over its own register
+// write alike: packets of eight rays as two registers of four. The
+// including header first defines, over its own register
 // of four lanes (Quad), lanes_quad.h's operations and QUAD_PS(op); then
 // QUAD_COMPARE(predicate, a, b), the ordered comparison (lt, gt, ge, eq)
 // giving a mask; QUAD_AND and QUAD_OR, of two masks; and quadNegate,
@@ -11,7 +11,6 @@
 #include <cstdint>
 
 namespace {
-namespace pair {
 
 constexpr int32_t LANES = 8;
 
@@ -90,5 +89,4 @@ inline Floats pow32(Floats x, Floats lanes) {
     return {pow32Quad(x.low, lanes.low), pow32Quad(x.high, lanes.high)};
 }
 
-} // namespace pair
 } // namespace

@@ -13,15 +13,8 @@
 
 #include "raytracer/lanes_avx2.h"
 
-namespace {
-
+#define PACKET_ROWS traceRowsAvx2
 #include "raytracer/packet_any_scene.inc"
-
-} // namespace
-
-void traceRowsAvx2(const ViewRays* view, const RayRows* rows) {
-    traceRowsAnyTable(view, rows);
-}
 
 void pow32Avx2(const float* x, float* out) {
     Floats all = cmpEq(_mm256_setzero_ps(), _mm256_setzero_ps());

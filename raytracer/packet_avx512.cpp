@@ -22,15 +22,8 @@
 
 #include "raytracer/lanes_avx512.h"
 
-namespace {
-
+#define PACKET_ROWS traceRowsAvx512
 #include "raytracer/packet_any_scene.inc"
-
-} // namespace
-
-void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
-    traceRowsAnyTable(view, rows);
-}
 
 void pow32Avx512(const float* x, float* out) {
     _mm512_storeu_ps(out, pow32(_mm512_loadu_ps(x), static_cast<Mask>(ALL_LANES)));

@@ -7,18 +7,8 @@
 
 #include "raytracer/lanes_sse2.h"
 
-namespace {
-namespace pair {
-
+#define PACKET_ROWS traceRowsSse2
 #include "raytracer/packet_any_scene.inc"
-
-} // namespace pair
-
-} // namespace
-
-void traceRowsSse2(const ViewRays* view, const RayRows* rows) {
-    pair::traceRowsAnyTable(view, rows);
-}
 
 // x^32 of four floats, for the test that holds it to powf over all inputs.
 void pow32Sse2(const float* x, float* out) {

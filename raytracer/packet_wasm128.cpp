@@ -7,18 +7,8 @@
 
 #include "raytracer/lanes_wasm128.h"
 
-namespace {
-namespace pair {
-
+#define PACKET_ROWS traceRowsWasm128
 #include "raytracer/packet_any_scene.inc"
-
-} // namespace pair
-
-} // namespace
-
-void traceRowsWasm128(const ViewRays* view, const RayRows* rows) {
-    pair::traceRowsAnyTable(view, rows);
-}
 
 // x^32 of four floats, for the test that holds it to powf over all inputs.
 void pow32Wasm128(const float* x, float* out) {
