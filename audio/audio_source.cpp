@@ -95,12 +95,16 @@ void* startAudioState(AudioSource* source, AudioKind kind, size_t stateSize, con
     return makeAudioState(source, stateSize, verb, what, error, errorSize);
 }
 
-void* startCaptureSource(AudioSource* source, size_t stateSize, char* error, size_t errorSize) {
-    void* state = startAudioState(source, AUDIO_CAPTURE, stateSize, "capture", nullptr, error, errorSize);
+bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
+    void* state = startAudioState(source, AUDIO_CAPTURE, captureStateSize, "capture", nullptr, error, errorSize);
+    if (state == nullptr) {
+        return false;
+    }
     source->sampleRate = AUDIO_CAPTURE_RATE;
     source->channels = AUDIO_CAPTURE_CHANNELS;
     source->frameCount = AUDIO_ENDLESS;
-    return state;
+    snprintf(((CaptureAsk*)state)->device, CAPTURE_NAME_CHARS, "%s", device != nullptr ? device : "");
+    return connectCapture(source, error, errorSize);
 }
 
 bool readBlockAt(AudioSource* source, int64_t frame, WaveformBlock block) {

@@ -140,10 +140,18 @@ void* makeAudioState(AudioSource* source, size_t stateSize, const char* verb, co
 // check needs the state.
 void* startAudioState(AudioSource* source, AudioKind kind, size_t stateSize, const char* verb, const char* what,
                       char* error, size_t errorSize);
-// The start of a capture open, as startAudioState's, with capture's format
-// set: 44.1 kHz stereo, endless. Where memory is short, "cannot capture: out
-// of memory".
-void* startCaptureSource(AudioSource* source, size_t stateSize, char* error, size_t errorSize);
+// The device a capture was asked for, "" for the default output: the first
+// member of each capture state, where startCaptureSource writes it.
+constexpr size_t CAPTURE_NAME_CHARS = 256;
+struct CaptureAsk {
+    char device[CAPTURE_NAME_CHARS];
+};
+// Each system's capture: the size of its state, which begins with its
+// CaptureAsk, and what opens the device once openCapture has made that state
+// with capture's format (44.1 kHz stereo, endless); false with the source
+// refused and the reason in `error`.
+extern const size_t captureStateSize;
+bool connectCapture(AudioSource* source, char* error, size_t errorSize);
 
 // Routines several sources share: a seek that only moves the position (the
 // sources held whole), no notice, nothing to close, no reading at a frame

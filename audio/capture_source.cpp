@@ -16,7 +16,7 @@ static_assert(AUDIO_CAPTURE_CHANNELS == 2, "the ring is read as stereo frames");
 constexpr int32_t RING_FRAMES = 65536;    // about 1.5 s: far more than a frame's worth
 constexpr uint32_t FRAGMENT_BYTES = 2048; // 512 frames, about 12 ms: blocks arrive in small steps
 constexpr int64_t RETRY_NANOSECONDS = 1000000000;
-constexpr size_t NAME_CHARS = 256;
+constexpr size_t NAME_CHARS = CAPTURE_NAME_CHARS;
 
 // A connection to the sound server: its thread and the context.
 struct Connection {
@@ -25,9 +25,9 @@ struct Connection {
 };
 
 struct CaptureState {
+    CaptureAsk ask;                                     // first: the source's name, "" until the default's is found
     Connection connection;                              // the server, while the source is open
     pa_stream* stream;                                  // the recording stream, null while lost
-    char device[NAME_CHARS];                            // the source's name
     int16_t ring[RING_FRAMES * AUDIO_CAPTURE_CHANNELS]; // the latest frames; written on the server's thread
     int64_t written;                                    // frames ever written into the ring
     bool lost;                                          // the stream stopped; opened again after a pause
@@ -197,7 +197,7 @@ void noteStreamState(pa_stream* stream, void* userdata) {
         state->lost = true;
         state->lostAt = nowNanoseconds();
         snprintf(state->notice, sizeof state->notice, "capture from %s stopped (%s); trying again every second",
-                 state->device, pa_strerror(pa_context_errno(state->connection.context)));
+                 state->ask.device, pa_strerror(pa_context_errno(state->connection.context)));
         state->noticePending = true;
     }
     pa_threaded_mainloop_signal(state->connection.mainloop, 0);
@@ -238,7 +238,7 @@ bool openStream(CaptureState* state, char* error, size_t errorSize) {
     // Not moved: when the source goes, the stream fails and says so, rather
     // than going on from another source under the old one's name (PipeWire).
     pa_stream_flags_t flags = (pa_stream_flags_t)(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-    if (pa_stream_connect_record(state->stream, state->device, &buffer, flags) < 0) {
+    if (pa_stream_connect_record(state->stream, state->ask.device, &buffer, flags) < 0) {
         snprintf(error, errorSize, "%s", pa_strerror(pa_context_errno(state->connection.context)));
         dropStream(state);
         return false;
@@ -283,10 +283,10 @@ void retryLostStream(CaptureState* state) {
     memset(&lookUp, 0, sizeof lookUp);
     lookUp.mainloop = state->connection.mainloop;
     waitFor(&state->connection,
-            pa_context_get_source_info_by_name(state->connection.context, state->device, takeSourceInfo, &lookUp));
+            pa_context_get_source_info_by_name(state->connection.context, state->ask.device, takeSourceInfo, &lookUp));
     char error[AUDIO_MESSAGE_CHARS];
     if (lookUp.found && openStream(state, error, sizeof error)) {
-        snprintf(state->notice, sizeof state->notice, "capture from %s running again", state->device);
+        snprintf(state->notice, sizeof state->notice, "capture from %s running again", state->ask.device);
         state->noticePending = true;
     }
 }
@@ -328,22 +328,18 @@ void closeCapture(AudioSource* source) {
 // Says why capture cannot start, naming the device, and closes the source.
 bool refuseCapture(AudioSource* source, const char* reason, char* error, size_t errorSize) {
     const CaptureState* state = (const CaptureState*)source->state;
-    return refuseAudio(source, "capture from", state->device[0] != '\0' ? state->device : "the default output", reason,
-                       error, errorSize);
+    return refuseAudio(source, "capture from", state->ask.device[0] != '\0' ? state->ask.device : "the default output",
+                       reason, error, errorSize);
 }
 
 } // namespace
 
 const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
+const size_t captureStateSize = sizeof(CaptureState);
 
-bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    CaptureState* state = (CaptureState*)startCaptureSource(source, sizeof(CaptureState), error, errorSize);
-    if (state == nullptr) {
-        return false;
-    }
-    if (device != nullptr) {
-        snprintf(state->device, sizeof state->device, "%s", device);
-    }
+bool connectCapture(AudioSource* source, char* error, size_t errorSize) {
+    CaptureState* state = (CaptureState*)source->state;
+    bool followDefault = state->ask.device[0] == '\0';
     char reason[AUDIO_MESSAGE_CHARS];
 
     // Server, source and its name
@@ -351,7 +347,7 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
         return refuseCapture(source, reason, error, errorSize);
     }
     pa_threaded_mainloop_lock(state->connection.mainloop);
-    if (device == nullptr && !findDefaultMonitor(&state->connection, state->device, sizeof state->device)) {
+    if (followDefault && !findDefaultMonitor(&state->connection, state->ask.device, sizeof state->ask.device)) {
         pa_threaded_mainloop_unlock(state->connection.mainloop);
         return refuseCapture(source, "the sound server has no default output", error, errorSize);
     }
@@ -359,7 +355,7 @@ bool openCapture(AudioSource* source, const char* device, char* error, size_t er
     memset(&lookUp, 0, sizeof lookUp);
     lookUp.mainloop = state->connection.mainloop;
     waitFor(&state->connection,
-            pa_context_get_source_info_by_name(state->connection.context, state->device, takeSourceInfo, &lookUp));
+            pa_context_get_source_info_by_name(state->connection.context, state->ask.device, takeSourceInfo, &lookUp));
     if (!lookUp.found) {
         pa_threaded_mainloop_unlock(state->connection.mainloop);
         return refuseCapture(source, "no such source (see --list-sources)", error, errorSize);

@@ -30,7 +30,7 @@ constexpr REFERENCE_TIME BUFFER_DURATION = 2000000; // 200 ms in 100 ns units
 constexpr DWORD POLL_MILLISECONDS = 5;              // how often packets are taken
 constexpr ULONGLONG RETRY_MILLISECONDS = 1000;      // how often a lost or changed device is looked for
 constexpr ULONGLONG STALL_MILLISECONDS = 1000;      // an input silent this long has gone
-constexpr size_t NAME_CHARS = 256;
+constexpr size_t NAME_CHARS = CAPTURE_NAME_CHARS;
 constexpr size_t ID_CHARS = 256;
 constexpr int32_t MAX_ENDPOINTS = 64;
 const wchar_t MONITOR_PREFIX[] = L"Monitor of "; // PulseAudio's name for what an output plays
@@ -63,9 +63,9 @@ struct Stream {
 };
 
 struct CaptureState {
+    CaptureAsk ask;                                     // first: the name asked for, "" for the default output
     DeviceThread worker;                                // the capture thread, its lock around what the reader shares
     bool followDefault;                                 // no device named: the default output's loopback
-    char asked[NAME_CHARS];                             // the name asked for, "" for the default output
     Endpoint endpoint;                                  // what is captured
     Stream stream;                                      // the thread's own
     char reason[AUDIO_MESSAGE_CHARS];                   // why it failed
@@ -397,7 +397,7 @@ bool openWanted(CaptureState* state, IMMDeviceEnumerator* enumerator, bool first
             snprintf(reason, reasonSize, "there is no default output");
             return false;
         }
-    } else if (!findNamed(enumerator, state->asked, &wanted)) {
+    } else if (!findNamed(enumerator, state->ask.device, &wanted)) {
         snprintf(reason, reasonSize, "no such source (see --list-sources)");
         return false;
     }
@@ -562,22 +562,17 @@ void closeCapture(AudioSource* source) {
 
 // Capture has no past to read.
 const AudioRoutines captureRoutines = {readCapture, seekCapture, takeCaptureNotice, closeCapture, noReadAt};
+const size_t captureStateSize = sizeof(CaptureState);
 
-bool openCapture(AudioSource* source, const char* device, char* error, size_t errorSize) {
-    CaptureState* state = (CaptureState*)startCaptureSource(source, sizeof(CaptureState), error, errorSize);
-    if (state == nullptr) {
-        return false;
-    }
-    state->followDefault = device == nullptr;
-    if (device != nullptr) {
-        snprintf(state->asked, sizeof state->asked, "%s", device);
-    }
+bool connectCapture(AudioSource* source, char* error, size_t errorSize) {
+    CaptureState* state = (CaptureState*)source->state;
+    state->followDefault = state->ask.device[0] == '\0';
     if (!prepareDeviceThread(&state->worker) || !startDeviceThread(&state->worker, runCapture, state)) {
         return refuseAudio(source, "capture", nullptr, "cannot start its thread", error, errorSize);
     }
     if (!state->worker.opened) {
-        return refuseAudio(source, "capture from", device != nullptr ? device : "the default output", state->reason,
-                           error, errorSize);
+        return refuseAudio(source, "capture from", state->followDefault ? "the default output" : state->ask.device,
+                           state->reason, error, errorSize);
     }
     EnterCriticalSection(&state->worker.lock);
     snprintf(source->title, sizeof source->title, "%s", state->endpoint.name);

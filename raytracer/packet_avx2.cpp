@@ -13,13 +13,8 @@
 
 #include "raytracer/lanes_avx2.h"
 
-#define PACKET_ROWS traceRowsAvx2
+#define PACKET_NAME(stem) stem##Avx2
 #include "raytracer/packet_any_scene.inc"
-
-void pow32Avx2(const float* x, float* out) {
-    Floats all = cmpEq(_mm256_setzero_ps(), _mm256_setzero_ps());
-    _mm256_storeu_ps(out, pow32(_mm256_loadu_ps(x), all));
-}
 
 #pragma GCC pop_options
 
@@ -30,18 +25,6 @@ bool avx2Available() {
 
 #else
 
-// No AVX2 in this build: never available, so never called.
-void traceRowsAvx2(const ViewRays* view, const RayRows* rows) {
-    traceRowsSse2(view, rows);
-}
-
-void pow32Avx2(const float* x, float* out) {
-    pow32Sse2(x, out);
-    pow32Sse2(x + 4, out + 4);
-}
-
-bool avx2Available() {
-    return false;
-}
+PACKET_ABSENT(traceRowsAvx2, pow32Avx2, avx2Available, 8)
 
 #endif

@@ -22,12 +22,8 @@
 
 #include "raytracer/lanes_avx512.h"
 
-#define PACKET_ROWS traceRowsAvx512
+#define PACKET_NAME(stem) stem##Avx512
 #include "raytracer/packet_any_scene.inc"
-
-void pow32Avx512(const float* x, float* out) {
-    _mm512_storeu_ps(out, pow32(_mm512_loadu_ps(x), static_cast<Mask>(ALL_LANES)));
-}
 
 #pragma GCC pop_options
 
@@ -38,19 +34,6 @@ bool avx512Available() {
 
 #else
 
-// No AVX-512 in this build: never available, so never called.
-void traceRowsAvx512(const ViewRays* view, const RayRows* rows) {
-    traceRowsSse2(view, rows);
-}
-
-void pow32Avx512(const float* x, float* out) {
-    for (int32_t i = 0; i < 16; i += 4) {
-        pow32Sse2(x + i, out + i);
-    }
-}
-
-bool avx512Available() {
-    return false;
-}
+PACKET_ABSENT(traceRowsAvx512, pow32Avx512, avx512Available, 16)
 
 #endif

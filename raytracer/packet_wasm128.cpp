@@ -7,14 +7,8 @@
 
 #include "raytracer/lanes_wasm128.h"
 
-#define PACKET_ROWS traceRowsWasm128
+#define PACKET_NAME(stem) stem##Wasm128
 #include "raytracer/packet_any_scene.inc"
-
-// x^32 of four floats, for the test that holds it to powf over all inputs.
-void pow32Wasm128(const float* x, float* out) {
-    v128_t all = wasm_i32x4_splat(-1);
-    wasm_v128_store(out, pow32Quad(wasm_v128_load(x), all));
-}
 
 bool wasm128Available() {
     return true;
@@ -22,17 +16,6 @@ bool wasm128Available() {
 
 #else
 
-// No WebAssembly SIMD in this build: never available, so never called.
-void traceRowsWasm128(const ViewRays* view, const RayRows* rows) {
-    traceRowsSse2(view, rows);
-}
-
-void pow32Wasm128(const float* x, float* out) {
-    pow32Sse2(x, out);
-}
-
-bool wasm128Available() {
-    return false;
-}
+PACKET_ABSENT(traceRowsWasm128, pow32Wasm128, wasm128Available, 8)
 
 #endif

@@ -23,11 +23,12 @@ inline void powfUnsureLanes(const float* x, float* values, int32_t count, int32_
     }
 }
 
-// Four or eight values at once, for that test.
+// A packet's values at once, for that test: eight, with SSE2 and WebAssembly
+// SIMD as two registers of four.
 void pow32Sse2(const float* x, float* out);
-// Only where avx2Available().
+// Eight values; only where avx2Available().
 void pow32Avx2(const float* x, float* out);
 // Sixteen values; only where avx512Available().
 void pow32Avx512(const float* x, float* out);
-// Four values, only where wasm128Available().
+// Eight values, only where wasm128Available().
 void pow32Wasm128(const float* x, float* out);

@@ -330,23 +330,33 @@ static bool renderFrames(const Options& options, Files* files) {
 static const CommandLineAnswers ANSWERS = {PROGRAM, "render_frames --help", printUsage,
                                            "render_frames " RAYSPHERE_VERSION};
 
-int main(int argc, char** argv) {
-    Options options;
-    char error[320];
-    OptionsStatus status = parseArguments(argc, argv, &options, error, sizeof(error));
+constexpr int RENDER_ON = -1; // the command line asks for frames
+
+// Reads the command line and stages its scene: RENDER_ON, or the status to
+// exit with once help, the version, the scene list or a refusal is answered.
+static int readRequest(int argc, char** argv, Options* options) {
+    char error[MAX_ERROR_TEXT];
+    OptionsStatus status = parseArguments(argc, argv, options, error, sizeof(error));
     if (status != OPTIONS_RUN) {
         return answerCommandLine(status, &ANSWERS, error);
     }
-    if (options.listScenes) {
+    if (options->listScenes) {
         writeSceneList(stdout);
         return finishStandardOutput(PROGRAM) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
-
-    // The scene, refused with its place before anything is written
-    char sceneError[MAX_ERROR_TEXT];
-    if (options.scene != nullptr && !stageScene(options.scene, sceneError, sizeof(sceneError))) {
-        std::fprintf(stderr, "%s: %s\n", PROGRAM, sceneError);
+    // The scene is refused with its place before anything is written.
+    if (options->scene != nullptr && !stageScene(options->scene, error, sizeof(error))) {
+        std::fprintf(stderr, "%s: %s\n", PROGRAM, error);
         return EXIT_BAD_ARGUMENTS;
+    }
+    return RENDER_ON;
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    int answered = readRequest(argc, argv, &options);
+    if (answered != RENDER_ON) {
+        return answered;
     }
 
     // Open the inputs and outputs before any frame is rendered

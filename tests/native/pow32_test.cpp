@@ -42,7 +42,7 @@ bool Pow32::every = false;
 Pow32Inputs Pow32::inputs;
 
 TEST_F(Pow32, Sse2MatchesPowf) {
-    expectSameAsPowf(pow32Sse2, 4);
+    expectSameAsPowf(pow32Sse2, 8);
 }
 
 TEST_F(Pow32, Avx2MatchesPowf) {

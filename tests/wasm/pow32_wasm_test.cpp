@@ -37,7 +37,7 @@ int main() {
             continue;
         }
         float first = 0.0f;
-        int64_t differences = pow32Differences(r.routine, 4, every, inputs.bits, &first);
+        int64_t differences = pow32Differences(r.routine, 8, every, inputs.bits, &first);
         std::printf("%s: %lld of the inputs differ from powf", r.name, static_cast<long long>(differences));
         if (differences != 0) {
             std::printf(", the first at %.9g", static_cast<double>(first));
