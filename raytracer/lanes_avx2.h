@@ -14,29 +14,7 @@ typedef __m256 Floats; // also masks: all bits set in a true lane
 typedef Floats Mask;
 typedef __m256d Doubles;
 
-inline Floats negate(Floats a) {
-    return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f));
-}
-inline Floats maskAnd(Floats a, Floats b) {
-    return _mm256_and_ps(a, b);
-}
-inline Floats maskOr(Floats a, Floats b) {
-    return _mm256_or_ps(a, b);
-}
-// Lanes of `keep` that are not in `drop`.
-inline Floats maskAndNot(Floats keep, Floats drop) {
-    return _mm256_andnot_ps(drop, keep);
-}
-inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
-    return _mm256_blendv_ps(ifFalse, ifTrue, mask);
-}
 constexpr int32_t ALL_LANES = (1 << LANES) - 1;
-inline int32_t laneBits(Floats mask) {
-    return _mm256_movemask_ps(mask);
-}
-inline bool anyLane(Floats mask) {
-    return _mm256_movemask_ps(mask) != 0;
-}
 inline void storeTruncated(int32_t* out, Floats v) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(out), _mm256_cvttps_epi32(v));
 }

@@ -2,43 +2,63 @@
 // packet in one register: the including header names its intrinsics by
 // LANE_PS(op) and LANE_PD(op) (op's single- and double-precision forms) and
 // LANE_CMP (the compare with a predicate, giving its Mask), defines its own
-// operations, Doubles (half a packet's lanes as doubles), lowHalf and
-// highHalf (half a packet's floats) and narrowHalves (two Doubles rounded to
-// floats, one packet), then includes this within its namespace.
+// operations (those on masks too where it defines MASK_REGISTERS), Doubles
+// (half a packet's lanes as doubles), lowHalf and highHalf (half a packet's
+// floats) and narrowHalves (two Doubles rounded to floats, one packet), then
+// includes this within its namespace.
 
 inline Floats splat(float v) {
     return LANE_PS(set1)(v);
 }
-inline Floats add(Floats a, Floats b) {
-    return LANE_PS(add)(a, b);
+
+// Each operation below is one intrinsic on the packet's register.
+#define LANE_UNARY(name, op)                                                                                           \
+    inline Floats name(Floats a) {                                                                                     \
+        return LANE_PS(op)(a);                                                                                         \
+    }
+#define LANE_BINARY(name, op)                                                                                          \
+    inline Floats name(Floats a, Floats b) {                                                                           \
+        return LANE_PS(op)(a, b);                                                                                      \
+    }
+#define LANE_COMPARE(name, predicate)                                                                                  \
+    inline auto name(Floats a, Floats b) {                                                                             \
+        return LANE_CMP(a, b, predicate);                                                                              \
+    }
+LANE_BINARY(add, add)
+LANE_BINARY(sub, sub)
+LANE_BINARY(mul, mul)
+LANE_BINARY(div, div)
+LANE_UNARY(squareRoot, sqrt)
+LANE_BINARY(minimum, min)
+LANE_COMPARE(cmpLt, _CMP_LT_OQ)
+LANE_COMPARE(cmpGt, _CMP_GT_OQ)
+LANE_COMPARE(cmpGe, _CMP_GE_OQ)
+LANE_COMPARE(cmpEq, _CMP_EQ_OQ)
+
+#ifndef MASK_REGISTERS
+// Masks in float registers, all bits set in a true lane
+LANE_BINARY(maskAnd, and)
+LANE_BINARY(maskOr, or)
+inline Floats negate(Floats a) {
+    return LANE_PS(xor)(a, splat(-0.0f));
 }
-inline Floats sub(Floats a, Floats b) {
-    return LANE_PS(sub)(a, b);
+// Lanes of `keep` that are not in `drop`.
+inline Floats maskAndNot(Floats keep, Floats drop) {
+    return LANE_PS(andnot)(drop, keep);
 }
-inline Floats mul(Floats a, Floats b) {
-    return LANE_PS(mul)(a, b);
+inline Floats select(Floats mask, Floats ifTrue, Floats ifFalse) {
+    return LANE_PS(blendv)(ifFalse, ifTrue, mask);
 }
-inline Floats div(Floats a, Floats b) {
-    return LANE_PS(div)(a, b);
+inline int32_t laneBits(Floats mask) {
+    return LANE_PS(movemask)(mask);
 }
-inline Floats squareRoot(Floats a) {
-    return LANE_PS(sqrt)(a);
+inline bool anyLane(Floats mask) {
+    return laneBits(mask) != 0;
 }
-inline Floats minimum(Floats a, Floats b) {
-    return LANE_PS(min)(a, b);
-}
-inline auto cmpLt(Floats a, Floats b) {
-    return LANE_CMP(a, b, _CMP_LT_OQ);
-}
-inline auto cmpGt(Floats a, Floats b) {
-    return LANE_CMP(a, b, _CMP_GT_OQ);
-}
-inline auto cmpGe(Floats a, Floats b) {
-    return LANE_CMP(a, b, _CMP_GE_OQ);
-}
-inline auto cmpEq(Floats a, Floats b) {
-    return LANE_CMP(a, b, _CMP_EQ_OQ);
-}
+#endif
+#undef LANE_UNARY
+#undef LANE_BINARY
+#undef LANE_COMPARE
 inline Floats loadFloats(const float* v) {
     return LANE_PS(load)(v);
 }
