@@ -20,6 +20,7 @@ Scene scene = {
     {},      // parallelograms
     0,       // fogEnabled
     0,       // fixedMotion
+    0,       // farUnshaded
     nullptr, // blackTextures
 };
 
@@ -53,6 +54,7 @@ void buildScene(TextureStore* store) {
     }
     scene.fogEnabled = 1;
     scene.fixedMotion = 1;
+    scene.farUnshaded = 1;
     scene.blackTextures = storeIsBlack(store) ? store : nullptr;
 }
 

@@ -39,6 +39,7 @@ struct Scene {
     ParallelogramData parallelograms[MAX_SCENE_OBJECTS]; // likewise
     uint8_t fogEnabled;                                  // set by buildScene, never cleared; a scene's own
     uint8_t fixedMotion;               // 1 while the motion is the fixed scene's (the packet tracers' scene)
+    uint8_t farUnshaded;               // 1 where no entry refracts: a hit the fog paints the sky goes unshaded
     const TextureStore* blackTextures; // the store buildScene found all black, or null
 };
 

@@ -134,6 +134,10 @@ bool putOnStage(const SceneDesign* design, int32_t builtin, char* error, size_t 
     scene.blackTextures = stage.design.textureCount == 0 ? &textureStore : nullptr;
     // Only the built-in scene that is the fixed one goes to the packet tracers
     scene.fixedMotion = builtin == 0 ? 1 : 0;
+    scene.farUnshaded = 1;
+    for (int32_t i = 0; i < scene.objectCount; i++) {
+        scene.farUnshaded &= (scene.objects[i].flags & SHADE_REFRACT) == 0 ? 1 : 0;
+    }
 
     // Camera and light at their bases, and where each channel writes
     std::memcpy(&motion.camera, stage.design.camera, sizeof(stage.design.camera));
