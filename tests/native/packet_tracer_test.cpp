@@ -487,4 +487,34 @@ TEST_F(PacketTracerTest, RecordedFrameBytes) {
     }
 }
 
+TEST_F(PacketTracerTest, RecordedSceneBytes) {
+    // Each built-in scene's twelfth frame from its start at 160 x 90, hashed:
+    // a change to any scene's picture is caught, not only a tracer that
+    // parts from the reference.
+    constexpr uint64_t SCENE_HASHES[] = {16602507430432600505ull, 18272738950172168939ull, 9899264499885337798ull,
+                                         3614587880242278597ull,  11723083973558589290ull, 5701057237770010513ull,
+                                         13513666280846588713ull, 13112885115393187537ull};
+    ASSERT_EQ(builtinSceneCount, static_cast<int32_t>(sizeof SCENE_HASHES / sizeof SCENE_HASHES[0]));
+    static SceneDesign design;
+    char error[MAX_ERROR_TEXT];
+    for (TracerKind kind : {TRACER_REFERENCE, fastestTracer()}) {
+        selectTracer(kind);
+        for (int32_t i = 0; i < builtinSceneCount; i++) {
+            ASSERT_TRUE(readBuiltinScene(i, &design, error, sizeof(error))) << error;
+            motion = SceneMotion{};
+            ASSERT_TRUE(putOnStage(&design, i, error, sizeof(error))) << error;
+            std::vector<uint8_t> bytes(160 * 90 * 4, 0);
+            FrameImage image = {bytes.data(), 160, 90, 640};
+            for (uint32_t f = 0; f < 12; f++) {
+                fillWaveform(block, SQUARE, f);
+                composeFrameAt(&image, block, channels);
+            }
+            EXPECT_EQ(fnv1a(bytes.data(), bytes.size()), SCENE_HASHES[i])
+                << design.name << ", " << tracerTable[kind].name;
+        }
+    }
+    ASSERT_TRUE(readBuiltinScene(0, &design, error, sizeof(error))) << error;
+    ASSERT_TRUE(putOnStage(&design, 0, error, sizeof(error))) << error;
+}
+
 } // namespace
