@@ -241,9 +241,7 @@ static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* 
                                const Vector3* light, const Vector3* view, const Colour& colour) {
     if (hit->t == NO_HIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
-    } else if (!(scene.fogEnabled && scene.farUnshaded && hit->t >= FOG_END)) {
-        // The fog paints a hit that far the sky's colour whatever it shows,
-        // and with no glass in the scene its rays leave nothing behind
+    } else if (hitShaded(hit)) {
         shadeHit(depth, ray, hit, reach, light, view, colour);
     }
     applyFog(hit->t, colour);

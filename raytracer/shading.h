@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include "raytracer/geometry.h"
+#include "raytracer/scene.h"
 
 constexpr uint32_t TRACE_DEPTH_LIMIT = 5;
 
@@ -56,6 +57,13 @@ struct SecondaryReach {
 // reach, while culling bounds are set.
 void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
                   const Vector3* light, const Vector3* view, float* red, float* green, float* blue);
+
+// Whether the shading looks at a hit: not at a miss, nor, in a scene
+// without glass, at one so far that the fog paints it the sky's colour
+// whatever it shows (with glass, its refractions would still have to count).
+inline bool hitShaded(const HitRecord* hit) {
+    return hit->t != NO_HIT && !(scene.fogEnabled && scene.farUnshaded && hit->t >= FOG_END);
+}
 
 // The unit direction of a ray along `d` reflected off a surface of unit normal N.
 inline Vector3 reflectedDirection(const Vector3& d, const Vector3& N) {
