@@ -141,7 +141,7 @@ void* makeAudioState(AudioSource* source, size_t stateSize, const char* verb, co
 void* startAudioState(AudioSource* source, AudioKind kind, size_t stateSize, const char* verb, const char* what,
                       char* error, size_t errorSize);
 // The device a capture was asked for, "" for the default output: the first
-// member of each capture state, where startCaptureSource writes it.
+// member of each capture state, where openCapture writes it.
 constexpr size_t CAPTURE_NAME_CHARS = 256;
 struct CaptureAsk {
     char device[CAPTURE_NAME_CHARS];

@@ -65,7 +65,6 @@ struct Stream {
 struct CaptureState {
     CaptureAsk ask;                                     // first: the name asked for, "" for the default output
     DeviceThread worker;                                // the capture thread, its lock around what the reader shares
-    bool followDefault;                                 // no device named: the default output's loopback
     Endpoint endpoint;                                  // what is captured
     Stream stream;                                      // the thread's own
     char reason[AUDIO_MESSAGE_CHARS];                   // why it failed
@@ -77,6 +76,11 @@ struct CaptureState {
     char notice[AUDIO_MESSAGE_CHARS + NAME_CHARS];      // what happened to the stream
     char title[NAME_CHARS];                             // the device now captured, for the source's title
 };
+
+// No device named: the default output's loopback, following the default.
+bool followsDefault(const CaptureState* state) {
+    return state->ask.device[0] == '\0';
+}
 
 // Every active endpoint, outputs first; how many were found.
 int32_t listEndpoints(IMMDeviceEnumerator* enumerator, Endpoint* endpoints, int32_t capacity) {
@@ -392,7 +396,7 @@ void leaveNotice(CaptureState* state, const char* text) {
 // the system refuses loopback (said in a notice). False with the reason.
 bool openWanted(CaptureState* state, IMMDeviceEnumerator* enumerator, bool firstTime, char* reason, size_t reasonSize) {
     Endpoint wanted;
-    if (state->followDefault) {
+    if (followsDefault(state)) {
         if (!findDefaultOutput(enumerator, &wanted)) {
             snprintf(reason, reasonSize, "there is no default output");
             return false;
@@ -481,7 +485,7 @@ DWORD WINAPI runCapture(void* parameter) {
         }
         char text[AUDIO_MESSAGE_CHARS + NAME_CHARS];
         if (!state->lost) {
-            if (lookAgain && state->followDefault && defaultMoved(state, enumerator)) {
+            if (lookAgain && followsDefault(state) && defaultMoved(state, enumerator)) {
                 releaseStream(&state->stream);
                 char reason[AUDIO_MESSAGE_CHARS];
                 if (openWanted(state, enumerator, false, reason, sizeof reason)) {
@@ -566,12 +570,11 @@ const size_t captureStateSize = sizeof(CaptureState);
 
 bool connectCapture(AudioSource* source, char* error, size_t errorSize) {
     CaptureState* state = (CaptureState*)source->state;
-    state->followDefault = state->ask.device[0] == '\0';
     if (!prepareDeviceThread(&state->worker) || !startDeviceThread(&state->worker, runCapture, state)) {
         return refuseAudio(source, "capture", nullptr, "cannot start its thread", error, errorSize);
     }
     if (!state->worker.opened) {
-        return refuseAudio(source, "capture from", state->followDefault ? "the default output" : state->ask.device,
+        return refuseAudio(source, "capture from", followsDefault(state) ? "the default output" : state->ask.device,
                            state->reason, error, errorSize);
     }
     EnterCriticalSection(&state->worker.lock);
