@@ -69,11 +69,22 @@ inline void storeFloatsAt(float* out, Floats v) {
     LANE_PS(storeu)(out, v);
 }
 
+// The lanes `unsure` of pow32's packet handed to powf itself; apart from
+// pow32, which is inlined, as they are few.
+[[gnu::noinline]] Floats pow32Unsure(Floats x, Floats rounded, int32_t unsure) {
+    alignas(sizeof(Floats)) float values[LANES];
+    alignas(sizeof(Floats)) float inputs[LANES];
+    storeFloats(values, rounded);
+    storeFloats(inputs, x);
+    powfUnsureLanes(inputs, values, unsure);
+    return loadFloats(values);
+}
+
 // x^32 rounded to float, as the platform's powf(x, 32) gives it, in the lanes
 // `lanes`: squared five times in double, where it is exact to 2^-48; a lane
 // whose value lies too near the middle between two floats to be sure how
 // powf rounds it is handed to powf itself.
-Floats pow32(Floats x, Mask lanes) {
+inline Floats pow32(Floats x, Mask lanes) {
     Doubles low = LANE_PD(cvtps)(lowHalf(x));
     Doubles high = LANE_PD(cvtps)(highHalf(x));
     for (int32_t i = 0; i < 5; i++) {
@@ -86,17 +97,8 @@ Floats pow32(Floats x, Mask lanes) {
     Floats upper = narrowHalves(LANE_PD(mul)(low, above), LANE_PD(mul)(high, above));
     // Rounding keeps order, so lower == upper means both equal the value
     // itself rounded, which is then lower
-    Floats result = lower;
     int32_t unsure = laneBits(maskAndNot(lanes, cmpEq(lower, upper)));
-    if (unsure == 0) {
-        return result;
-    }
-    alignas(sizeof(Floats)) float values[LANES];
-    alignas(sizeof(Floats)) float inputs[LANES];
-    storeFloats(values, result);
-    storeFloats(inputs, x);
-    powfUnsureLanes(inputs, values, LANES, unsure);
-    return loadFloats(values);
+    return unsure == 0 ? lower : pow32Unsure(x, lower, unsure);
 }
 
 // Wide registers' upper halves cleared before the scalar code of another

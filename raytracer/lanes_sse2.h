@@ -61,7 +61,7 @@ __m128 pow32Quad(__m128 x, __m128 lanes) {
     alignas(16) float inputs[4];
     _mm_store_ps(values, result);
     _mm_store_ps(inputs, x);
-    powfUnsureLanes(inputs, values, 4, unsure);
+    powfUnsureLanes(inputs, values, unsure);
     return _mm_load_ps(values);
 }
 

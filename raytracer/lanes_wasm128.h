@@ -46,7 +46,7 @@ v128_t pow32Quad(v128_t x, v128_t lanes) {
     alignas(16) float inputs[4];
     wasm_v128_store(values, result);
     wasm_v128_store(inputs, x);
-    powfUnsureLanes(inputs, values, 4, wasm_i32x4_bitmask(unsureLanes));
+    powfUnsureLanes(inputs, values, wasm_i32x4_bitmask(unsureLanes));
     return wasm_v128_load(values);
 }
 

@@ -13,13 +13,13 @@
 // lane in the margin costs a call to powf: about one in forty.
 constexpr double POW32_MARGIN = 1.0 / (1 << 30);
 
-// powf itself for the lanes set in `unsure` of `count`: the lanes too near
-// the middle between two floats.
-inline void powfUnsureLanes(const float* x, float* values, int32_t count, int32_t unsure) {
-    for (int32_t lane = 0; lane < count; lane++) {
-        if (unsure & (1 << lane)) {
-            values[lane] = std::pow(x[lane], 32.0f);
-        }
+// powf itself for the lanes set in `unsure`: the lanes too near the middle
+// between two floats. A few lanes at most, so only those are visited.
+inline void powfUnsureLanes(const float* x, float* values, int32_t unsure) {
+    while (unsure != 0) {
+        int32_t lane = __builtin_ctz(static_cast<unsigned>(unsure));
+        unsure &= unsure - 1;
+        values[lane] = std::pow(x[lane], 32.0f);
     }
 }
 
