@@ -38,21 +38,16 @@ static bool castsShadow(int32_t i, const HitRecord* hit, const Ray* shadowRay, H
 }
 
 // inShadow's loop over the entries but the floor's first try, passing over
-// those whose spheres lie off the shadow ray or wholly beyond the light, or
-// with `reached`, those outside it, where a packet has done those checks.
+// those whose spheres lie off the shadow ray or wholly beyond the light.
 // Such an entry can only report a hit beyond the light, which casts no
 // shadow; and one that would have been recorded first could only have
 // stopped the recording of others' hits farther still, beyond the light too.
+// With `caster`, a packet has run this loop's tests: the entry it holds
+// casts the shadow, and none means none does.
 static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
-                           float lightDistanceSquared, const uint64_t* reached) {
-    if (reached != nullptr) {
-        for (uint64_t left = *reached; left != 0; left &= left - 1) {
-            int32_t i = __builtin_ctzll(left);
-            if (&scene.objects[i] != hit->object && castsShadow(i, hit, shadowRay, shadowHit, lightDistanceSquared)) {
-                return true;
-            }
-        }
-        return false;
+                           float lightDistanceSquared, const uint64_t* caster) {
+    if (caster != nullptr) {
+        return *caster != 0;
     }
     float limit = shadowReachLimit(hit->point, lightDistanceSquared);
     int32_t i = 0;
@@ -73,9 +68,9 @@ static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, cons
 }
 
 // Whether the shadow ray from the hit point meets an entry nearer than the
-// light; `reached`, or null, the entries it may reach.
+// light; `caster`, or null, the entry that a packet found casting it.
 static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared,
-                     const uint64_t* reached) {
+                     const uint64_t* caster) {
     Ray shadowRay = {hit->point, towardLight};
     HitRecord shadowHit = {};
     shadowHit.t = NO_HIT;
@@ -93,7 +88,7 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
     // Otherwise every other entry, all into the same shadow record
     const SceneBounds* bounds = cullingBounds;
     if (bounds != nullptr && bounds->count == scene.objectCount) {
-        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared, reached);
+        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared, caster);
     }
     for (int32_t i = 0; i < scene.objectCount; i++) {
         if (&scene.objects[i] != hit->object && castsShadow(i, hit, &shadowRay, &shadowHit, lightDistanceSquared)) {
@@ -103,11 +98,13 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
     return false;
 }
 
-static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
-                           const SecondaryReach* next, const Vector3* light, const Vector3* view, const Colour& colour);
+static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view,
+                           const Colour& colour);
+static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
+                               const Vector3* light, const Vector3* view, const Colour& colour);
 
 // Lights, refracts, reflects and shadows the hit point into the colour;
-// `reach`, or null, the entries its shadow and reflected rays may reach.
+// `reach`, or null, what its shadow and reflected rays meet, found by a packet.
 static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
                      const Vector3* light, const Vector3* view, const Colour& colour) {
     // Light and half vectors, and the specular term
@@ -162,7 +159,7 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         }
         HitRecord refractedHit = {};
         refractedHit.t = NO_HIT;
-        traceRayWithin(depth + 1, &refracted, &refractedHit, nullptr, nullptr, light, view, colour);
+        traceRayWithin(depth + 1, &refracted, &refractedHit, light, view, colour);
         addToColour(colour, specular);
     }
 
@@ -179,9 +176,16 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         if (hit->object->kind == KIND_PARALLELOGRAM) {
             reflectedHit.object = hit->object;
         }
-        traceRayWithin(depth + 1, &reflected, &reflectedHit, reach != nullptr ? &reach->reflected : nullptr,
-                       reach != nullptr ? reach->next : nullptr, light, view,
-                       {&reflectedRed, &reflectedGreen, &reflectedBlue});
+        Colour reflectedColour = {&reflectedRed, &reflectedGreen, &reflectedBlue};
+        if (reach != nullptr && depth + 1 < TRACE_DEPTH_LIMIT) {
+            // The packet has found the hit, by the same test of the same ray
+            if (reach->reflected != 0) {
+                reflectedHit = reach->reflectedHit;
+            }
+            shadeNearestWithin(depth + 1, &reflected, &reflectedHit, reach->next, light, view, reflectedColour);
+        } else {
+            traceRayWithin(depth + 1, &reflected, &reflectedHit, light, view, reflectedColour);
+        }
         *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
         *colour.green = MIRROR_OWN * *colour.green + MIRROR_REFLECTED * reflectedGreen;
         *colour.blue = MIRROR_OWN * *colour.blue + MIRROR_REFLECTED * reflectedBlue;
@@ -210,26 +214,18 @@ static void applyFog(float t, const Colour& colour) {
 }
 
 // traceRay's nearest hit, passing over the entries whose spheres lie off the
-// ray or wholly beyond the nearest hit so far, or with `reached`, those
-// outside it, where a packet has done those checks before any hit: their
-// tests could only report a hit at least as far, which the record does not keep.
-static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* hit, const SceneObject* leaving,
-                          const uint64_t* reached) {
+// ray or wholly beyond the nearest hit so far: their tests could only report
+// a hit at least as far, which the record does not keep.
+static void nearestCulled(const SceneBounds* bounds, const Ray* ray, HitRecord* hit, const SceneObject* leaving) {
     int32_t i = 0;
     while (i < scene.objectCount) {
-        if (reached != nullptr && (*reached >> i) == 0) {
-            break; // nothing more it may reach
-        }
-        // The packet's checks saw no hit; once there is one, the nearer limit may pass over more
-        bool checked = reached != nullptr && hit->t == NO_HIT;
-        int32_t next = checked ? i : pastRunOutOfReach(bounds, i, ray, hit->t);
+        int32_t next = pastRunOutOfReach(bounds, i, ray, hit->t);
         if (next != i) {
             i = next;
             continue;
         }
         const SceneObject* entry = &scene.objects[i];
-        bool skipped = entry == leaving || (reached != nullptr && !((*reached >> i) & 1)) ||
-                       (!checked && bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t));
+        bool skipped = entry == leaving || (bounds->checkFirst[i] && entryOutOfReach(bounds, i, ray, hit->t));
         if (!skipped) {
             intersectTable[entry->kind](ray, entry, hit);
         }
@@ -247,10 +243,8 @@ static void shadeNearestWithin(uint32_t depth, const Ray* ray, const HitRecord* 
     applyFog(hit->t, colour);
 }
 
-// traceRay, `reached` (or null) the entries the ray may reach and `next`
-// (or null) those its hit's own rays may.
-static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const uint64_t* reached,
-                           const SecondaryReach* next, const Vector3* light, const Vector3* view,
+// traceRay, below the packets' chains of mirrors.
+static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view,
                            const Colour& colour) {
     if (depth >= TRACE_DEPTH_LIMIT) {
         setColour(colour, 0.0f, 0.0f, 0.0f);
@@ -261,7 +255,7 @@ static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const
     const SceneObject* leaving = hit->object;
     const SceneBounds* bounds = cullingBounds;
     if (bounds != nullptr && bounds->count == scene.objectCount) {
-        nearestCulled(bounds, ray, hit, leaving, reached);
+        nearestCulled(bounds, ray, hit, leaving);
     } else {
         for (int32_t i = 0; i < scene.objectCount; i++) {
             const SceneObject* entry = &scene.objects[i];
@@ -270,12 +264,12 @@ static void traceRayWithin(uint32_t depth, const Ray* ray, HitRecord* hit, const
             }
         }
     }
-    shadeNearestWithin(depth, ray, hit, next, light, view, colour);
+    shadeNearestWithin(depth, ray, hit, nullptr, light, view, colour);
 }
 
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue) {
-    traceRayWithin(depth, ray, hit, nullptr, nullptr, light, view, {red, green, blue});
+    traceRayWithin(depth, ray, hit, light, view, {red, green, blue});
 }
 
 void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,

@@ -39,22 +39,23 @@ extern thread_local int32_t refractInside;
 void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* light, const Vector3* view, float* red,
               float* green, float* blue);
 
-// The entries, bit i for entry i, that a hit's shadow ray and its reflected
-// ray test while culling bounds are set: found by a packet tracer for a
-// packet's hits at once, either as the checks of bounds.h would find them
-// ray by ray, or exactly (the one entry that decides, or none). `next`, or
-// null, is the same for the hit of the reflected ray, and so on down the
-// chain of mirrors.
+// What a hit's shadow ray and its reflected ray meet, found by a packet
+// tracer for a packet's hits at once by the shading's own tests, while
+// culling bounds are set: the entry that casts the shadow (bit i for entry
+// i; none, no shadow) and the entry whose hit the reflected ray keeps (none,
+// a miss), with that hit. `next`, or null, is the same for the hit of the
+// reflected ray, and so on down the chain of mirrors.
 struct SecondaryReach {
     uint64_t shadow;
     uint64_t reflected;
+    HitRecord reflectedHit; // where `reflected` is set
     const SecondaryReach* next;
 };
 
 // What traceRay does once `hit` holds the ray's nearest hit over the table
 // (t NO_HIT for none) at a depth below the limit: the shading and the fog.
-// `reach`, or null, gives the entries its shadow and reflected rays may
-// reach, while culling bounds are set.
+// `reach`, or null, gives what its shadow and reflected rays meet, while
+// culling bounds are set.
 void shadeNearest(uint32_t depth, const Ray* ray, const HitRecord* hit, const SecondaryReach* reach,
                   const Vector3* light, const Vector3* view, float* red, float* green, float* blue);
 
