@@ -42,13 +42,8 @@ static bool castsShadow(int32_t i, const HitRecord* hit, const Ray* shadowRay, H
 // Such an entry can only report a hit beyond the light, which casts no
 // shadow; and one that would have been recorded first could only have
 // stopped the recording of others' hits farther still, beyond the light too.
-// With `caster`, a packet has run this loop's tests: the entry it holds
-// casts the shadow, and none means none does.
 static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, const Ray* shadowRay, HitRecord* shadowHit,
-                           float lightDistanceSquared, const uint64_t* caster) {
-    if (caster != nullptr) {
-        return *caster != 0;
-    }
+                           float lightDistanceSquared) {
     float limit = shadowReachLimit(hit->point, lightDistanceSquared);
     int32_t i = 0;
     while (i < scene.objectCount) {
@@ -68,9 +63,13 @@ static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, cons
 }
 
 // Whether the shadow ray from the hit point meets an entry nearer than the
-// light; `caster`, or null, the entry that a packet found casting it.
+// light; `caster`, or null, the entry that a packet found casting it by
+// these very tests (none: no shadow).
 static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared,
                      const uint64_t* caster) {
+    if (caster != nullptr) {
+        return *caster != 0;
+    }
     Ray shadowRay = {hit->point, towardLight};
     HitRecord shadowHit = {};
     shadowHit.t = NO_HIT;
@@ -88,7 +87,7 @@ static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lig
     // Otherwise every other entry, all into the same shadow record
     const SceneBounds* bounds = cullingBounds;
     if (bounds != nullptr && bounds->count == scene.objectCount) {
-        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared, caster);
+        return inShadowCulled(bounds, hit, &shadowRay, &shadowHit, lightDistanceSquared);
     }
     for (int32_t i = 0; i < scene.objectCount; i++) {
         if (&scene.objects[i] != hit->object && castsShadow(i, hit, &shadowRay, &shadowHit, lightDistanceSquared)) {
