@@ -368,7 +368,8 @@ TEST_F(PacketTracerTest, EveryBuiltinScene) {
     // packet, each on one thread and on two, then from eyes on or inside
     // entries (a sphere's centre, a tube's start, a parallelogram's corner),
     // where rays graze and start within the culling's bounds, and with the
-    // light there, shadows cast from close by: glass, tubes,
+    // light there or just above the floor below, shadows cast from close by
+    // or settled by the floor: glass, tubes,
     // parallelograms, textures and mirrors traced by every tracer, culling
     // off and on, into the reference's bytes
     static SceneDesign design;
@@ -419,6 +420,12 @@ TEST_F(PacketTracerTest, EveryBuiltinScene) {
             camera.eye = onEntry;
             expectEveryTracer(camera, motion.light, sizes[2], 1);
             expectEveryTracer(motion.camera, Light{onEntry}, sizes[2], 1);
+            if (scene.objects[0].kind == KIND_FLOOR) {
+                // The light just above the floor, under the entry: shadow
+                // rays pass it and meet the floor, which alone settles them
+                float floorY = -static_cast<const FloorPlaneData*>(scene.objects[0].data)->offset;
+                expectEveryTracer(motion.camera, Light{{onEntry.x, floorY + 0.5f, onEntry.z}}, sizes[2], 1);
+            }
         }
     }
     ASSERT_TRUE(readBuiltinScene(0, &design, error, sizeof(error))) << error;
