@@ -379,12 +379,20 @@ async function filesRun() {
         assert.match(playing.message, /^Cannot play broken\.mp3: the browser cannot decode it/);
         assert.equal(playing.title, "Test Artist - Blue Sky");
         await sleep(500);
-        await page.keyboard.press("Space");
-        await sleep(60);
-        await page.evaluate(() => window.raysphere.pause());
-        await sleep(200);
-        const rgba = await canvasPixels(page);
-        assert.ok(titleShown(rgba, `classic - ${playing.title}`), "SPACE shows the scene and the tags' title centred");
+        // The title shows for ten frames: a machine too busy to show one of
+        // them before the pause gets another SPACE
+        let titled = false;
+        for (let attempt = 0; attempt < 4 && !titled; attempt++) {
+            if (attempt > 0) {
+                await page.evaluate(() => window.raysphere.resume());
+            }
+            await page.keyboard.press("Space");
+            await sleep(60);
+            await page.evaluate(() => window.raysphere.pause());
+            await sleep(200);
+            titled = titleShown(await canvasPixels(page), `classic - ${playing.title}`);
+        }
+        assert.ok(titled, "SPACE shows the scene and the tags' title centred");
         const log = await page.evaluate(() => window.raysphere.frameLog().slice(-20).map((f) => Array.from(f.block)));
         const offsets = log.map((block) => blockOffset(block));
         assert.ok(offsets.every((offset) => offset >= 0), `every block is the file's, exactly: ${offsets}`);
