@@ -63,13 +63,8 @@ static bool inShadowCulled(const SceneBounds* bounds, const HitRecord* hit, cons
 }
 
 // Whether the shadow ray from the hit point meets an entry nearer than the
-// light; `caster`, or null, the entry that a packet found casting it by
-// these very tests (none: no shadow).
-static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared,
-                     const uint64_t* caster) {
-    if (caster != nullptr) {
-        return *caster != 0;
-    }
+// light.
+static bool inShadow(const HitRecord* hit, const Vector3& towardLight, float lightDistanceSquared) {
     Ray shadowRay = {hit->point, towardLight};
     HitRecord shadowHit = {};
     shadowHit.t = NO_HIT;
@@ -168,21 +163,18 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         float reflectedRed = 0.0f;
         float reflectedGreen = 0.0f;
         float reflectedBlue = 0.0f;
-        HitRecord reflectedHit = {};
-        reflectedHit.t = NO_HIT;
-        // A ray leaving a flat surface cannot meet it again; tested anyway,
-        // rounding would have it do so at once, a dark speck
-        if (hit->object->kind == KIND_PARALLELOGRAM) {
-            reflectedHit.object = hit->object;
-        }
         Colour reflectedColour = {&reflectedRed, &reflectedGreen, &reflectedBlue};
         if (reach != nullptr && depth + 1 < TRACE_DEPTH_LIMIT) {
-            // The packet has found the hit, by the same test of the same ray
-            if (reach->reflected != 0) {
-                reflectedHit = reach->reflectedHit;
-            }
-            shadeNearestWithin(depth + 1, &reflected, &reflectedHit, reach->next, light, view, reflectedColour);
+            // The packet has found the hit, by the same tests of the same ray
+            shadeNearestWithin(depth + 1, &reflected, &reach->reflectedHit, reach->next, light, view, reflectedColour);
         } else {
+            HitRecord reflectedHit = {};
+            reflectedHit.t = NO_HIT;
+            // A ray leaving a flat surface cannot meet it again; tested anyway,
+            // rounding would have it do so at once, a dark speck
+            if (hit->object->kind == KIND_PARALLELOGRAM) {
+                reflectedHit.object = hit->object;
+            }
             traceRayWithin(depth + 1, &reflected, &reflectedHit, light, view, reflectedColour);
         }
         *colour.red = MIRROR_OWN * *colour.red + MIRROR_REFLECTED * reflectedRed;
@@ -191,7 +183,7 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
     }
 
     // Shadow halves the mixture
-    if ((hit->flags & SHADE_SHADOWED) && inShadow(hit, L, dot(Lv, Lv), reach != nullptr ? &reach->shadow : nullptr)) {
+    if ((hit->flags & SHADE_SHADOWED) && (reach != nullptr ? reach->shadowed : inShadow(hit, L, dot(Lv, Lv)))) {
         *colour.red *= SHADOW_FACTOR;
         *colour.green *= SHADOW_FACTOR;
         *colour.blue *= SHADOW_FACTOR;

@@ -41,14 +41,11 @@ void traceRay(uint32_t depth, const Ray* ray, HitRecord* hit, const Vector3* lig
 
 // What a hit's shadow ray and its reflected ray meet, found by a packet
 // tracer for a packet's hits at once by the shading's own tests, while
-// culling bounds are set: the entry that casts the shadow (bit i for entry
-// i; none, no shadow) and the entry whose hit the reflected ray keeps (none,
-// a miss), with that hit. `next`, or null, is the same for the hit of the
+// culling bounds are set. `next`, or null, is the same for the hit of the
 // reflected ray, and so on down the chain of mirrors.
 struct SecondaryReach {
-    uint64_t shadow;
-    uint64_t reflected;
-    HitRecord reflectedHit; // where `reflected` is set
+    bool shadowed;          // for a shadowed surface: whether the shadow falls on it
+    HitRecord reflectedHit; // for a mirror below the depth limit: its reflected ray's hit (t NO_HIT: none)
     const SecondaryReach* next;
 };
 
