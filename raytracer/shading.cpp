@@ -105,7 +105,12 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
     const Vector3& N = hit->normal;
     Vector3 Lv = *light - hit->point;
     Vector3 L = Lv;
-    normalize(L);
+    bool made = reach != nullptr && reach->made;
+    if (made) {
+        L = reach->toLight;
+    } else {
+        normalize(L);
+    }
     float specular = 0.0f;
     // Only a lit or a refracting surface shows the highlight: the others
     // are spared the half vector and the power, a good share of the shading
@@ -159,7 +164,7 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
 
     // Reflection, mixed into what the surface and refraction gave
     if (hit->flags & SHADE_MIRROR) {
-        Ray reflected = {hit->point, reflectedDirection(ray->direction, N)};
+        Ray reflected = {hit->point, made ? reach->reflected : reflectedDirection(ray->direction, N)};
         float reflectedRed = 0.0f;
         float reflectedGreen = 0.0f;
         float reflectedBlue = 0.0f;
