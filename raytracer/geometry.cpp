@@ -25,15 +25,6 @@ static bool recordHit(const SceneObject* entry, HitRecord* hit, float t, const V
     return true;
 }
 
-// Float to integer toward zero; values out of range give INT32_MIN, as the
-// processor's own conversion does, instead of undefined behaviour.
-static int32_t truncateToInt(float value) {
-    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
-        return INT32_MIN;
-    }
-    return static_cast<int32_t>(value);
-}
-
 // An acceptable hit at distance t that the record already holds one as near as.
 static bool notNearer(const HitRecord* hit, float t) {
     return !(t < hit->t);

@@ -38,6 +38,14 @@ inline Vector3& normalize(Vector3& v) {
     return v;
 }
 void cross(Vector3& out, const Vector3& a, const Vector3& b);
+// Float to integer toward zero; values out of range give INT32_MIN, as the
+// processor's own conversion does, instead of undefined behaviour.
+inline int32_t truncateToInt(float value) {
+    if (!(value > -2147483648.0f && value < 2147483648.0f)) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
 
 // Shading flags of a scene entry.
 constexpr uint8_t SHADE_LIT = 0x01;
