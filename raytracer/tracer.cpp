@@ -96,16 +96,6 @@ SphereTestCounts takeSphereTestCounts() {
     return counts;
 }
 
-uint8_t channelByte(float value) {
-    if (value > 255.0f) {
-        return 255;
-    }
-    if (!(value > 0.0f)) {
-        return 0; // never negative in practice; also keeps a NaN defined
-    }
-    return static_cast<uint8_t>(value);
-}
-
 void traceRowsReference(const ViewRays* view, const RayRows* rows) {
     for (int32_t r = 0; r < rows->rows; r++) {
         uint8_t* pixel = rows->firstPixel + r * rows->rowBytes;

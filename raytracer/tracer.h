@@ -91,5 +91,14 @@ SphereTestCounts takeSphereTestCounts();
 
 // The reference: traceRay once per pixel.
 void traceRowsReference(const ViewRays* view, const RayRows* rows);
-// A traced channel as a pixel byte: 255 above 255, otherwise truncated toward zero.
-uint8_t channelByte(float value);
+// A traced channel as a pixel byte: 255 above 255, otherwise truncated
+// toward zero. Inline: called three times a pixel.
+inline uint8_t channelByte(float value) {
+    if (value > 255.0f) {
+        return 255;
+    }
+    if (!(value > 0.0f)) {
+        return 0; // never negative in practice; also keeps a NaN defined
+    }
+    return static_cast<uint8_t>(value);
+}
