@@ -23,6 +23,19 @@ inline void powfUnsureLanes(const float* x, float* values, int32_t unsure) {
     }
 }
 
+// One value, as the packets work it out: squared five times in double, and
+// powf itself only where the value lies too near the middle between two
+// floats to be sure how powf rounds it.
+inline float pow32One(float x) {
+    double value = x;
+    for (int32_t i = 0; i < 5; i++) {
+        value *= value;
+    }
+    float lower = static_cast<float>(value * (1.0 - POW32_MARGIN));
+    float upper = static_cast<float>(value * (1.0 + POW32_MARGIN));
+    return lower == upper ? lower : std::pow(x, 32.0f);
+}
+
 // A packet's values at once, for that test: eight, with SSE2 and WebAssembly
 // SIMD as two registers of four.
 void pow32Sse2(const float* x, float* out);

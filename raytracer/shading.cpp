@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "raytracer/bounds.h"
+#include "raytracer/pow32.h"
 #include "raytracer/scene.h"
 
 thread_local int32_t refractInside = 0;
@@ -119,7 +120,7 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
         normalize(Hh);
         float halfDotNormal = dot(Hh, N);
         if (halfDotNormal > 0.0f) {
-            specular = std::pow(halfDotNormal, SPECULAR_EXPONENT) * SPECULAR_SCALE;
+            specular = pow32One(halfDotNormal) * SPECULAR_SCALE;
         }
     }
     const uint8_t* texel = hit->texture->texels[hit->v * 256 + hit->u];

@@ -33,6 +33,13 @@ inline int pow32FullRunAsked() {
 
 typedef void (*Pow32Routine)(const float* x, float* out);
 
+// The shading's pow32One, eight values to a call, as a routine to test.
+inline void pow32OneByOne(const float* x, float* out) {
+    for (int32_t i = 0; i < 8; i++) {
+        out[i] = pow32One(x[i]);
+    }
+}
+
 constexpr uint32_t POW32_SAMPLE_INPUTS = 1u << 20;       // the seeded sample's floats
 constexpr uint32_t POW32_SAMPLE_SEED = 32;               // its seed
 constexpr double POW32_NEAR_MIDDLE = 1.0 / (1ull << 36); // "very near the middle": within 2^-36 of it

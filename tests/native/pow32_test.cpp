@@ -1,9 +1,9 @@
-// x^32 in packets against the platform's own powf(x, 32) on the floats in
-// (0, 2]: every value a specular cosine can take. By default a sample and
-// every input near a rounding boundary; every float with
-// RAYSPHERE_FULL_TESTS=1 (scripts/test.sh --full, scripts/release.sh).
-// Built optimised, since the full run makes over a billion comparisons per
-// instruction set.
+// x^32 in packets, and one value at a time, against the platform's own
+// powf(x, 32) on the floats in (0, 2]: every value a specular cosine can
+// take. By default a sample and every input near a rounding boundary; every
+// float with RAYSPHERE_FULL_TESTS=1 (scripts/test.sh --full,
+// scripts/release.sh). Built optimised, since the full run makes over a
+// billion comparisons per routine.
 #include <gtest/gtest.h>
 
 #include "raytracer/packet_tracer.h"
@@ -40,6 +40,10 @@ class Pow32 : public ::testing::Test {
 
 bool Pow32::every = false;
 Pow32Inputs Pow32::inputs;
+
+TEST_F(Pow32, OneByOneMatchesPowf) {
+    expectSameAsPowf(pow32OneByOne, 8);
+}
 
 TEST_F(Pow32, Sse2MatchesPowf) {
     expectSameAsPowf(pow32Sse2, 8);

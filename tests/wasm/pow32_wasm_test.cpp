@@ -3,7 +3,8 @@
 // can take. By default a sample and every input near a rounding boundary;
 // every float with RAYSPHERE_FULL_TESTS=1 in node's environment. Both
 // instantiations the build has are held to it: the WebAssembly SIMD one and
-// SSE2's through emscripten's headers.
+// SSE2's through emscripten's headers; so is the shading's one value at a
+// time.
 #include <cstdio>
 
 #include "raytracer/packet_tracer.h"
@@ -14,7 +15,9 @@ int main() {
         const char* name;
         Pow32Routine routine;
         bool available;
-    } routines[] = {{"wasm128", pow32Wasm128, wasm128Available()}, {"sse2", pow32Sse2, sse2Available()}};
+    } routines[] = {{"wasm128", pow32Wasm128, wasm128Available()},
+                    {"sse2", pow32Sse2, sse2Available()},
+                    {"one by one", pow32OneByOne, true}};
     bool every = pow32FullRunAsked() != 0;
     Pow32Inputs inputs = {{}, 0, 0};
     int failures = 0;
