@@ -114,8 +114,11 @@ static void shadeHit(uint32_t depth, const Ray* ray, const HitRecord* hit, const
     }
     float specular = 0.0f;
     // Only a lit or a refracting surface shows the highlight: the others
-    // are spared the half vector and the power, a good share of the shading
-    if (hit->flags & (SHADE_LIT | SHADE_REFRACT)) {
+    // are spared the half vector and the power, a good share of the
+    // shading; a packet may have worked it out already
+    if (made) {
+        specular = reach->specular;
+    } else if (hit->flags & (SHADE_LIT | SHADE_REFRACT)) {
         Vector3 Hh = L - *view;
         normalize(Hh);
         float halfDotNormal = dot(Hh, N);

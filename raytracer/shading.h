@@ -47,9 +47,10 @@ struct SecondaryReach {
     bool shadowed;          // for a shadowed surface: whether the shadow falls on it
     HitRecord reflectedHit; // for a mirror below the depth limit: its reflected ray's hit (t NO_HIT: none)
     const SecondaryReach* next;
-    bool made;         // for a shadowed surface or a mirror: whether the two below are set
+    bool made;         // for a shadowed surface or a mirror: whether the three below are set
     Vector3 toLight;   // the unit direction towards the light, as shadeHit makes it
     Vector3 reflected; // the reflected ray's direction, likewise
+    float specular;    // the highlight, likewise
 };
 
 // What traceRay does once `hit` holds the ray's nearest hit over the table
