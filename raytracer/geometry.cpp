@@ -72,9 +72,8 @@ static bool intersectFloor(const Ray* ray, const SceneObject* entry, HitRecord* 
         return true;
     }
     Vector3 point = o + t * r;
-    // Truncation toward zero, then two's-complement wrap into 0..255.
-    int32_t u = truncateToInt(point.x) & 255;
-    int32_t v = truncateToInt(point.z) & 255;
+    int32_t u = floorTexel(point.x);
+    int32_t v = floorTexel(point.z);
     return recordHit(entry, hit, t, point, Vector3{0.0f, 1.0f, 0.0f}, u, v);
 }
 

@@ -46,6 +46,11 @@ inline int32_t truncateToInt(float value) {
     }
     return static_cast<int32_t>(value);
 }
+// The floor's texel column or row at a coordinate: truncated toward zero,
+// then wrapped into 0..255.
+inline int32_t floorTexel(float coordinate) {
+    return truncateToInt(coordinate) & 255;
+}
 
 // Shading flags of a scene entry.
 constexpr uint8_t SHADE_LIT = 0x01;
